@@ -1,0 +1,15 @@
+// The one way the program dies on an unrecoverable condition: the text goes through the
+// dialogs port (stop icon), then the process ends with exit code 1. Nothing is saved.
+#pragma once
+
+#include <string_view>
+
+namespace pelrion::core {
+
+inline constexpr std::string_view kInsufficientMemory = "Insufficient memory.";
+inline constexpr std::string_view kThreadStartFailed = "Could not create thread - add virtual memory.";
+inline constexpr std::string_view kDatabaseError = "Critical error on database access.";
+
+[[noreturn]] void FatalStop(std::string_view text = kInsufficientMemory);
+
+}  // namespace pelrion::core
