@@ -1,0 +1,150 @@
+#include "mailformat/base64.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+namespace pelrion::mailformat {
+namespace {
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// Decoder classes beyond the 64 digit values.
+constexpr std::uint8_t kInvalid = 0xFF;
+constexpr std::uint8_t kSkip = 0xFE;
+constexpr std::uint8_t kPad = 0xFD;
+
+constexpr std::array<std::uint8_t, 256> MakeDecodeTable() {
+  std::array<std::uint8_t, 256> table{};
+  for (auto& entry : table) entry = kInvalid;
+  for (int i = 0; i < 64; ++i) table[static_cast<unsigned char>(kAlphabet[i])] = i;
+  for (unsigned char c : {' ', '\t', '\r', '\n', '\v', '\f'}) table[c] = kSkip;
+  table['='] = kPad;
+  return table;
+}
+
+constexpr std::array<std::uint8_t, 256> kDecode = MakeDecodeTable();
+
+constexpr std::size_t kLineBytes = 57;  // 76 characters per line
+
+// Writes the encoding of n (1..3) bytes at `in` as 4 characters at `out`.
+inline void EncodeGroup(const unsigned char* in, std::size_t n, char* out) {
+  const std::uint32_t b0 = in[0];
+  const std::uint32_t b1 = n > 1 ? in[1] : 0;
+  const std::uint32_t b2 = n > 2 ? in[2] : 0;
+  const std::uint32_t v = (b0 << 16) | (b1 << 8) | b2;
+  out[0] = kAlphabet[(v >> 18) & 63];
+  out[1] = kAlphabet[(v >> 12) & 63];
+  out[2] = n > 1 ? kAlphabet[(v >> 6) & 63] : '=';
+  out[3] = n > 2 ? kAlphabet[v & 63] : '=';
+}
+
+// Encodes all of [in, in + n) at `out`; returns the characters written (no zero).
+std::size_t EncodeAll(const unsigned char* in, std::size_t n, char* out) {
+  char* const start = out;
+  std::size_t i = 0;
+  for (; i + 3 <= n; i += 3, out += 4) {
+    const std::uint32_t v = (std::uint32_t{in[i]} << 16) | (std::uint32_t{in[i + 1]} << 8) |
+                            std::uint32_t{in[i + 2]};
+    out[0] = kAlphabet[v >> 18];
+    out[1] = kAlphabet[(v >> 12) & 63];
+    out[2] = kAlphabet[(v >> 6) & 63];
+    out[3] = kAlphabet[v & 63];
+  }
+  if (i < n) {
+    EncodeGroup(in + i, n - i, out);
+    out += 4;
+  }
+  return static_cast<std::size_t>(out - start);
+}
+
+const unsigned char* Bytes(std::string_view s) {
+  return reinterpret_cast<const unsigned char*>(s.data());
+}
+
+}  // namespace
+
+std::size_t Base64EncodedSize(std::size_t n) {
+  // floor(4n / 3) written so that 4n cannot overflow.
+  const std::size_t at_least = (n / 3) * 4 + (n % 3) * 4 / 3 + 1;
+  return (at_least + 3) / 4 * 4 + 1;
+}
+
+std::size_t Base64Encode(std::string_view bytes, char* out, std::size_t out_size) {
+  if (out_size == 0) return 0;
+  const std::size_t groups_needed = (bytes.size() + 2) / 3;
+  const std::size_t groups = std::min(groups_needed, (out_size - 1) / 4);
+  const std::size_t n = std::min(bytes.size(), groups * 3);
+  const std::size_t written = EncodeAll(Bytes(bytes), n, out);
+  out[written] = '\0';
+  return written;
+}
+
+std::string Base64Encode(std::string_view bytes) {
+  std::string out((bytes.size() + 2) / 3 * 4, '\0');
+  out.resize(EncodeAll(Bytes(bytes), bytes.size(), out.data()));
+  return out;
+}
+
+std::string Base64EncodeText(std::string_view text) {
+  std::string with_zero;
+  with_zero.reserve(text.size() + 1);
+  with_zero.append(text);
+  with_zero.push_back('\0');
+  return Base64Encode(with_zero);
+}
+
+std::string Base64EncodeLines(std::string_view bytes) {
+  const std::size_t lines = (bytes.size() + kLineBytes - 1) / kLineBytes;
+  std::string out(lines * 78, '\0');
+  char* p = out.data();
+  const unsigned char* in = Bytes(bytes);
+  for (std::size_t done = 0; done < bytes.size(); done += kLineBytes) {
+    p += EncodeAll(in + done, std::min(kLineBytes, bytes.size() - done), p);
+    *p++ = '\r';
+    *p++ = '\n';
+  }
+  out.resize(static_cast<std::size_t>(p - out.data()));
+  return out;
+}
+
+Base64DecodeResult Base64Decode(std::string_view text, std::string& out) {
+  Base64DecodeResult result;
+  const std::size_t old_size = out.size();
+  out.resize(old_size + text.size() / 4 * 3 + 3);
+  unsigned char* const start = reinterpret_cast<unsigned char*>(out.data()) + old_size;
+  unsigned char* p = start;
+  std::uint32_t acc = 0;
+  int count = 0;  // digits in acc, 0..3
+  for (unsigned char c : text) {
+    const std::uint8_t v = kDecode[c];
+    if (v < 64) {
+      acc = (acc << 6) | v;
+      if (++count == 4) {
+        p[0] = static_cast<unsigned char>(acc >> 16);
+        p[1] = static_cast<unsigned char>(acc >> 8);
+        p[2] = static_cast<unsigned char>(acc);
+        p += 3;
+        acc = 0;
+        count = 0;
+      }
+    } else if (v == kSkip) {
+      continue;
+    } else if (v == kPad) {
+      result.ended_at_pad = true;
+      break;
+    } else {
+      out.resize(old_size);
+      return result;
+    }
+  }
+  // An incomplete final group gives the bytes it completes: 2 digits -> 1 byte, 3 -> 2.
+  if (count >= 2) *p++ = static_cast<unsigned char>(acc >> (6 * count - 8));
+  if (count == 3) *p++ = static_cast<unsigned char>(acc >> 2);
+  result.ok = true;
+  result.size = static_cast<std::size_t>(p - start);
+  out.resize(old_size + result.size);
+  return result;
+}
+
+}  // namespace pelrion::mailformat

@@ -1,0 +1,18 @@
+// Decoding of one uuencoded data line (the classic "begin ... end" body format).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pelrion::mailformat {
+
+inline constexpr int kUudecodeMalformed = -1;
+inline constexpr int kUudecodeZeroLength = -2;
+
+// Decodes one line given without its line end, appending to `out` (at most 45 bytes).
+// Returns the bytes appended; kUudecodeZeroLength when the count character is space or
+// backquote; kUudecodeMalformed (nothing appended) for a bad count, a character outside
+// space..backquote, or a line too short for its count (an empty line included).
+int UudecodeLine(std::string_view line, std::string& out);
+
+}  // namespace pelrion::mailformat
