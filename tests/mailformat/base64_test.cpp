@@ -1,0 +1,220 @@
+#include "mailformat/base64.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelrion::mailformat {
+namespace {
+
+using namespace std::string_literals;
+
+std::string RandomBytes(std::mt19937& rng, std::size_t n) {
+  std::uniform_int_distribution<int> byte(0, 255);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(byte(rng));
+  return s;
+}
+
+TEST(Base64EncodedSizeTest, GivenValues) {
+  struct Row {
+    std::size_t n;
+    std::size_t want;
+  };
+  const Row rows[] = {{0, 5}, {1, 5}, {2, 5}, {3, 9}, {44, 61}, {45, 65}, {57, 81}, {1000, 1337}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE("n=" + std::to_string(row.n));
+    EXPECT_EQ(Base64EncodedSize(row.n), row.want);
+  }
+}
+
+TEST(Base64EncodedSizeTest, HoldsEncodingAndZeroWithAtMostFourSpare) {
+  for (std::size_t n = 0; n < 3000; ++n) {
+    const std::size_t needed = (n + 2) / 3 * 4 + 1;
+    const std::size_t e = Base64EncodedSize(n);
+    ASSERT_GE(e, needed) << "n=" << n;
+    ASSERT_EQ(e % 4, 1u) << "n=" << n;
+    // A multiple of 3 is the case with 4 characters to spare.
+    ASSERT_EQ(e - needed, n % 3 == 0 ? 4u : 0u) << "n=" << n;
+  }
+}
+
+// Rows cross-checked with coreutils base64.
+TEST(Base64EncodeTest, MatchesIndependentEncoder) {
+  struct Row {
+    const char* name;
+    std::string input;
+    std::string want;
+  };
+  const std::vector<Row> rows = {
+      {"empty", "", ""},
+      {"one byte", "a", "YQ=="},
+      {"two bytes", "ab", "YWI="},
+      {"three bytes", "abc", "YWJj"},
+      {"rfc 4648 f", "f", "Zg=="},
+      {"rfc 4648 fo", "fo", "Zm8="},
+      {"rfc 4648 foobar", "foobar", "Zm9vYmFy"},
+      {"text with padding", "Hello, World!", "SGVsbG8sIFdvcmxkIQ=="},
+      {"plus slash and zero", "\xfb\xff\xbf\x00\x10\x83"s, "+/+/ABCD"},
+      {"zero byte", "\0"s, "AA=="},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(Base64Encode(row.input), row.want);
+    // The buffer form with a buffer of E(n) gives the same text, zero-terminated.
+    std::vector<char> buffer(Base64EncodedSize(row.input.size()), '#');
+    const std::size_t written = Base64Encode(row.input, buffer.data(), buffer.size());
+    EXPECT_EQ(std::string(buffer.data(), written), row.want);
+    EXPECT_EQ(buffer[written], '\0');
+  }
+}
+
+TEST(Base64EncodeTest, BufferFormEncodesOnlyTheGroupsThatFit) {
+  struct Row {
+    const char* name;
+    std::string input;
+    std::size_t out_size;
+    std::string want;
+  };
+  const std::vector<Row> rows = {
+      {"six bytes into five", "abcdef", 5, "YWJj"},
+      {"six bytes into eight", "abcdef", 8, "YWJj"},
+      {"six bytes into nine", "abcdef", 9, "YWJjZGVm"},
+      {"partial last group fits", "abcd", 9, "YWJjZA=="},
+      {"partial last group cut", "abcd", 8, "YWJj"},
+      {"room for the zero only", "abc", 1, ""},
+      {"room for nothing", "abc", 4, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<char> buffer(row.out_size + 8, '#');
+    const std::size_t written = Base64Encode(row.input, buffer.data(), row.out_size);
+    EXPECT_EQ(std::string(buffer.data(), written), row.want);
+    EXPECT_EQ(buffer[written], '\0');
+    for (std::size_t i = written + 1; i < buffer.size(); ++i) {
+      ASSERT_EQ(buffer[i], '#') << "byte written past the text at " << i;
+    }
+  }
+}
+
+TEST(Base64EncodeTest, ZeroSizeBufferIsLeftUntouched) {
+  char canary = '#';
+  EXPECT_EQ(Base64Encode("abc", &canary, 0), 0u);
+  EXPECT_EQ(canary, '#');
+}
+
+TEST(Base64EncodeTextTest, EncodesTheTerminatingZero) {
+  struct Row {
+    const char* name;
+    std::string text;
+    std::string want;
+  };
+  const std::vector<Row> rows = {
+      {"abc", "abc", "YWJjAA=="},
+      {"empty text", "", "AA=="},
+      {"two letters", "ab", "YWIA"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(Base64EncodeText(row.text), row.want);
+  }
+}
+
+TEST(Base64EncodeLinesTest, CutsLinesOf57Bytes) {
+  const std::string line76 =
+      "eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4";
+  struct Row {
+    const char* name;
+    std::size_t n;
+    std::string want;
+  };
+  const std::vector<Row> rows = {
+      {"empty", 0, ""},
+      {"one byte", 1, "eA==\r\n"},
+      {"exactly one line", 57, line76 + "\r\n"},
+      {"one byte more", 58, line76 + "\r\neA==\r\n"},
+      {"two full lines, no empty line", 114, line76 + "\r\n" + line76 + "\r\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(Base64EncodeLines(std::string(row.n, 'x')), row.want);
+  }
+}
+
+TEST(Base64DecodeTest, Table) {
+  struct Row {
+    const char* name;
+    std::string input;
+    bool ok;
+    std::string want;
+    bool ended_at_pad;
+  };
+  const std::vector<Row> rows = {
+      {"whole groups", "YWJj", true, "abc", false},
+      {"space skipped", "YW Jj", true, "abc", false},
+      {"all white space kinds skipped", "Y\tW\r\nJ\vj\f ", true, "abc", false},
+      {"padded one byte", "YQ==", true, "a", true},
+      {"padded two bytes", "YWI=", true, "ab", true},
+      {"text after the pad is not read", "YQ==!!!\xff", true, "a", true},
+      {"pad alone", "=", true, "", true},
+      {"empty", "", true, "", false},
+      {"three digits give two bytes", "YWJ", true, "ab", false},
+      {"two digits give one byte", "YW", true, "a", false},
+      {"one digit gives nothing", "Y", true, "", false},
+      {"invalid character", "Y!==", false, "", false},
+      {"invalid after good groups", "YWJjYW#j", false, "", false},
+      {"high byte fails", "YW\xe9j", false, "", false},
+      {"zero byte fails", "YW\0j"s, false, "", false},
+      {"plus and slash", "+/+/ABCD", true, "\xfb\xff\xbf\x00\x10\x83"s, false},
+      {"line of a multi-line body", "eHh4eHh4\r\n", true, "xxxxxx", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::string out = "prefix";
+    const Base64DecodeResult result = Base64Decode(row.input, out);
+    EXPECT_EQ(result.ok, row.ok);
+    if (row.ok) {
+      EXPECT_EQ(out, "prefix" + row.want);
+      EXPECT_EQ(result.size, row.want.size());
+      EXPECT_EQ(result.ended_at_pad, row.ended_at_pad);
+    } else {
+      EXPECT_EQ(out, "prefix") << "a failed decoding must not leave partial output";
+    }
+  }
+}
+
+TEST(Base64RoundTripTest, RandomDataThroughEveryEncoder) {
+  std::mt19937 rng(20261210);
+  for (std::size_t n = 0; n < 400; n += 1 + n / 16) {
+    const std::string data = RandomBytes(rng, n);
+    SCOPED_TRACE("n=" + std::to_string(n));
+
+    std::string decoded;
+    Base64DecodeResult result = Base64Decode(Base64Encode(data), decoded);
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(decoded, data);
+    EXPECT_EQ(result.ended_at_pad, n % 3 != 0);
+
+    // As the MIME parser reads a body: line by line, stopping after the line with "=".
+    const std::string lines = Base64EncodeLines(data);
+    decoded.clear();
+    std::size_t begin = 0;
+    while (begin < lines.size()) {
+      const std::size_t end = lines.find("\r\n", begin) + 2;
+      ASSERT_LE(end - begin, 78u);
+      result = Base64Decode(std::string_view(lines).substr(begin, end - begin), decoded);
+      ASSERT_TRUE(result.ok);
+      begin = end;
+      if (result.ended_at_pad) break;
+    }
+    EXPECT_EQ(begin, lines.size());
+    EXPECT_EQ(decoded, data);
+  }
+}
+
+}  // namespace
+}  // namespace pelrion::mailformat
