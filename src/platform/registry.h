@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,7 +47,16 @@ class Registry {
   // Writes the whole tree to the backing store; false on failure.
   virtual bool Persist(const Keys& keys) = 0;
 
+  // The key path as first written, for a lower-cased key of keys_ (the file shows it).
+  std::string DisplayKey(const std::string& lowered) const;
+
   Keys keys_;
+  std::map<std::string, std::string> key_names_;  // lower-cased key path -> spelling
+  // Setters and getters may be called from worker threads; Persist runs under this lock.
+  mutable std::mutex mutex_;
+
+ private:
+  bool Set(std::string_view key, std::string_view name, RegistryValue value);
 };
 
 class MemoryRegistry : public Registry {
@@ -54,10 +64,20 @@ class MemoryRegistry : public Registry {
   bool Persist(const Keys&) override { return true; }
 };
 
+// File syntax: "REGEDIT4", a blank line, then per key "[HKEY_CURRENT_USER\<key>]" and one
+// line per value: "name"="text" (\\ and \" escaped), "name"=hex:01,00 for binary values.
+// A string holding a control byte, DEL or a byte >= 0x80 is written as "name"=hex(1):...
+// (its bytes plus a terminating 00) so that every byte string round-trips. Loading also
+// accepts dword:XXXXXXXX (read as a 4-byte binary) and hex lines continued with '\'.
 class FileRegistry : public Registry {
  public:
   // Loads path when it exists; lines that do not parse are skipped.
   explicit FileRegistry(std::string path);
+
+  // Parses REGEDIT4 text into key -> values (keys lower-cased, spellings in key_names).
+  static Keys Parse(std::string_view text, std::map<std::string, std::string>* key_names);
+  // The file text for keys; key_names gives each key's spelling.
+  static std::string Format(const Keys& keys, const std::map<std::string, std::string>& key_names);
 
  protected:
   bool Persist(const Keys& keys) override;

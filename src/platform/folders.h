@@ -1,0 +1,44 @@
+// The per-user folders of the program and the file-system helpers around them. Every
+// folder path ends with '/'.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/dialogs.h"
+#include "platform/registry.h"
+
+namespace pelrion::platform {
+
+struct Folders {
+  std::string program;    // directory of the executable
+  std::string data;       // $XDG_DATA_HOME/Pelrion/
+  std::string temp;       // $TMPDIR/Pelrion-<uid>/, private to the user
+  std::string templates;  // <documents>/Pelrion/ or data + "Templates/"
+  std::string database;   // registry "Db", else data + "Db/"
+};
+
+// True when "test1324.fil" can be created/opened read-write in path; the file is removed.
+bool IsWritableFolder(std::string_view path);
+
+// Creates every missing directory of path from the root down (mode 0700). True when path
+// is a directory afterwards.
+bool CreateFolderPath(std::string_view path);
+
+// Deletes every non-directory entry of path. False when the folder cannot be read or a
+// file cannot be deleted.
+bool EmptyFolder(std::string_view path);
+
+// $XDG_DATA_HOME (or ~/.local/share) + "/Pelrion/", without touching the disk.
+std::string DataFolderPath();
+
+// The documents folder of the XDG user dirs (no trailing '/'): $XDG_DOCUMENTS_DIR, else
+// XDG_DOCUMENTS_DIR of $XDG_CONFIG_HOME/user-dirs.dirs, else ~/Documents.
+std::string DocumentsFolderPath();
+
+// Resolves and creates the folders at start-up. On failure the reason has been shown
+// through dialogs and nullopt is returned. Writes the database folder back to "Db".
+std::optional<Folders> ResolveFolders(Registry& registry, Dialogs& dialogs);
+
+}  // namespace pelrion::platform

@@ -1,0 +1,109 @@
+#include "platform/main_thread.h"
+
+#include <atomic>
+#include <chrono>
+
+namespace pelrion::platform {
+namespace {
+
+std::atomic<MainThread*> g_main_thread{nullptr};
+
+// Constructed during static initialisation, i.e. on the process's initial thread.
+PlainMainThread g_default_main_thread;
+
+}  // namespace
+
+MainThread& CurrentMainThread() {
+  MainThread* installed = g_main_thread.load(std::memory_order_acquire);
+  return installed != nullptr ? *installed : g_default_main_thread;
+}
+
+void SetMainThread(MainThread* main_thread) {
+  g_main_thread.store(main_thread, std::memory_order_release);
+}
+
+PlainMainThread::PlainMainThread() : owner_(std::this_thread::get_id()) {}
+
+bool PlainMainThread::IsMainThread() const { return std::this_thread::get_id() == owner_; }
+
+void PlainMainThread::Call(std::function<void()> fn) {
+  if (IsMainThread()) {
+    fn();
+    return;
+  }
+  auto request = std::make_shared<Request>();
+  request->fn = std::move(fn);
+  std::unique_lock lock(mutex_);
+  queue_.push_back(request);
+  queued_.notify_all();
+  served_.wait(lock, [&] { return request->done; });
+  if (request->error) std::rethrow_exception(request->error);
+}
+
+bool PlainMainThread::ServeOne() {
+  std::shared_ptr<Request> request;
+  {
+    std::lock_guard lock(mutex_);
+    if (queue_.empty()) return false;
+    request = std::move(queue_.front());
+    queue_.pop_front();
+  }
+  try {
+    request->fn();
+  } catch (...) {
+    request->error = std::current_exception();
+  }
+  {
+    std::lock_guard lock(mutex_);
+    request->done = true;
+  }
+  served_.notify_all();
+  return true;
+}
+
+void PlainMainThread::PumpPending() {
+  if (!IsMainThread()) return;
+  while (ServeOne()) {
+  }
+}
+
+void PlainMainThread::RunUntil(const std::function<bool()>& predicate) {
+  while (!predicate()) {
+    if (ServeOne()) continue;
+    // The predicate may turn true without a queued call (a worker set a flag), so the wait
+    // is bounded and the predicate checked again.
+    std::unique_lock lock(mutex_);
+    queued_.wait_for(lock, std::chrono::milliseconds(1), [&] { return !queue_.empty(); });
+  }
+}
+
+void PlainMainThread::SetTimer(int id, int period_ms, std::function<void()> fn) {
+  std::lock_guard lock(mutex_);
+  timers_[id] = Timer{period_ms, std::make_shared<std::function<void()>>(std::move(fn))};
+}
+
+void PlainMainThread::KillTimer(int id) {
+  std::lock_guard lock(mutex_);
+  timers_.erase(id);
+}
+
+bool PlainMainThread::FireTimer(int id) {
+  std::shared_ptr<std::function<void()>> fn;
+  {
+    std::lock_guard lock(mutex_);
+    auto it = timers_.find(id);
+    if (it == timers_.end()) return false;
+    fn = it->second.fn;  // kept alive even if the function kills or resets its own timer
+  }
+  (*fn)();
+  return true;
+}
+
+std::optional<int> PlainMainThread::TimerPeriod(int id) const {
+  std::lock_guard lock(mutex_);
+  auto it = timers_.find(id);
+  if (it == timers_.end()) return std::nullopt;
+  return it->second.period_ms;
+}
+
+}  // namespace pelrion::platform
