@@ -1,0 +1,213 @@
+#include "store/slot_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "store/byte_reader.h"
+#include "store/store_test_helpers.h"
+#include "store/test_records.h"
+
+namespace pelrion::store {
+namespace {
+
+using testing::Le32;
+using testing::MakeBlob;
+using testing::Md5Raw;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+// Hand-built "db1.dat"/"db2.dat" contents: three messages, ids 11, 22, 33.
+struct MessagePair {
+  std::string slots;
+  std::string heap;
+  std::vector<std::string> blobs;
+};
+
+std::string MessageEntry(std::uint32_t id, std::uint32_t offset, std::uint32_t size) {
+  return Le32(id) + Le32(offset) + Le32(size) + Le32(1) + Le32(0x03) + std::string(16, '\0');
+}
+
+MessagePair ThreeMessages() {
+  MessagePair pair;
+  const std::uint32_t ids[] = {11, 22, 33};
+  for (std::uint32_t id : ids) {
+    std::string blob = MakeBlob("summary of " + std::to_string(id));
+    const auto offset = static_cast<std::uint32_t>(pair.heap.size());
+    pair.heap += Le32(id) + Md5Raw(blob) + blob;
+    const std::string entry = MessageEntry(id, offset, static_cast<std::uint32_t>(blob.size()));
+    pair.slots += Md5Raw(entry) + entry;
+    pair.blobs.push_back(blob);
+  }
+  return pair;
+}
+
+std::vector<std::uint32_t> IdsOf(const SlotLoadResult& result) {
+  std::vector<std::uint32_t> ids;
+  for (const ScannedSlot& slot : result.kept) ids.push_back(U32At(slot.entry, 0).value_or(0));
+  return ids;
+}
+
+struct LoadCase {
+  std::string name;
+  std::function<void(MessagePair&)> damage;
+  std::vector<std::uint32_t> want_kept;
+  std::vector<std::size_t> want_freed_slots;  // slot indexes zeroed on disk
+};
+
+std::vector<LoadCase> LoadCases() {
+  return {
+      {"Intact", [](MessagePair&) {}, {11, 22, 33}, {}},
+      {"FlippedEntryByte", [](MessagePair& p) { p.slots[52 + 16 + 17] ^= 0x04; }, {11, 33}, {1}},
+      {"FlippedSlotDigestByte", [](MessagePair& p) { p.slots[0] ^= 0x80; }, {22, 33}, {0}},
+      {"FlippedBlobByte",
+       [](MessagePair& p) { p.heap[p.heap.size() - 2] ^= 0x01; },
+       {11, 22},
+       {2}},
+      {"WrongHeapHeaderId",
+       [](MessagePair& p) {
+         // Second item's header id becomes 99; the blob digest is still right.
+         const std::size_t at = 20 + p.blobs[0].size();
+         p.heap.replace(at, 4, Le32(99));
+       },
+       {11, 33},
+       {1}},
+      {"HeapTruncatedBeforeLastItemEnds",
+       [](MessagePair& p) { p.heap.resize(p.heap.size() - 1); },
+       {11, 22},
+       {2}},
+      {"HeapMissingEntirely", [](MessagePair& p) { p.heap.clear(); }, {}, {0, 1, 2}},
+      {"FreeSlotSkipped",
+       [](MessagePair& p) { p.slots.replace(52, 52, std::string(52, '\0')); },
+       {11, 33},
+       {}},
+      {"PartialTrailingSlotIgnored", [](MessagePair& p) { p.slots += std::string(30, 'z'); },
+       {11, 22, 33},
+       {}},
+  };
+}
+
+class SlotLoadTest : public ::testing::TestWithParam<LoadCase> {};
+
+TEST_P(SlotLoadTest, FailingSlotsAreFreedOnDiskAndGoneNextTime) {
+  const LoadCase& c = GetParam();
+  TempDir dir;
+  MessagePair pair = ThreeMessages();
+  c.damage(pair);
+  WriteFile(dir.File("db1.dat"), pair.slots);
+  WriteFile(dir.File("db2.dat"), pair.heap);
+
+  SlotFile slots(dir.File("db1.dat"), 36);
+  HeapFile heap(dir.File("db2.dat"), HeapHeader::kIdAndDigest);
+  SlotLoadResult first = LoadSlotFile(slots, &heap, testing::TestMessageLayout(), nullptr);
+
+  EXPECT_EQ(IdsOf(first), c.want_kept);
+  EXPECT_EQ(first.freed, c.want_freed_slots.size());
+  EXPECT_EQ(slots.end_offset(), pair.slots.size() / 52 * 52);
+  EXPECT_EQ(heap.end_offset(), pair.heap.size());
+
+  // On disk: exactly the failing slots became zero entry + zero digest; the rest is as it was.
+  std::string want_slots = pair.slots;
+  for (std::size_t index : c.want_freed_slots) want_slots.replace(index * 52, 52, std::string(52, '\0'));
+  EXPECT_EQ(ReadFile(slots.path()), want_slots);
+  EXPECT_EQ(ReadFile(heap.path()), pair.heap) << "loading never writes the heap";
+
+  SlotLoadResult second = LoadSlotFile(slots, &heap, testing::TestMessageLayout(), nullptr);
+  EXPECT_EQ(IdsOf(second), c.want_kept);
+  EXPECT_EQ(second.freed, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SlotLoadTest, ::testing::ValuesIn(LoadCases()),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(SlotLoaderTest, KeptSlotsCarryTheirOffsetEntryAndBlob) {
+  TempDir dir;
+  MessagePair pair = ThreeMessages();
+  WriteFile(dir.File("db1.dat"), pair.slots);
+  WriteFile(dir.File("db2.dat"), pair.heap);
+  SlotFile slots(dir.File("db1.dat"), 36);
+  HeapFile heap(dir.File("db2.dat"), HeapHeader::kIdAndDigest);
+
+  SlotLoadResult result = LoadSlotFile(slots, &heap, testing::TestMessageLayout(), nullptr);
+
+  ASSERT_EQ(result.kept.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(result.kept[i].slot_offset, i * 52);
+    EXPECT_EQ(result.kept[i].entry, pair.slots.substr(i * 52 + 16, 36));
+    EXPECT_EQ(result.kept[i].blob, pair.blobs[i]);
+  }
+}
+
+TEST(SlotLoaderTest, RejectedByOwnerIsFreed) {
+  TempDir dir;
+  MessagePair pair = ThreeMessages();
+  WriteFile(dir.File("db1.dat"), pair.slots);
+  WriteFile(dir.File("db2.dat"), pair.heap);
+  SlotFile slots(dir.File("db1.dat"), 36);
+  HeapFile heap(dir.File("db2.dat"), HeapHeader::kIdAndDigest);
+
+  SlotLoadResult result = LoadSlotFile(slots, &heap, testing::TestMessageLayout(), [](ScannedSlot& slot) {
+    return U32At(slot.entry, 0) != 22u;
+  });
+
+  EXPECT_EQ(IdsOf(result), (std::vector<std::uint32_t>{11, 33}));
+  EXPECT_EQ(ReadFile(slots.path()).substr(52, 52), std::string(52, '\0'));
+}
+
+TEST(SlotLoaderTest, ContactSlotBeyondItsHeapIsFreed) {
+  TempDir dir;
+  const std::string blob = MakeBlob("contact");
+  const std::string heap_bytes = Md5Raw(blob) + blob;
+  // Slot 0 points at the real item; slot 1 at an offset past the end of the heap file.
+  const std::string good = Le32(1) + Le32(blob.size()) + Le32(0) + Le32(1);
+  const std::string beyond = Le32(2) + Le32(blob.size()) + Le32(heap_bytes.size()) + Le32(1);
+  // Slot 2: offset + size would wrap in 32 bits; must still be outside.
+  const std::string wraps = Le32(3) + Le32(0xFFFFFFF0) + Le32(0x20) + Le32(1);
+  WriteFile(dir.File("db3.dat"),
+            Md5Raw(good) + good + Md5Raw(beyond) + beyond + Md5Raw(wraps) + wraps);
+  WriteFile(dir.File("db4.dat"), heap_bytes);
+  SlotFile slots(dir.File("db3.dat"), 16);
+  HeapFile heap(dir.File("db4.dat"), HeapHeader::kDigest);
+
+  SlotLoadResult result = LoadSlotFile(slots, &heap, testing::TestContactLayout(), nullptr);
+
+  EXPECT_EQ(IdsOf(result), (std::vector<std::uint32_t>{1}));
+  EXPECT_EQ(ReadFile(slots.path()), Md5Raw(good) + good + std::string(64, '\0'));
+}
+
+TEST(SlotLoaderTest, SlotOnlyFileLoadsWithoutHeap) {
+  TempDir dir;
+  const std::string e1 = Le32(4) + Md5Raw("k1");
+  const std::string e2 = Le32(0) + std::string(16, '\0');  // free
+  std::string e3 = Le32(5) + Md5Raw("k3");
+  std::string bad = Md5Raw(e3) + e3;
+  bad[20] ^= 0x10;
+  WriteFile(dir.File("db7.dat"), Md5Raw(e1) + e1 + std::string(16, '\0') + e2 + bad);
+  SlotFile slots(dir.File("db7.dat"), 20);
+
+  SlotLoadResult result = LoadSlotFile(slots, nullptr, testing::TestDigestLayout(), nullptr);
+
+  EXPECT_EQ(IdsOf(result), (std::vector<std::uint32_t>{4}));
+  EXPECT_EQ(result.freed, 1u);
+  EXPECT_EQ(slots.end_offset(), 108u);
+  EXPECT_EQ(ReadFile(slots.path()), Md5Raw(e1) + e1 + std::string(72, '\0'));
+}
+
+TEST(SlotLoaderTest, MissingFilesAreCreatedEmpty) {
+  TempDir dir;
+  SlotFile slots(dir.File("db1.dat"), 36);
+  HeapFile heap(dir.File("db2.dat"), HeapHeader::kIdAndDigest);
+  SlotLoadResult result = LoadSlotFile(slots, &heap, testing::TestMessageLayout(), nullptr);
+  EXPECT_TRUE(result.kept.empty());
+  EXPECT_TRUE(testing::FileExists(slots.path()));
+  EXPECT_TRUE(testing::FileExists(heap.path()));
+  EXPECT_EQ(slots.end_offset(), 0u);
+  EXPECT_EQ(heap.end_offset(), 0u);
+}
+
+}  // namespace
+}  // namespace pelrion::store

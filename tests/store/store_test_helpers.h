@@ -1,0 +1,38 @@
+// Shared test scaffolding for the store tests: a private temporary folder, whole-file reads
+// and writes, and hand-built little-endian fields for expected layouts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace pelrion::store::testing {
+
+// A fresh directory under $TMPDIR, removed with everything in it on destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+ private:
+  std::string path_;
+};
+
+// The file's bytes; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, std::string_view bytes);
+bool FileExists(const std::string& path);
+
+// Four bytes, least significant first (built independently of the code under test).
+std::string Le32(std::uint32_t value);
+// The 16 raw MD5 bytes of data.
+std::string Md5Raw(std::string_view data);
+// A text[size] field: text then zero fill.
+std::string TextField(std::string_view text, std::size_t size);
+
+}  // namespace pelrion::store::testing
