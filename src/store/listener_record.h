@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "store/database_files.h"
+
 namespace pelrion::store {
 
 // A text[N] field kept byte for byte: the text up to the first zero, and whatever follows the
@@ -44,7 +46,6 @@ struct TextField {
 
 enum class ListenerProtocol : std::uint32_t { kPop3 = 0, kSmtp = 1 };
 
-inline constexpr std::size_t kListenerRecordSize = 276;
 inline constexpr std::size_t kHostFieldSize = 256;
 inline constexpr std::uint32_t kLoopbackAddress = 0x7F000001;  // 127.0.0.1, host byte order
 

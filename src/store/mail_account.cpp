@@ -56,7 +56,7 @@ std::string EncodeMailAccount(const MailAccount& account) {
 }
 
 std::optional<MailAccount> DecodeMailAccount(std::string_view stored) {
-  if (stored.size() != kMailAccountRecordSize) return std::nullopt;
+  if (stored.size() != kAccountRecordSize) return std::nullopt;
   ByteReader in(stored);
   MailAccount account;
   account.id = in.U32();
@@ -78,7 +78,7 @@ std::optional<MailAccount> DecodeMailAccount(std::string_view stored) {
 }
 
 std::optional<MailAccountV1> DecodeMailAccountV1(std::string_view stored) {
-  if (stored.size() != kMailAccountV1RecordSize) return std::nullopt;
+  if (stored.size() != kOldAccountRecordSize) return std::nullopt;
   ByteReader in(stored);
   MailAccountV1 old;
   MailAccount& account = old.account;

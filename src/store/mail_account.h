@@ -16,12 +16,11 @@
 #include <string>
 #include <string_view>
 
+#include "store/database_files.h"
 #include "store/listener_record.h"
 
 namespace pelrion::store {
 
-inline constexpr std::size_t kMailAccountRecordSize = 1428;
-inline constexpr std::size_t kMailAccountV1RecordSize = 1948;
 inline constexpr std::size_t kNameFieldSize = 256;
 inline constexpr std::size_t kPasswordFieldSize = 64;
 inline constexpr std::size_t kV1FriendlyNameSize = 264;

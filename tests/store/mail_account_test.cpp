@@ -97,9 +97,9 @@ MailAccount AccountOfV2Layout() {
 }
 
 TEST(MailAccountLayoutTest, EncodesEveryFieldAtItsOffset) {
-  const std::string want = BuildFromLayout(kV2Layout, kMailAccountRecordSize);
+  const std::string want = BuildFromLayout(kV2Layout, kAccountRecordSize);
   const std::string got = EncodeMailAccount(AccountOfV2Layout());
-  ASSERT_EQ(got.size(), kMailAccountRecordSize);
+  ASSERT_EQ(got.size(), kAccountRecordSize);
   for (const FieldRow& row : kV2Layout) {
     SCOPED_TRACE(row.name);
     EXPECT_EQ(got.substr(row.offset, row.width), want.substr(row.offset, row.width));
@@ -108,7 +108,7 @@ TEST(MailAccountLayoutTest, EncodesEveryFieldAtItsOffset) {
 }
 
 TEST(MailAccountLayoutTest, DecodesTheLayoutWithClearPasswords) {
-  auto account = DecodeMailAccount(BuildFromLayout(kV2Layout, kMailAccountRecordSize));
+  auto account = DecodeMailAccount(BuildFromLayout(kV2Layout, kAccountRecordSize));
   ASSERT_TRUE(account.has_value());
   const MailAccount want = AccountOfV2Layout();
   EXPECT_EQ(account->id, want.id);

@@ -1,0 +1,133 @@
+// AccountTable: every MailAccount, loaded from "db5.dat" and rewritten whole (version 2) after
+// each change. Records are reference counted like listeners: the table holds one reference,
+// FindAccount / FindAccountForLogin add one that the caller gives back with ReleaseAccount.
+// The table's lock guards the index, the reference counts and the message counts; worker
+// threads may find and release accounts, everything else runs on the main thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/id_index.h"
+#include "store/listener_table.h"
+#include "store/mail_account.h"
+#include "store/record_file.h"
+#include "store/message_accounts.h"
+#include "store/status_notices.h"
+
+namespace pelrion::store {
+
+// What removing an account asks of the message store and the message list.
+class AccountRemovalPeers {
+ public:
+  virtual ~AccountRemovalPeers() = default;
+  // Marks the account's stored messages in the message list (shown in red).
+  virtual void HighlightAccountMessages(std::uint32_t account_id) = 0;
+  // Forgets the account's duplicate digests of an unfinished mail check.
+  virtual void ForgetDigests(std::uint32_t account_id) = 0;
+};
+
+class AccountTable : public MessageAccounts, public ListenerUsers {
+ public:
+  // database_folder holds "db5.dat"; listeners is the table the accounts point into.
+  AccountTable(std::string database_folder, ListenerTable& listeners);
+  ~AccountTable() override;
+  AccountTable(const AccountTable&) = delete;
+  AccountTable& operator=(const AccountTable&) = delete;
+
+  void SetStatusNotices(StatusNotices* notices) { notices_ = notices; }
+
+  // Loads "db5.dat" after the listeners: a version-2 record is kept only when both of its
+  // listeners exist; a version-1 file is converted (its servers become listeners) and
+  // rewritten in version 2. Then every listener no account refers to is dropped. Dies on a
+  // file error.
+  void Load();
+
+  // The account with one more reference, or null.
+  MailAccount* FindAccount(std::uint32_t id);
+  // Gives back one reference; at 0 the record is freed and its status notices removed.
+  void ReleaseAccount(MailAccount* account);
+  // The account served by this POP3 listener whose POP3 user name equals user_name without
+  // regard to case, with one more reference; null when there is none.
+  MailAccount* FindAccountForLogin(std::uint32_t pop3_listener_id, std::string_view user_name);
+
+  // True when an account other than except_id has this friendly name (case ignored).
+  bool FriendlyNameInUse(std::string_view name, std::uint32_t except_id = 0) const;
+  // <0, 0, >0 as the friendly names of the two accounts compare without regard to case; an
+  // account that is not in the table has an empty name.
+  int CompareAccountNames(std::uint32_t id1, std::uint32_t id2) const;
+
+  // Adds a new account with the table's next id, reference count 1 and no messages, then
+  // saves. Returns the id.
+  std::uint32_t AddAccount(const MailAccount& fields);
+  // Replaces the stored fields of an account in the table (id, counts kept) and saves; false
+  // when it is not in the table.
+  bool UpdateAccount(const MailAccount& fields);
+  // A copy of the account's fields, or nullopt.
+  std::optional<MailAccount> CopyOf(std::uint32_t id) const;
+
+  // Asks and removes as the account window does; true when the account was removed. An
+  // account with stored messages is never removed: they are highlighted and the user told.
+  bool RemoveAccount(std::uint32_t id, AccountRemovalPeers* peers);
+
+  // Drops the listener when no account refers to it any more (see ListenerTable).
+  bool DropListenerIfOrphaned(std::uint32_t listener_id);
+
+  // Rewrites "db5.dat" in version 2. Dies on a file error.
+  void SaveAccounts();
+
+  // MessageAccounts
+  bool AccountExists(std::uint32_t account_id) const override;
+  bool AdjustMessageCount(std::uint32_t account_id, int delta) override;
+  // ListenerUsers
+  bool RefersToListener(std::uint32_t listener_id) const override;
+
+  std::vector<std::uint32_t> Ids() const;
+  std::size_t size() const;
+  std::uint32_t next_id() const;
+  std::string path() const;
+
+ private:
+  static std::uint32_t IdOf(const MailAccount& account) { return account.id; }
+  // Fills the table from checked records, converting version-1 ones.
+  void InstallLoaded(const LoadedRecords& loaded);
+  void NotifyFreed(std::uint32_t id);
+
+  std::string folder_;
+  ListenerTable& listeners_;
+  StatusNotices* notices_ = nullptr;
+
+  mutable std::mutex mutex_;
+  IdIndex<MailAccount> index_{&AccountTable::IdOf, true};
+  std::uint32_t next_id_ = 1;
+};
+
+// Read-only inspection of "db5.dat" bytes for the check tool: every complete unit, whether its
+// digest matches, the account it holds (passwords deciphered: never print them) and whether
+// loading would keep it given the listener ids present in "db8.dat".
+struct AccountUnit {
+  std::size_t offset = 0;  // of the unit's digest in the file
+  bool digest_ok = false;
+  std::optional<MailAccount> account;  // version 2 (listener ids) or converted version 1
+  std::optional<MailAccountV1> old;    // version 1 only: the servers
+  bool listeners_exist = false;        // version 2: both listener ids are present
+  bool accepted = false;               // digest ok, (version 2) listeners exist, id not seen
+};
+
+struct AccountFileReport {
+  std::optional<std::uint8_t> version;
+  std::size_t record_size = 0;  // 1948 for version 1, else 1428
+  std::vector<AccountUnit> units;
+  std::size_t trailing_bytes = 0;  // a partial unit at the end, ignored at load
+};
+
+AccountFileReport InspectAccountFile(std::string_view bytes,
+                                     const std::set<std::uint32_t>& listener_ids);
+
+}  // namespace pelrion::store
