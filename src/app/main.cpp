@@ -1,0 +1,84 @@
+// pelrion: the GUI when a display is available, the headless proxy otherwise (--headless
+// forces it). Exit codes: 0 normal end, 1 failed start, FatalStop or a second copy.
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include <QApplication>
+#include <QCoreApplication>
+
+#include "app/quit_on_signal.h"
+#include "core/application.h"
+#include "core/startup.h"
+#include "platform/dialogs.h"
+#include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_main_thread.h"
+#include "platform/random.h"
+#include "platform/registry.h"
+#include "platform/single_instance.h"
+
+namespace {
+
+bool HasArgument(int argc, char** argv, const char* wanted) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], wanted) == 0) return true;
+  }
+  return false;
+}
+
+bool HasDisplay() {
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x11 && *x11) || (wayland && *wayland);
+}
+
+std::string RegistryPath() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  std::string base;
+  if (config && *config) {
+    base = config;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = std::string(home ? home : "") + "/.config";
+  }
+  return base + "/Pelrion/registry.reg";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace pelrion;
+
+  // A second copy for the same user ends at once, silently.
+  auto instance = platform::SingleInstance::Acquire(platform::SingleInstance::DefaultLockPath());
+  if (!instance) return 1;
+  platform::SeedRandFromClock();
+
+  const bool headless = HasArgument(argc, argv, "--headless") || !HasDisplay();
+  std::unique_ptr<QCoreApplication> qt_app;
+  if (headless) {
+    qt_app = std::make_unique<QCoreApplication>(argc, argv);
+  } else {
+    qt_app = std::make_unique<QApplication>(argc, argv);
+  }
+
+  platform::HeadlessDialogs headless_dialogs;
+  platform::QtDialogs qt_dialogs;
+  platform::SetDialogs(headless ? static_cast<platform::Dialogs*>(&headless_dialogs)
+                                : static_cast<platform::Dialogs*>(&qt_dialogs));
+  platform::QtMainThread main_thread;
+  platform::SetMainThread(&main_thread);
+  // Installed before start-up so that a signal during it still ends the program in order.
+  app::QuitOnSignal quit_on_signal;
+
+  platform::FileRegistry registry(RegistryPath());
+  core::Application application(registry);
+  if (!core::StartupMain(application)) return 1;
+
+  qt_app->exec();
+  core::Shutdown(application);
+  platform::SetMainThread(nullptr);
+  platform::SetDialogs(nullptr);
+  return 0;
+}
