@@ -196,6 +196,11 @@ struct StoredNumberCase {
   std::uint32_t want;
 };
 
+// Failure messages name the row instead of dumping its bytes.
+void PrintTo(const StoredNumberCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
 RegistryBinary Le(std::uint32_t v) {
   return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
           static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
