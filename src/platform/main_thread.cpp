@@ -56,6 +56,9 @@ bool PlainMainThread::ServeOne() {
   {
     std::lock_guard lock(mutex_);
     request->done = true;
+    // Dropped under the lock, so the waiting caller holds the last reference and the
+    // request (with any exception in it) is destroyed on the caller's thread.
+    request.reset();
   }
   served_.notify_all();
   return true;
