@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QSplashScreen>
 #include <QTimer>
 
 #include <cstdlib>
@@ -121,6 +122,26 @@ TEST(QtDialogsTest, StatusWindowShowsOneLineAndClosesOnEmptyText) {
   EXPECT_NE(VisibleLabelWith("Pelrion is shutting down..."), nullptr);
   dialogs.ShowStatus("");
   EXPECT_EQ(VisibleLabelWith("Pelrion is shutting down..."), nullptr);
+}
+
+QSplashScreen* VisibleSplash() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* splash = qobject_cast<QSplashScreen*>(widget);
+    if (splash != nullptr && splash->isVisible()) return splash;
+  }
+  return nullptr;
+}
+
+TEST(QtDialogsTest, StartupStagesShowOnTheSplashUntilEmptyText) {
+  TestApp();
+  QtDialogs dialogs;
+  dialogs.ShowStartupStage("Initializing directories...");
+  dialogs.ShowStartupStage("Loading settings...");
+  QSplashScreen* splash = VisibleSplash();
+  ASSERT_NE(splash, nullptr);
+  EXPECT_EQ(splash->message(), "Loading settings...");
+  dialogs.ShowStartupStage("");
+  EXPECT_EQ(VisibleSplash(), nullptr);
 }
 
 // Headless mode has only a QCoreApplication: the dialogs fall back to standard error and
