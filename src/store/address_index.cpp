@@ -17,9 +17,9 @@ bool AddressIndex::Insert(std::string_view address, Contact* owner) {
   Bucket& bucket = buckets_[BucketOfText(address)];
   auto at = LowerBound(bucket, address);
   if (at != bucket.end() && at->address == address) return false;
+  const auto pos = at - bucket.cbegin();  // the iterator does not survive a reserve
   // Buckets stay tiny: grow them 8 entries at a time.
   if (bucket.size() == bucket.capacity()) bucket.reserve(bucket.capacity() + 8);
-  const auto pos = at - bucket.cbegin();
   bucket.insert(bucket.begin() + pos, Entry{std::string(address), owner});
   ++size_;
   return true;
