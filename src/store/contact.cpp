@@ -1,5 +1,8 @@
 #include "store/contact.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "store/byte_reader.h"
 #include "store/byte_writer.h"
 
@@ -61,7 +64,11 @@ ContactInspection InspectContactSlot(std::string_view slot, std::string_view db4
     out.blob_ok = true;
     out.blob = std::move(*parsed);
   }
-  out.passes = out.blob_ok && out.id != 0;
+  // A contact repeating an address of its own is dropped at load like any shared address.
+  std::vector<std::string> sorted = out.blob.addresses;
+  std::sort(sorted.begin(), sorted.end());
+  const bool repeats = std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end();
+  out.passes = out.blob_ok && out.id != 0 && !repeats;
   return out;
 }
 

@@ -60,7 +60,7 @@ struct ContactInspection {
   SlotVerdict verdict = SlotVerdict::kFree;  // the mechanical tests of the slot and its item
   bool blob_ok = false;   // the ListBlob decodes with every offset inside it
   bool passes = false;    // the slot would be kept by a load (ids and addresses shared with
-                          // other contacts are the caller's to check across slots)
+                          // other slots are the caller's to check across slots)
   std::uint32_t id = 0;
   std::uint32_t blob_size = 0;
   std::uint32_t blob_offset = 0;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "store/key_hash.h"
 #include "store/store_test_helpers.h"
 
 namespace pelrion::store {
@@ -446,6 +447,88 @@ TEST_F(AddressListTableTest, TellsTheWindow) {
   table->MoveContacts(one, 1);
   table->DeleteContacts(one);
   EXPECT_EQ(view.log, (std::vector<std::string>{"add Ann", "move Ann", "remove Ann"}));
+}
+
+// The read-only view of one slot for the dump and check tool.
+TEST(ContactInspectionTest, DecodesAndJudgesSlotsWithoutFiles) {
+  const Images images = Build({{0x1111, 0x2, "Ann", {"ann@x.org", "a2@x.org"}}});
+  const std::string blob = BlobOf("Ann", {"ann@x.org", "a2@x.org"});
+  const auto size = static_cast<std::uint32_t>(blob.size());
+  std::string broken_blob = blob;
+  broken_blob.replace(16, 4, Le32(9999));  // address array outside the blob
+  const std::string broken_db4 = Md5Raw(broken_blob) + broken_blob;
+  const std::string repeat_blob = BlobOf("Rep", {"r@x.org", "r@x.org"});
+  const std::string repeat_db4 = Md5Raw(repeat_blob) + repeat_blob;
+  struct Row {
+    const char* name;
+    std::string slot;
+    std::string db4;
+    SlotVerdict verdict;
+    bool blob_ok;
+    bool passes;
+  };
+  std::string bad_digest = images.db3;
+  bad_digest[5] ^= 1;
+  for (const Row& r :
+       {Row{"Valid", images.db3, images.db4, SlotVerdict::kValid, true, true},
+        Row{"Free", std::string(32, '\0'), images.db4, SlotVerdict::kFree, false, false},
+        Row{"BadDigest", bad_digest, images.db4, SlotVerdict::kBadDigest, false, false},
+        Row{"BeyondDb4", images.db3, images.db4.substr(0, images.db4.size() - 1),
+            SlotVerdict::kOutsideHeap, false, false},
+        Row{"BlobDigest", images.db3, images.db4.substr(0, 20) + "X" + images.db4.substr(21),
+            SlotVerdict::kBadBlobDigest, false, false},
+        Row{"BlobLayout", images.db3, broken_db4, SlotVerdict::kValid, false, false},
+        Row{"RepeatedAddress", SlotOf(EntryOf(7, static_cast<std::uint32_t>(repeat_blob.size()), 0, 1)),
+            repeat_db4, SlotVerdict::kValid, true, false},
+        Row{"ZeroId", SlotOf(EntryOf(0, size, 0, 2)), images.db4, SlotVerdict::kValid, true,
+            false},
+        Row{"WrongSlotSize", images.db3.substr(0, 31), images.db4, SlotVerdict::kBadDigest,
+            false, false}}) {
+    SCOPED_TRACE(r.name);
+    const ContactInspection seen = InspectContactSlot(r.slot, r.db4);
+    EXPECT_EQ(seen.verdict, r.verdict);
+    EXPECT_EQ(seen.blob_ok, r.blob_ok);
+    EXPECT_EQ(seen.passes, r.passes);
+  }
+  const ContactInspection valid = InspectContactSlot(images.db3, images.db4);
+  EXPECT_EQ(valid.id, 0x1111u);
+  EXPECT_EQ(valid.blob_size, size);
+  EXPECT_EQ(valid.blob_offset, 0u);
+  EXPECT_EQ(valid.list_mask, 0x2u);
+  EXPECT_EQ(valid.blob.name, "Ann");
+  EXPECT_EQ(valid.blob.addresses, (std::vector<std::string>{"ann@x.org", "a2@x.org"}));
+}
+
+// Many addresses in one bucket, inserted out of order: every one is found (the bucket is
+// searched by binary search, so it must stay sorted) and removals leave the rest findable.
+TEST(AddressIndexTest, OneCrowdedBucketStaysSearchable) {
+  std::vector<std::string> crowd;
+  const std::uint32_t target = BucketOfText("seed@x.org");
+  for (int i = 0; crowd.size() < 30 && i < 2000000; ++i) {
+    std::string a = "u" + std::to_string(i) + "@x.org";
+    if (BucketOfText(a) == target) crowd.push_back(a);
+  }
+  ASSERT_EQ(crowd.size(), 30u);
+  std::vector<Contact> owners(crowd.size());
+  AddressIndex index;
+  // Insert from both ends towards the middle so the order is not the sorted one.
+  for (std::size_t k = 0; k < crowd.size(); ++k) {
+    const std::size_t i = k % 2 == 0 ? k / 2 : crowd.size() - 1 - k / 2;
+    ASSERT_TRUE(index.Insert(crowd[i], &owners[i]));
+  }
+  EXPECT_EQ(index.size(), crowd.size());
+  EXPECT_FALSE(index.Insert(crowd[3], &owners[4]));
+  EXPECT_FALSE(index.Remove(crowd[3], &owners[4]));  // not the holder
+  for (std::size_t i = 0; i < crowd.size(); ++i) {
+    SCOPED_TRACE(crowd[i]);
+    EXPECT_EQ(index.Find(crowd[i]), &owners[i]);
+  }
+  for (std::size_t i = 0; i < crowd.size(); i += 3) ASSERT_TRUE(index.Remove(crowd[i], &owners[i]));
+  for (std::size_t i = 0; i < crowd.size(); ++i) {
+    SCOPED_TRACE(crowd[i]);
+    EXPECT_EQ(index.Find(crowd[i]), i % 3 == 0 ? nullptr : &owners[i]);
+  }
+  EXPECT_EQ(index.Find("seed@x.org"), nullptr);
 }
 
 using AddressListTableDeathTest = AddressListTableTest;
