@@ -5,7 +5,9 @@
 namespace pelrion::mailformat {
 namespace {
 
-std::uint32_t Byte(char c) { return static_cast<unsigned char>(c); }
+std::uint32_t Byte(char c) {
+  return static_cast<unsigned char>(c);
+}
 
 }  // namespace
 

@@ -9,9 +9,8 @@
 namespace pelrion::mailformat {
 namespace {
 
-constexpr std::array<std::string_view, 12> kMonths = {"Jan ", "Feb ", "Mar ", "Apr ",
-                                                      "May ", "Jun ", "Jul ", "Aug ",
-                                                      "Sep ", "Oct ", "Nov ", "Dec "};
+constexpr std::array<std::string_view, 12> kMonths = {
+    "Jan ", "Feb ", "Mar ", "Apr ", "May ", "Jun ", "Jul ", "Aug ", "Sep ", "Oct ", "Nov ", "Dec "};
 constexpr std::array<std::string_view, 7> kWeekdays = {"Sun", "Mon", "Tue", "Wed",
                                                        "Thu", "Fri", "Sat"};
 
@@ -39,7 +38,9 @@ constexpr std::int64_t kMaxOffset = 43'200;  // 12 hours
 // timestamp range, small enough that the arithmetic below cannot overflow 64 bits.
 constexpr std::int64_t kNumberCap = 10'000'000'000;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Reads the run of decimal digits at pos (advancing pos); found tells whether there was one.
 std::int64_t ReadNumber(std::string_view text, std::size_t& pos, bool& found) {
@@ -273,7 +274,9 @@ std::string FormatMailDate(std::time_t when) {
   return text;
 }
 
-std::string FormatMailDate() { return FormatMailDate(std::time(nullptr)); }
+std::string FormatMailDate() {
+  return FormatMailDate(std::time(nullptr));
+}
 
 std::optional<std::string> ExtractReceivedDate(std::string_view value) {
   // The first occurrence of close at or after pos that does not follow a backslash.

@@ -101,8 +101,12 @@ std::int32_t ParseIndex(std::string_view text, std::int32_t limit) {
   return value >= 1 && value <= limit ? value : 0;
 }
 
-std::int32_t ReplyCodeOf(std::string_view line) { return ParseStrictInt(line.substr(0, 3), 10); }
+std::int32_t ReplyCodeOf(std::string_view line) {
+  return ParseStrictInt(line.substr(0, 3), 10);
+}
 
-bool IsPositiveReply(std::string_view line) { return line.starts_with("+OK"); }
+bool IsPositiveReply(std::string_view line) {
+  return line.starts_with("+OK");
+}
 
 }  // namespace pelrion::mailformat

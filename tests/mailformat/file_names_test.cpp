@@ -30,8 +30,7 @@ INSTANTIATE_TEST_SUITE_P(
         SanitizeCase{"AllNine", "a\\b/c:d*e?f<g>h|i\"j", '_', "a_b_c_d_e_f_g_h_i_j"},
         SanitizeCase{"OnlyForbidden", "\\/:*?<>|\"", '_', "_________"},
         SanitizeCase{"OtherReplacement", "a/b", '-', "a-b"},
-        SanitizeCase{"KeepsSpacesAndEightBit", "Caf\xE9 menu (2).txt", '_',
-                     "Caf\xE9 menu (2).txt"},
+        SanitizeCase{"KeepsSpacesAndEightBit", "Caf\xE9 menu (2).txt", '_', "Caf\xE9 menu (2).txt"},
         SanitizeCase{"KeepsOtherPunctuation", "a;b,c'd[e]f#g%h&.x", '_', "a;b,c'd[e]f#g%h&.x"},
         SanitizeCase{"PathTraversal", "../../etc/passwd", '_', ".._.._etc_passwd"},
         SanitizeCase{"Empty", "", '_', ""}),
@@ -54,18 +53,18 @@ TEST_P(PathPartsTest, ExtensionAndFileName) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, PathPartsTest,
-    testing::Values(
-        PathCase{"BareName", "photo.jpg", "jpg", "photo.jpg"},
-        PathCase{"FullPath", "/tmp/Pelrion-1000/photo.jpg", "jpg", "photo.jpg"},
-        PathCase{"LastDotCounts", "archive.tar.gz", "gz", "archive.tar.gz"},
-        PathCase{"NoExtension", "/home/u/README", "", "README"},
-        PathCase{"DotInFolderOnly", "/home/u/.local/share/Pelrion/Db/x", "", "x"},
-        PathCase{"TrailingDot", "name.", "", "name."},
-        PathCase{"HiddenFile", "/home/u/.profile", "profile", ".profile"},
-        PathCase{"FolderPath", "/home/u/Pelrion/", "", ""},
-        PathCase{"RootFile", "/a.b", "b", "a.b"},
-        PathCase{"BackslashIsNoSeparator", "C:\\dir\\file.txt", "txt", "C:\\dir\\file.txt"},
-        PathCase{"Empty", "", "", ""}),
+    testing::Values(PathCase{"BareName", "photo.jpg", "jpg", "photo.jpg"},
+                    PathCase{"FullPath", "/tmp/Pelrion-1000/photo.jpg", "jpg", "photo.jpg"},
+                    PathCase{"LastDotCounts", "archive.tar.gz", "gz", "archive.tar.gz"},
+                    PathCase{"NoExtension", "/home/u/README", "", "README"},
+                    PathCase{"DotInFolderOnly", "/home/u/.local/share/Pelrion/Db/x", "", "x"},
+                    PathCase{"TrailingDot", "name.", "", "name."},
+                    PathCase{"HiddenFile", "/home/u/.profile", "profile", ".profile"},
+                    PathCase{"FolderPath", "/home/u/Pelrion/", "", ""},
+                    PathCase{"RootFile", "/a.b", "b", "a.b"},
+                    PathCase{"BackslashIsNoSeparator", "C:\\dir\\file.txt", "txt",
+                             "C:\\dir\\file.txt"},
+                    PathCase{"Empty", "", "", ""}),
     [](const testing::TestParamInfo<PathCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -27,32 +27,31 @@ TEST_P(FindSubstringTest, FindsFirstOccurrence) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FindSubstringTest,
-    testing::Values(
-        FindCase{"CodeInReply", "483920", "Re: your code is 483920, thanks", 257, 17},
-        FindCase{"AtStart", "abc", "abcabc", 257, 0},
-        FindCase{"AtEnd", "xyz", "abcxyz", 257, 3},
-        FindCase{"WholeText", "same", "same", 257, 0},
-        FindCase{"FirstOfSeveral", "ab", "xxabyyab", 31, 2},
-        FindCase{"Overlapping", "aaa", "aaaaa", 31, 0},
-        FindCase{"Absent", "123456", "654321 123455", 257, -1},
-        FindCase{"EmptyPattern", "", "anything", 257, 0},
-        FindCase{"EmptyPatternEmptyText", "", "", 257, 0},
-        FindCase{"TextShorterThanPattern", "abcd", "abc", 257, -1},
-        FindCase{"EmptyText", "a", "", 257, -1},
-        FindCase{"EightBitBytes", "\xE9\xFF", "caf\xE9\xE9\xFF!", 257, 4},
-        FindCase{"ZeroBytes", std::string("\0b", 2), std::string("a\0\0b", 4), 257, 2},
-        // Multiplier 1: the hash is the byte sum, so every anagram collides and must be
-        // rejected by the comparison.
-        FindCase{"AnagramCollisionsRejected", "ba", "abab", 1, 1},
-        FindCase{"AnagramCollisionsOnly", "cab", "abcbcaacb", 1, -1},
-        // Multiplier 0: the hash is the last byte only, so every window ending in the same
-        // byte collides.
-        FindCase{"LastByteCollisions", "xyz", "azbzczxyz", 0, 6},
-        FindCase{"LastByteCollisionsOnly", "xyz", "zzzzz", 0, -1},
-        // Multiplier 2^16: only the last two bytes weigh in modulo 2^32.
-        FindCase{"WrapAroundCollisions", "abcd", "zzcdqqcdabcd", 65536, 8},
-        // High bytes leaving the window make the unsigned subtraction wrap around.
-        FindCase{"BorrowOnRoll", "\x01\x02", "\xFF\xFF\x01\x01\x02", 256, 3}),
+    testing::Values(FindCase{"CodeInReply", "483920", "Re: your code is 483920, thanks", 257, 17},
+                    FindCase{"AtStart", "abc", "abcabc", 257, 0},
+                    FindCase{"AtEnd", "xyz", "abcxyz", 257, 3},
+                    FindCase{"WholeText", "same", "same", 257, 0},
+                    FindCase{"FirstOfSeveral", "ab", "xxabyyab", 31, 2},
+                    FindCase{"Overlapping", "aaa", "aaaaa", 31, 0},
+                    FindCase{"Absent", "123456", "654321 123455", 257, -1},
+                    FindCase{"EmptyPattern", "", "anything", 257, 0},
+                    FindCase{"EmptyPatternEmptyText", "", "", 257, 0},
+                    FindCase{"TextShorterThanPattern", "abcd", "abc", 257, -1},
+                    FindCase{"EmptyText", "a", "", 257, -1},
+                    FindCase{"EightBitBytes", "\xE9\xFF", "caf\xE9\xE9\xFF!", 257, 4},
+                    FindCase{"ZeroBytes", std::string("\0b", 2), std::string("a\0\0b", 4), 257, 2},
+                    // Multiplier 1: the hash is the byte sum, so every anagram collides and must be
+                    // rejected by the comparison.
+                    FindCase{"AnagramCollisionsRejected", "ba", "abab", 1, 1},
+                    FindCase{"AnagramCollisionsOnly", "cab", "abcbcaacb", 1, -1},
+                    // Multiplier 0: the hash is the last byte only, so every window ending in the
+                    // same byte collides.
+                    FindCase{"LastByteCollisions", "xyz", "azbzczxyz", 0, 6},
+                    FindCase{"LastByteCollisionsOnly", "xyz", "zzzzz", 0, -1},
+                    // Multiplier 2^16: only the last two bytes weigh in modulo 2^32.
+                    FindCase{"WrapAroundCollisions", "abcd", "zzcdqqcdabcd", 65536, 8},
+                    // High bytes leaving the window make the unsigned subtraction wrap around.
+                    FindCase{"BorrowOnRoll", "\x01\x02", "\xFF\xFF\x01\x01\x02", 256, 3}),
     [](const testing::TestParamInfo<FindCase>& info) { return std::string(info.param.name); });
 
 // On random texts over a tiny alphabet (many partial matches and collisions) the result must

@@ -23,7 +23,9 @@ struct DateCase {
   Timestamp want;
 };
 
-std::string CaseName(const testing::TestParamInfo<DateCase>& info) { return info.param.name; }
+std::string CaseName(const testing::TestParamInfo<DateCase>& info) {
+  return info.param.name;
+}
 
 class ParseMailDateTest : public testing::TestWithParam<DateCase> {};
 
@@ -315,8 +317,8 @@ TEST_F(FormatMailDateTest, LocalTimeWithActualOffsetAndReadsBack) {
 }
 
 TEST_F(FormatMailDateTest, CurrentTimeReadsBackWithinTheCall) {
-  for (const char* tz : {"UTC0", "CET-1CEST,M3.5.0,M10.5.0/3", "EST5EDT,M3.2.0,M11.1.0",
-                         "IST-5:30", "NST3:30"}) {
+  for (const char* tz :
+       {"UTC0", "CET-1CEST,M3.5.0,M10.5.0/3", "EST5EDT,M3.2.0,M11.1.0", "IST-5:30", "NST3:30"}) {
     SCOPED_TRACE(std::string("TZ=") + tz);
     UseZone(tz);
     const std::time_t before = std::time(nullptr);
