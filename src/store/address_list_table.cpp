@@ -122,7 +122,7 @@ Contact* AddressListTable::ReplaceContact(Contact& old, std::string_view name,
                                           int list_index) {
   // Deleting first and then failing to add would lose the contact: check everything the
   // add will check before anything is deleted.
-  if (index_.Find(old.id) != &old || !IsListIndex(list_index)) return nullptr;
+  if (owned_.find(&old) == owned_.end() || !IsListIndex(list_index)) return nullptr;
   const std::vector<std::string> stored = StoredAddresses(addresses);
   if (!WellFormed(stored)) return nullptr;
   for (const std::string& address : stored) {
@@ -137,7 +137,7 @@ Contact* AddressListTable::ReplaceContact(Contact& old, std::string_view name,
 void AddressListTable::MoveContacts(std::span<Contact* const> contacts, int list_index) {
   if (!IsListIndex(list_index)) return;
   for (Contact* contact : contacts) {
-    if (contact == nullptr || index_.Find(contact->id) != contact) continue;
+    if (owned_.find(contact) == owned_.end()) continue;
     contact->list_mask = (contact->list_mask & 0xFFFF0000u) | ListBit(list_index);
     slots_.WriteSlot(*contact, /*allocate=*/false);
     if (view_ != nullptr) view_->ContactMoved(*contact);
@@ -147,8 +147,9 @@ void AddressListTable::MoveContacts(std::span<Contact* const> contacts, int list
 void AddressListTable::DeleteContacts(std::span<Contact* const> contacts) {
   bool removed = false;
   for (Contact* contact : contacts) {
-    // A contact listed twice, or not in the table, is skipped.
-    if (contact == nullptr || index_.Find(contact->id) != contact) continue;
+    // A contact listed twice, or not in the table, is skipped; the pointer is looked up
+    // before it is dereferenced since a repeat may already be destroyed.
+    if (owned_.find(contact) == owned_.end()) continue;
     RemoveContact(*contact);
     removed = true;
   }
