@@ -175,8 +175,9 @@ void MessageTable::DeleteMessages(std::span<MessageRecord* const> records, bool 
   bool freed = false;
   for (MessageRecord* record : records) {
     // Only records of the table: a record already deleted (and perhaps still held by
-    // another session) must not lose a reference twice.
-    if (record == nullptr || !InTable(*record)) continue;
+    // another session) must not lose a reference twice, and one freed earlier in this
+    // loop (listed twice) must not even be looked at.
+    if (record == nullptr || owned_.count(record) == 0 || !InTable(*record)) continue;
     const bool held = record->folder() == Folder::kQuarantine;
     UnlinkFromFolder(*record);
     index_.Remove(record->id);
