@@ -32,8 +32,10 @@ std::string AttachmentBytes() {
 std::string LetterText() {
   const std::string paragraph =
       "Sehr geehrte Damen und Herren, vielen Dank f\xfcr Ihre Nachricht vom 3. M\xe4rz. "
-      "Wir haben die Unterlagen gepr\xfc" "ft und melden uns in K\xfcrze bei Ihnen.\r\n"
-      "Mit freundlichen Gr\xfc\xdf" "en = Ihr Kundenservice\r\n\r\n";
+      "Wir haben die Unterlagen gepr\xfc"
+      "ft und melden uns in K\xfcrze bei Ihnen.\r\n"
+      "Mit freundlichen Gr\xfc\xdf"
+      "en = Ihr Kundenservice\r\n\r\n";
   std::string text;
   while (text.size() < kAttachmentBytes) text += paragraph;
   return text;
@@ -128,14 +130,15 @@ void BM_DecodeHeaderText(benchmark::State& state) {
       benchmark::DoNotOptimize(decoded);
     }
   }
-  state.SetItemsProcessed(
-      static_cast<std::int64_t>(state.iterations() * kHeaderValues.size()));
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kHeaderValues.size()));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
 }
 BENCHMARK(BM_DecodeHeaderText);
 
 void BM_EncodeHeaderText(benchmark::State& state) {
-  const std::string name = "Fran\xe7ois M\xfcller-L\xfc" "denscheid on behalf of J\xfcrgen";
+  const std::string name =
+      "Fran\xe7ois M\xfcller-L\xfc"
+      "denscheid on behalf of J\xfcrgen";
   for (auto _ : state) {
     std::string encoded = EncodeHeaderText(name);
     benchmark::DoNotOptimize(encoded);

@@ -44,8 +44,8 @@ std::size_t EncodeAll(const unsigned char* in, std::size_t n, char* out) {
   char* const start = out;
   std::size_t i = 0;
   for (; i + 3 <= n; i += 3, out += 4) {
-    const std::uint32_t v = (std::uint32_t{in[i]} << 16) | (std::uint32_t{in[i + 1]} << 8) |
-                            std::uint32_t{in[i + 2]};
+    const std::uint32_t v =
+        (std::uint32_t{in[i]} << 16) | (std::uint32_t{in[i + 1]} << 8) | std::uint32_t{in[i + 2]};
     out[0] = kAlphabet[v >> 18];
     out[1] = kAlphabet[(v >> 12) & 63];
     out[2] = kAlphabet[(v >> 6) & 63];

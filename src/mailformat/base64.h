@@ -28,9 +28,9 @@ std::string Base64EncodeText(std::string_view text);
 std::string Base64EncodeLines(std::string_view bytes);
 
 struct Base64DecodeResult {
-  bool ok = false;           // false: a character outside the alphabet; nothing was appended
-  std::size_t size = 0;      // bytes appended to the output (complete bytes only)
-  bool ended_at_pad = false; // decoding stopped at an "=" (the rest was not read)
+  bool ok = false;            // false: a character outside the alphabet; nothing was appended
+  std::size_t size = 0;       // bytes appended to the output (complete bytes only)
+  bool ended_at_pad = false;  // decoding stopped at an "=" (the rest was not read)
 };
 
 // Decodes `text`, appending to `out`. White space (space, TAB, CR, LF, VT, FF) is skipped; an

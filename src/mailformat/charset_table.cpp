@@ -13,8 +13,12 @@ const CharsetRow& CharsetRowAt(long long index) {
   return kCharsetTable[static_cast<std::size_t>(CharsetIndexOrDefault(index))];
 }
 
-std::string_view CharsetDisplayName(long long index) { return CharsetRowAt(index).display_name; }
+std::string_view CharsetDisplayName(long long index) {
+  return CharsetRowAt(index).display_name;
+}
 
-std::string_view CharsetMimeName(long long index) { return CharsetRowAt(index).mime_name; }
+std::string_view CharsetMimeName(long long index) {
+  return CharsetRowAt(index).mime_name;
+}
 
 }  // namespace pelrion::mailformat

@@ -15,7 +15,9 @@ constexpr std::size_t kMaxWordLength = 511;
 constexpr std::size_t kMaxEncodedSize = 62;
 constexpr std::size_t kChunkBytes = 30;
 
-constexpr bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+constexpr bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 constexpr int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';

@@ -17,8 +17,8 @@ std::string MakeBoundary(int& counter) {
 }
 
 std::string MakeContentId(std::string_view prefix) {
-  const std::uint32_t value = (static_cast<std::uint32_t>(platform::Rand()) << 16) |
-                              (platform::TickCount() & 0xFFFFu);
+  const std::uint32_t value =
+      (static_cast<std::uint32_t>(platform::Rand()) << 16) | (platform::TickCount() & 0xFFFFu);
   char digits[9];
   std::snprintf(digits, sizeof digits, "%08X", static_cast<unsigned>(value));
   std::string id;

@@ -28,7 +28,9 @@ constexpr std::array<std::uint8_t, 256> kHexValue = MakeHexValue();
 
 // Worst case: every byte encoded as 3 characters, and a 3-character soft break after every
 // 25 encoded bytes (75 columns); plus slack for the last line.
-std::size_t EncodedCapacity(std::size_t n) { return 3 * n + 3 * (n / 25) + 3; }
+std::size_t EncodedCapacity(std::size_t n) {
+  return 3 * n + 3 * (n / 25) + 3;
+}
 
 }  // namespace
 
@@ -71,7 +73,9 @@ std::string QuotedPrintableEncode(std::string_view bytes) {
   return out;
 }
 
-void QuotedPrintableEncodeInPlace(std::string& text) { text = QuotedPrintableEncode(text); }
+void QuotedPrintableEncodeInPlace(std::string& text) {
+  text = QuotedPrintableEncode(text);
+}
 
 std::size_t QuotedPrintableDecodeLine(std::string_view line, std::string& out) {
   const std::size_t old_size = out.size();

@@ -7,8 +7,12 @@ namespace {
 
 constexpr int kMaxLineBytes = 45;
 
-inline bool IsUuChar(unsigned char c) { return c >= ' ' && c <= '`'; }
-inline unsigned Sextet(unsigned char c) { return (c - ' ') & 63u; }
+inline bool IsUuChar(unsigned char c) {
+  return c >= ' ' && c <= '`';
+}
+inline unsigned Sextet(unsigned char c) {
+  return (c - ' ') & 63u;
+}
 
 }  // namespace
 

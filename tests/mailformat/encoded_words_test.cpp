@@ -52,9 +52,17 @@ TEST(DecodeHeaderTextTest, CopiesMalformedWordsAsWritten) {
       {"unknown encoding", "=?a?X?abcd?=", "=?a?X?abcd?="},
       {"invalid base64", "=?a?B?ab!d?=", "=?a?B?ab!d?="},
       {"empty charset", "=??Q?abcd?=", "=??Q?abcd?="},
-      {"word of 8", "=?a?Q?" "?=", "=?a?Q?" "?="},
+      {"word of 8",
+       "=?a?Q?"
+       "?=",
+       "=?a?Q?"
+       "?="},
       {"fewer than 5 after the charset", "=?abcd?B?=", "=?abcd?B?="},
-      {"empty encoded text", "=?ab?Q?" "?=", "=?ab?Q?" "?="},
+      {"empty encoded text",
+       "=?ab?Q?"
+       "?=",
+       "=?ab?Q?"
+       "?="},
       {"word of 512", too_long, too_long},
       {"no closing", "=?a?Q?abc", "=?a?Q?abc"},
       {"text glued before", "x=?a?Q?b?=", "x=?a?Q?b?="},
@@ -87,9 +95,8 @@ TEST(IsSevenBitTest, Table) {
     bool want;
   };
   const std::vector<Row> rows = {
-      {"empty", "", true},          {"letters", "abc", true},
-      {"DEL", "\x7f", true},        {"zero byte", "a\0b"s, true},
-      {"0x80", "\x80", false},      {"high byte last", "abc\xff", false},
+      {"empty", "", true},          {"letters", "abc", true}, {"DEL", "\x7f", true},
+      {"zero byte", "a\0b"s, true}, {"0x80", "\x80", false},  {"high byte last", "abc\xff", false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -97,7 +104,9 @@ TEST(IsSevenBitTest, Table) {
   }
 }
 
-std::string Word(std::string_view bytes) { return "=?UNKNOWN?B?" + Base64Encode(bytes) + "?="; }
+std::string Word(std::string_view bytes) {
+  return "=?UNKNOWN?B?" + Base64Encode(bytes) + "?=";
+}
 
 TEST(EncodeHeaderTextTest, Table) {
   const std::string high40(40, '\xe9');

@@ -68,10 +68,18 @@ std::string RandomMailText(std::mt19937& rng, std::size_t n) {
   s.reserve(n);
   while (s.size() < n) {
     switch (kind(rng)) {
-      case 0: s += kSpecial[special(rng)]; break;
-      case 1: s += "\r\n"; break;
-      case 2: s += static_cast<char>(any(rng)); break;
-      default: s += static_cast<char>(printable(rng)); break;
+      case 0:
+        s += kSpecial[special(rng)];
+        break;
+      case 1:
+        s += "\r\n";
+        break;
+      case 2:
+        s += static_cast<char>(any(rng));
+        break;
+      default:
+        s += static_cast<char>(printable(rng));
+        break;
     }
   }
   return s;

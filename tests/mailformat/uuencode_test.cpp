@@ -59,10 +59,19 @@ TEST(UudecodeLineTest, RejectsMalformedAndZeroLengthLines) {
       {"backquote count with data", "`abcd", kUudecodeZeroLength},
       {"empty line", "", kUudecodeMalformed},
       {"count of 46", "N" + std::string(64, '!'), kUudecodeMalformed},
-      {"count below space", "\x1f" "80``", kUudecodeMalformed},
+      {"count below space",
+       "\x1f"
+       "80``",
+       kUudecodeMalformed},
       {"character above backquote", "#86)a", kUudecodeMalformed},
-      {"control character in data", "#86\t" "C", kUudecodeMalformed},
-      {"high byte in data", "#86\xe9" "C", kUudecodeMalformed},
+      {"control character in data",
+       "#86\t"
+       "C",
+       kUudecodeMalformed},
+      {"high byte in data",
+       "#86\xe9"
+       "C",
+       kUudecodeMalformed},
       {"group cut short", "#86)", kUudecodeMalformed},
       {"count only", "!", kUudecodeMalformed},
       // 60 characters pass a check of 4 * floor((45 + 1) / 3) but lack the last data char.
