@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 
 #include "app/quit_on_signal.h"
 #include "core/application.h"
+#include "core/fatal_stop.h"
 #include "core/startup.h"
 #include "platform/dialogs.h"
 #include "platform/qt/qt_dialogs.h"
@@ -54,6 +56,8 @@ int main(int argc, char** argv) {
   auto instance = platform::SingleInstance::Acquire(platform::SingleInstance::DefaultLockPath());
   if (!instance) return 1;
   platform::SeedRandFromClock();
+  // Any failed allocation anywhere ends the program the one documented way.
+  std::set_new_handler([] { core::FatalStop(core::kInsufficientMemory); });
 
   const bool headless = HasArgument(argc, argv, "--headless") || !HasDisplay();
   std::unique_ptr<QCoreApplication> qt_app;

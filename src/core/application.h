@@ -3,11 +3,18 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <string>
 
 #include "core/preferences.h"
 #include "platform/folders.h"
 #include "platform/registry.h"
+#include "store/account_table.h"
+#include "store/address_list_table.h"
+#include "store/duplicate_digest_table.h"
+#include "store/listener_table.h"
+#include "store/message_table.h"
+#include "store/trusted_domains.h"
 
 namespace pelrion::core {
 
@@ -19,6 +26,15 @@ struct Application {
   std::string host_name;
   std::string installation_id;
   Preferences preferences;
+
+  // The stores, created once the database folder is known, in load order. Declaration
+  // order matters: a table is destroyed before the tables it refers to.
+  std::unique_ptr<store::ListenerTable> listeners;
+  std::unique_ptr<store::AccountTable> accounts;
+  std::unique_ptr<store::AddressListTable> address_lists;
+  std::unique_ptr<store::TrustedDomainList> trusted_domains;
+  std::unique_ptr<store::MessageTable> messages;
+  std::unique_ptr<store::DuplicateDigestTable> digests;
   bool first_run = false;  // "setonce" was absent when this start began
 
   // Set when shutdown begins; workers read it to stop early.

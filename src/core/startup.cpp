@@ -39,26 +39,40 @@ void LoadCredentials(Application& app) {
   app.installation_id = store::LoadInstallationId(app.folders.database + "db6.dat");
 }
 
-void LoadAccounts(Application&) {
+// Listener records first: an account whose listeners are missing is dropped, and then
+// every listener no account refers to.
+void LoadAccounts(Application& app) {
   SetStartupStage(kStageAccounts);
-  // Listener records, then accounts (dropping those whose listeners are missing), then
-  // orphan listeners dropped.
+  app.listeners = std::make_unique<store::ListenerTable>(app.folders.database);
+  app.listeners->Load();
+  app.accounts = std::make_unique<store::AccountTable>(app.folders.database, *app.listeners);
+  app.accounts->Load();
 }
 
-void LoadAddressLists(Application&) {
+void LoadAddressLists(Application& app) {
   SetStartupStage(kStageAddressLists);
-  // Contacts of both address lists, then the trusted domains.
+  app.address_lists = std::make_unique<store::AddressListTable>(app.folders.database);
+  app.address_lists->Load();
+  app.trusted_domains = std::make_unique<store::TrustedDomainList>(app.folders.database);
+  app.trusted_domains->Load();
 }
 
-void LoadMessages(Application&) {
+// Messages of accounts that no longer exist are dropped; each kept one counts for its
+// account.
+void LoadMessages(Application& app) {
   SetStartupStage(kStageMessages);
-  // The message table; messages of missing accounts dropped.
+  app.messages = std::make_unique<store::MessageTable>(app.folders.database, *app.accounts);
+  app.messages->Load();
 }
 
-void Initialize(Application&) {
+void Initialize(Application& app) {
   SetStartupStage(kStageInitializing);
-  // Main window (GUI mode), the duplicate-digest table, the quarantine rebuild and its
-  // first expiry, then the hourly expiry timer; then the viewer commands.
+  // The main window comes first here in GUI mode.
+  app.digests = std::make_unique<store::DuplicateDigestTable>(app.folders.database,
+                                                               *app.accounts);
+  app.digests->Load();
+  // Then the quarantine rebuild and its first expiry, the hourly expiry timer, and the
+  // viewer commands.
 }
 
 void CreateListeners(Application&) {
