@@ -61,7 +61,9 @@ AccountTable::~AccountTable() {
   for (MailAccount* account : index_.records()) delete account;
 }
 
-std::string AccountTable::path() const { return JoinPath(folder_, kAccountsFile); }
+std::string AccountTable::path() const {
+  return JoinPath(folder_, kAccountsFile);
+}
 
 void AccountTable::Load() {
   RecordRules rules;

@@ -17,8 +17,8 @@
 #include "store/id_index.h"
 #include "store/listener_table.h"
 #include "store/mail_account.h"
-#include "store/record_file.h"
 #include "store/message_accounts.h"
+#include "store/record_file.h"
 #include "store/status_notices.h"
 
 namespace pelrion::store {

@@ -52,7 +52,9 @@ ListenerTable::~ListenerTable() {
   for (Listener* listener : index_.records()) delete listener;
 }
 
-std::string ListenerTable::path() const { return JoinPath(folder_, kListenersFile); }
+std::string ListenerTable::path() const {
+  return JoinPath(folder_, kListenersFile);
+}
 
 void ListenerTable::Load() {
   RecordRules rules;

@@ -112,10 +112,10 @@ class ListenerTable {
 // Read-only inspection of "db8.dat" bytes for the check tool: every complete unit, whether its
 // digest matches, and the listener it holds.
 struct ListenerUnit {
-  std::size_t offset = 0;        // of the unit's digest in the file
+  std::size_t offset = 0;  // of the unit's digest in the file
   bool digest_ok = false;
   std::optional<Listener> listener;  // decoded fields (also when the digest fails)
-  bool accepted = false;         // digest ok, decodable, and its id not seen before
+  bool accepted = false;             // digest ok, decodable, and its id not seen before
 };
 
 struct ListenerFileReport {

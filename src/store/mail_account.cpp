@@ -29,9 +29,13 @@ void ReadField(ByteReader& in, TextField<N>& field) {
 
 }  // namespace
 
-void EncipherPassword(PasswordField& field) { PasswordCipher().Encrypt(BytesOf(field)); }
+void EncipherPassword(PasswordField& field) {
+  PasswordCipher().Encrypt(BytesOf(field));
+}
 
-void DecipherPassword(PasswordField& field) { PasswordCipher().Decrypt(BytesOf(field)); }
+void DecipherPassword(PasswordField& field) {
+  PasswordCipher().Decrypt(BytesOf(field));
+}
 
 std::string EncodeMailAccount(const MailAccount& account) {
   PasswordField pop3_password = account.pop3_password;

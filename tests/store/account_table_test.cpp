@@ -236,28 +236,63 @@ const std::size_t kUnit = 16 + 1428;
 
 INSTANTIATE_TEST_SUITE_P(
     Files, AccountLoadTest,
-    ::testing::Values(
-        LoadCase{"BothEmpty", {}, "", {}, 1, {}},
-        LoadCase{"NoAccountsDropsEveryListener", kListeners, "", {}, 1, {}},
-        LoadCase{"ThreeAccounts", kListeners, RecordFileBytes(2, {kAcc1, kAcc5, kAcc6}), {1, 5, 6},
-                 7, {1, 2, 3, 4}},
-        LoadCase{"UnusedListenersDropped", kListeners, RecordFileBytes(2, {kAcc1, kAcc6}), {1, 6},
-                 7, {1, 2}},
-        LoadCase{"MissingSmtpListenerDropsAccount", kListeners,
-                 RecordFileBytes(2, {kAcc1, AccountBytes({9, 3, 8, "Nine"})}), {1}, 2, {1, 2}},
-        LoadCase{"MissingPop3ListenerDropsAccount", kListeners,
-                 RecordFileBytes(2, {AccountBytes({9, 7, 4, "Nine"}), kAcc5}), {5}, 6, {3, 4}},
-        LoadCase{"LastCutShort", kListeners,
-                 RecordFileBytes(2, {kAcc1, kAcc5}).substr(0, 1 + kUnit + 1000), {1}, 2, {1, 2}},
-        LoadCase{"FlippedByteDropsOneRecord", kListeners,
-                 FlipByte(RecordFileBytes(2, {kAcc1, kAcc5, kAcc6}), 1 + kUnit + 16 + 1200),
-                 {1, 6}, 7, {1, 2}},
-        LoadCase{"FlippedPasswordByte", kListeners,
-                 FlipByte(RecordFileBytes(2, {kAcc1, kAcc5}), 1 + 16 + 270), {5}, 6, {3, 4}},
-        LoadCase{"DuplicateIdFirstWins", kListeners,
-                 RecordFileBytes(2, {kAcc1, AccountBytes({1, 3, 4, "Again"})}), {1}, 2, {1, 2}},
-        LoadCase{"OtherVersionByteIsCurrentLayout", kListeners, RecordFileBytes(9, {kAcc5}), {5},
-                 6, {3, 4}}),
+    ::testing::Values(LoadCase{"BothEmpty", {}, "", {}, 1, {}},
+                      LoadCase{"NoAccountsDropsEveryListener", kListeners, "", {}, 1, {}},
+                      LoadCase{"ThreeAccounts",
+                               kListeners,
+                               RecordFileBytes(2, {kAcc1, kAcc5, kAcc6}),
+                               {1, 5, 6},
+                               7,
+                               {1, 2, 3, 4}},
+                      LoadCase{"UnusedListenersDropped",
+                               kListeners,
+                               RecordFileBytes(2, {kAcc1, kAcc6}),
+                               {1, 6},
+                               7,
+                               {1, 2}},
+                      LoadCase{"MissingSmtpListenerDropsAccount",
+                               kListeners,
+                               RecordFileBytes(2, {kAcc1, AccountBytes({9, 3, 8, "Nine"})}),
+                               {1},
+                               2,
+                               {1, 2}},
+                      LoadCase{"MissingPop3ListenerDropsAccount",
+                               kListeners,
+                               RecordFileBytes(2, {AccountBytes({9, 7, 4, "Nine"}), kAcc5}),
+                               {5},
+                               6,
+                               {3, 4}},
+                      LoadCase{"LastCutShort",
+                               kListeners,
+                               RecordFileBytes(2, {kAcc1, kAcc5}).substr(0, 1 + kUnit + 1000),
+                               {1},
+                               2,
+                               {1, 2}},
+                      LoadCase{"FlippedByteDropsOneRecord",
+                               kListeners,
+                               FlipByte(RecordFileBytes(2, {kAcc1, kAcc5, kAcc6}),
+                                        1 + kUnit + 16 + 1200),
+                               {1, 6},
+                               7,
+                               {1, 2}},
+                      LoadCase{"FlippedPasswordByte",
+                               kListeners,
+                               FlipByte(RecordFileBytes(2, {kAcc1, kAcc5}), 1 + 16 + 270),
+                               {5},
+                               6,
+                               {3, 4}},
+                      LoadCase{"DuplicateIdFirstWins",
+                               kListeners,
+                               RecordFileBytes(2, {kAcc1, AccountBytes({1, 3, 4, "Again"})}),
+                               {1},
+                               2,
+                               {1, 2}},
+                      LoadCase{"OtherVersionByteIsCurrentLayout",
+                               kListeners,
+                               RecordFileBytes(9, {kAcc5}),
+                               {5},
+                               6,
+                               {3, 4}}),
     [](const ::testing::TestParamInfo<LoadCase>& info) { return info.param.name; });
 
 TEST_F(AccountTableTest, LoadDecipheresPasswordsAndSaveWritesTheSameBytes) {
@@ -364,9 +399,12 @@ TEST_F(AccountTableTest, FindAccountForLoginMatchesListenerAndNameWithoutCase) {
     std::uint32_t want;  // 0 = none
   };
   const Row rows[] = {
-      {"ExactName", 1, "Jane.Roe", 1},     {"OtherCase", 1, "JANE.ROE", 1},
-      {"OtherListener", 3, "Jane.Roe", 2}, {"NamePrefix", 1, "Jane", 0},
-      {"LongerName", 1, "Jane.Roe2", 0},   {"SmtpListenerIsNoLogin", 2, "Jane.Roe", 0},
+      {"ExactName", 1, "Jane.Roe", 1},
+      {"OtherCase", 1, "JANE.ROE", 1},
+      {"OtherListener", 3, "Jane.Roe", 2},
+      {"NamePrefix", 1, "Jane", 0},
+      {"LongerName", 1, "Jane.Roe2", 0},
+      {"SmtpListenerIsNoLogin", 2, "Jane.Roe", 0},
       {"Empty", 1, "", 0},
   };
   for (const Row& row : rows) {
@@ -388,9 +426,9 @@ TEST_F(AccountTableTest, FriendlyNameInUseIgnoresCaseAndTheAccountItself) {
     bool want;
   };
   const Row rows[] = {
-      {"SameName", "Work Mail", 0, true},       {"OtherCase", "WORK mail", 0, true},
-      {"OtherCaseOfAnother", "home", 1, true},  {"ItselfIsNoConflict", "work mail", 1, false},
-      {"NewName", "Travel", 0, false},          {"Prefix", "Work", 0, false},
+      {"SameName", "Work Mail", 0, true},      {"OtherCase", "WORK mail", 0, true},
+      {"OtherCaseOfAnother", "home", 1, true}, {"ItselfIsNoConflict", "work mail", 1, false},
+      {"NewName", "Travel", 0, false},         {"Prefix", "Work", 0, false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -407,8 +445,10 @@ TEST_F(AccountTableTest, CompareAccountNamesIgnoresCase) {
     std::uint32_t a, b;
     int sign;
   };
-  const Row rows[] = {{"LowerBeforeUpper", 1, 2, -1}, {"UpperAfterLower", 2, 1, 1},
-                      {"SameLetters", 1, 3, 0},       {"PrefixFirst", 3, 4, -1},
+  const Row rows[] = {{"LowerBeforeUpper", 1, 2, -1},
+                      {"UpperAfterLower", 2, 1, 1},
+                      {"SameLetters", 1, 3, 0},
+                      {"PrefixFirst", 3, 4, -1},
                       {"MissingIsEmpty", 9, 1, -1}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -550,9 +590,9 @@ TEST(AccountInspectTest, ReportsDigestAndAcceptancePerUnit) {
     bool listeners_exist;
     bool accepted;
   };
-  for (const Row& row : {Row{"Good", 0, true, true, true}, Row{"Flipped", 1, false, false, false},
-                         Row{"DuplicateId", 2, true, true, false},
-                         Row{"Good2", 3, true, true, true}}) {
+  for (const Row& row :
+       {Row{"Good", 0, true, true, true}, Row{"Flipped", 1, false, false, false},
+        Row{"DuplicateId", 2, true, true, false}, Row{"Good2", 3, true, true, true}}) {
     SCOPED_TRACE(row.name);
     const AccountUnit& unit = report.units[row.index];
     EXPECT_EQ(unit.offset, 1 + row.index * kUnit);

@@ -95,7 +95,9 @@ struct BadRecord {
 
 class ListenerRejectTest : public testing::TestWithParam<BadRecord> {};
 
-TEST_P(ListenerRejectTest, IsNotDecoded) { EXPECT_FALSE(DecodeListener(GetParam().bytes)); }
+TEST_P(ListenerRejectTest, IsNotDecoded) {
+  EXPECT_FALSE(DecodeListener(GetParam().bytes));
+}
 
 std::string WithProtocol(std::uint32_t protocol) {
   std::string bytes = BuildFromLayout();
@@ -103,13 +105,15 @@ std::string WithProtocol(std::uint32_t protocol) {
   return bytes;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Damaged, ListenerRejectTest,
-    testing::Values(BadRecord{"Empty", ""}, BadRecord{"OneShort", BuildFromLayout().substr(0, 275)},
-                    BadRecord{"OneLong", BuildFromLayout() + "x"},
-                    BadRecord{"ProtocolTwo", WithProtocol(2)},
-                    BadRecord{"ProtocolHighBit", WithProtocol(0x80000000u)}),
-    [](const testing::TestParamInfo<BadRecord>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Damaged, ListenerRejectTest,
+                         testing::Values(BadRecord{"Empty", ""},
+                                         BadRecord{"OneShort", BuildFromLayout().substr(0, 275)},
+                                         BadRecord{"OneLong", BuildFromLayout() + "x"},
+                                         BadRecord{"ProtocolTwo", WithProtocol(2)},
+                                         BadRecord{"ProtocolHighBit", WithProtocol(0x80000000u)}),
+                         [](const testing::TestParamInfo<BadRecord>& info) {
+                           return info.param.name;
+                         });
 
 TEST(ListenerLayoutTest, BothProtocolsDecode) {
   for (auto [name, value, want] :

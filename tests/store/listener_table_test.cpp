@@ -35,7 +35,9 @@ std::string ListenerBytes(std::uint32_t id, std::string_view host, std::uint32_t
          Le32(local_address) + Le32(local_port);
 }
 
-std::string Unit(const std::string& record) { return Md5Raw(record) + record; }
+std::string Unit(const std::string& record) {
+  return Md5Raw(record) + record;
+}
 
 std::string RecordFileBytes(char version, const std::vector<std::string>& records) {
   std::string bytes(1, version);
@@ -139,16 +141,24 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"ThreeRecords", RecordFileBytes(1, {kA, kB, kC}), {1, 2, 9}, 10},
         LoadCase{"OtherVersionByteIgnored", RecordFileBytes(7, {kA, kC}), {1, 9}, 10},
         LoadCase{"StoredOutOfOrder", RecordFileBytes(1, {kC, kA}), {1, 9}, 10},
-        LoadCase{"LastCutShort", RecordFileBytes(1, {kA, kB, kC}).substr(0, 1 + 2 * kUnit + 100),
-                 {1, 2}, 3},
+        LoadCase{"LastCutShort",
+                 RecordFileBytes(1, {kA, kB, kC}).substr(0, 1 + 2 * kUnit + 100),
+                 {1, 2},
+                 3},
         LoadCase{"FlippedByteInMiddleRecord",
-                 FlipByte(RecordFileBytes(1, {kA, kB, kC}), 1 + kUnit + 16 + 40), {1, 9}, 10},
-        LoadCase{"FlippedDigestByte", FlipByte(RecordFileBytes(1, {kA, kB, kC}), 1 + 3), {2, 9}, 10},
+                 FlipByte(RecordFileBytes(1, {kA, kB, kC}), 1 + kUnit + 16 + 40),
+                 {1, 9},
+                 10},
+        LoadCase{
+            "FlippedDigestByte", FlipByte(RecordFileBytes(1, {kA, kB, kC}), 1 + 3), {2, 9}, 10},
         LoadCase{"DuplicateIdFirstWins",
-                 RecordFileBytes(1, {kA, ListenerBytes(1, "other.org", 1, 1, 7025), kB}), {1, 2},
+                 RecordFileBytes(1, {kA, ListenerBytes(1, "other.org", 1, 1, 7025), kB}),
+                 {1, 2},
                  3},
         LoadCase{"UnknownProtocolDropped",
-                 RecordFileBytes(1, {kA, ListenerBytes(5, "x.org", 110, 2, 8110)}), {1}, 2}),
+                 RecordFileBytes(1, {kA, ListenerBytes(5, "x.org", 110, 2, 8110)}),
+                 {1},
+                 2}),
     [](const ::testing::TestParamInfo<LoadCase>& info) { return info.param.name; });
 
 TEST_F(ListenerTableTest, DuplicateKeepsTheFirstRecordsFields) {
@@ -180,8 +190,8 @@ TEST_F(ListenerTableTest, SaveDropsDamagedRecordsForGood) {
 TEST_F(ListenerTableTest, CreatedListenerIsStoredWithLoopbackAndNextId) {
   WriteFile(Db8(), RecordFileBytes(1, {kA, kC}));
   auto table = Loaded();
-  const std::uint32_t id = table->FindOrCreateListener("mail.new.org", 110, ListenerProtocol::kPop3,
-                                                       false);
+  const std::uint32_t id =
+      table->FindOrCreateListener("mail.new.org", 110, ListenerProtocol::kPop3, false);
   EXPECT_EQ(id, 10u);
   EXPECT_EQ(table->next_id(), 11u);
   // 5110 and 6110 are already local ports of stored listeners: 7110 is the first candidate.
@@ -192,8 +202,8 @@ TEST_F(ListenerTableTest, CreatedListenerIsStoredWithLoopbackAndNextId) {
 
 TEST_F(ListenerTableTest, SameServerIsSharedAndHostCaseIgnored) {
   auto table = Loaded();
-  const auto pop = table->FindOrCreateListener("Mail.Example.ORG", 110, ListenerProtocol::kPop3,
-                                               false);
+  const auto pop =
+      table->FindOrCreateListener("Mail.Example.ORG", 110, ListenerProtocol::kPop3, false);
   struct Row {
     const char* name;
     const char* host;
@@ -259,11 +269,19 @@ INSTANTIATE_TEST_SUITE_P(
         PortCase{"FirstSmtp", ListenerProtocol::kSmtp, {}, {}, 5025, {5025}},
         PortCase{"SecondPop3", ListenerProtocol::kPop3, {5110}, {}, 6110, {6110}},
         PortCase{"ThirdPop3", ListenerProtocol::kPop3, {5110, 6110}, {}, 7110, {7110}},
-        PortCase{"SmtpNotBlockedByPop3Ports", ListenerProtocol::kSmtp, {5110, 6110}, {}, 5025,
-                 {5025}},
-        PortCase{"BusyPortsSkipped", ListenerProtocol::kPop3, {}, {5110, 6110}, 7110,
+        PortCase{
+            "SmtpNotBlockedByPop3Ports", ListenerProtocol::kSmtp, {5110, 6110}, {}, 5025, {5025}},
+        PortCase{"BusyPortsSkipped",
+                 ListenerProtocol::kPop3,
+                 {},
+                 {5110, 6110},
+                 7110,
                  {5110, 6110, 7110}},
-        PortCase{"StoredAndBusyMixed", ListenerProtocol::kSmtp, {5025}, {6025, 7025}, 8025,
+        PortCase{"StoredAndBusyMixed",
+                 ListenerProtocol::kSmtp,
+                 {5025},
+                 {6025, 7025},
+                 8025,
                  {6025, 7025, 8025}}),
     [](const ::testing::TestParamInfo<PortCase>& info) { return info.param.name; });
 
@@ -330,8 +348,8 @@ TEST(ListenerPortBindTest, RealBindSkipsPortsHeldOnLoopback) {
   TempDir dir;
   ListenerTable table(dir.path());  // the real bind test
   table.Load();
-  const auto id = table.FindOrCreateListener("pop.example.org", 110, ListenerProtocol::kPop3,
-                                             false);
+  const auto id =
+      table.FindOrCreateListener("pop.example.org", 110, ListenerProtocol::kPop3, false);
   const std::uint32_t chosen = table.CopyOf(id)->local_port;
   for (int fd : held) {
     if (fd >= 0) ::close(fd);
@@ -366,8 +384,8 @@ TEST_F(ListenerTableTest, OrphanIsStoppedRemovedAndSaved) {
     std::uint32_t id;
     bool dropped;
   };
-  for (const Row& row : {Row{"InUse", 1, false}, Row{"Unknown", 77, false},
-                         Row{"Orphan", 9, true}, Row{"AlreadyGone", 9, false}}) {
+  for (const Row& row : {Row{"InUse", 1, false}, Row{"Unknown", 77, false}, Row{"Orphan", 9, true},
+                         Row{"AlreadyGone", 9, false}}) {
     SCOPED_TRACE(row.name);
     EXPECT_EQ(table->DropListenerIfOrphaned(row.id, users), row.dropped);
   }
@@ -415,8 +433,9 @@ TEST_F(ListenerTableTest, SetLocalEndpointIsSaved) {
 }
 
 TEST(ListenerInspectTest, ReportsEveryUnit) {
-  const std::string file = FlipByte(
-      RecordFileBytes(1, {kA, kB, ListenerBytes(1, "dup.org", 1, 0, 1), kC}), 1 + kUnit + 20) +
+  const std::string file =
+      FlipByte(RecordFileBytes(1, {kA, kB, ListenerBytes(1, "dup.org", 1, 0, 1), kC}),
+               1 + kUnit + 20) +
       "tail";
   const ListenerFileReport report = InspectListenerFile(file);
   ASSERT_EQ(report.version, std::optional<std::uint8_t>(1));

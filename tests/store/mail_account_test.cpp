@@ -158,13 +158,15 @@ TEST_P(StoredPasswordTest, IsEncipheredOverTheWholeFieldAndComesBack) {
   EXPECT_EQ(back->smtp_password.Text(), GetParam().password);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, StoredPasswordTest,
-    testing::Values(PasswordCase{"Empty", ""}, PasswordCase{"OneByte", "x"},
-                    PasswordCase{"SevenBytes", "abcdefg"}, PasswordCase{"EightBytes", "abcdefgh"},
-                    PasswordCase{"HighBytes", "p\xE4ss\xFF\x80w"},
-                    PasswordCase{"FullField63", std::string(63, 'Q')}),
-    [](const testing::TestParamInfo<PasswordCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Lengths, StoredPasswordTest,
+                         testing::Values(PasswordCase{"Empty", ""}, PasswordCase{"OneByte", "x"},
+                                         PasswordCase{"SevenBytes", "abcdefg"},
+                                         PasswordCase{"EightBytes", "abcdefgh"},
+                                         PasswordCase{"HighBytes", "p\xE4ss\xFF\x80w"},
+                                         PasswordCase{"FullField63", std::string(63, 'Q')}),
+                         [](const testing::TestParamInfo<PasswordCase>& info) {
+                           return info.param.name;
+                         });
 
 TEST(MailAccountBytesTest, KeepsBytesAfterTheTerminator) {
   // Text fields and password fields come back byte for byte, including what follows the zero.
@@ -210,14 +212,16 @@ TEST_P(MailAccountSizeTest, OnlyTheExactRecordSizeDecodes) {
   EXPECT_EQ(DecodeMailAccountV1(bytes).has_value(), GetParam().version1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, MailAccountSizeTest,
-    testing::Values(SizeCase{"Empty", 0, false, false}, SizeCase{"OneShort", 1427, false, false},
-                    SizeCase{"OneLong", 1429, false, false},
-                    SizeCase{"V1OneShort", 1947, false, false},
-                    SizeCase{"Version1", 1948, false, true},
-                    SizeCase{"Version2", 1428, true, false}),
-    [](const testing::TestParamInfo<SizeCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Sizes, MailAccountSizeTest,
+                         testing::Values(SizeCase{"Empty", 0, false, false},
+                                         SizeCase{"OneShort", 1427, false, false},
+                                         SizeCase{"OneLong", 1429, false, false},
+                                         SizeCase{"V1OneShort", 1947, false, false},
+                                         SizeCase{"Version1", 1948, false, true},
+                                         SizeCase{"Version2", 1428, true, false}),
+                         [](const testing::TestParamInfo<SizeCase>& info) {
+                           return info.param.name;
+                         });
 
 // Version 1, 1948 bytes: servers inside the account, a 264-byte friendly name.
 std::vector<FieldRow> V1Layout(const char* friendly) {
