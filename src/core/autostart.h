@@ -13,7 +13,7 @@ namespace pelrion::core {
 // folder can be found.
 std::optional<std::string> AutostartEntryPath();
 
-// path as one quoted Exec argument (Desktop Entry Specification, "The Exec key"), with
+// path as one quoted Exec argument (freedesktop.org desktop entry format, "The Exec key"), with
 // the string-value escapes applied on top; nullopt when path holds a byte no desktop
 // file can carry (a control character other than tab, CR and LF).
 std::optional<std::string> QuoteExecArgument(std::string_view path);
