@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "store/key_hash.h"
+#include "store/message_record.h"
 #include "store/store_test_helpers.h"
 
 namespace pelrion::store {
@@ -429,6 +430,27 @@ TEST_F(AddressListTableTest, ApproveAndBlacklistSenders) {
   auto reloaded = Loaded();
   EXPECT_EQ(reloaded->LookupAddress("spam2@y.net", 3), 1u);
   EXPECT_EQ(reloaded->LookupAddress("pal@x.org", 3), 2u);
+}
+
+TEST_F(AddressListTableTest, SendersAreTakenFromMessageSummaries) {
+  auto table = Loaded();
+  ASSERT_NE(table->AddContact("Spam", {"spam@y.net"}, 1), nullptr);
+  MessageRecord from_spammer, from_stranger, without_sender;
+  from_spammer.summary.sender_address = "spam@y.net";
+  from_stranger.summary.sender_address = "stranger@z.com";
+  from_stranger.summary.sender_name = "=?us-ascii?q?Str=41nger?=";
+  from_stranger.summary.sender_name_decoded = "StrAnger";
+  without_sender.summary.sender_name_decoded = "Nobody";
+  MessageRecord* const messages[] = {&from_spammer, &from_stranger, &without_sender};
+  table->ApproveSenders(messages);
+  EXPECT_EQ(table->LookupAddress("spam@y.net", 3), 1u);
+  ASSERT_NE(table->FindByAddress("stranger@z.com"), nullptr);
+  EXPECT_EQ(table->FindByAddress("stranger@z.com")->blob.name, "StrAnger");
+  EXPECT_EQ(table->size(), 2u);
+  table->BlacklistSenders(messages);
+  EXPECT_EQ(table->LookupAddress("spam@y.net", 3), 2u);
+  EXPECT_EQ(table->LookupAddress("stranger@z.com", 3), 2u);
+  EXPECT_EQ(table->size(), 2u);
 }
 
 class RecordingView : public AddressListView {
