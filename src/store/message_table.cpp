@@ -266,6 +266,11 @@ void MessageTable::DeleteForGood(MessageRecord& record) {
 }
 
 void MessageTable::CompactIfWasteful() {
+  // Every owned record holds a slot (freed ones leave owned_), so the live count is known
+  // without walking the table: most deletions end here, in constant time.
+  if (!NeedsCompaction(slots_.end_offset(), index_.size() + pending_count(), slots_.slot_size())) {
+    return;
+  }
   // Records pending deletion keep their slots (and their 0x10 mark) through compaction:
   // their slot offsets must stay valid for the final release.
   std::vector<BlobRecord*> live(index_.begin(), index_.end());
