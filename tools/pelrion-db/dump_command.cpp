@@ -1,11 +1,13 @@
 #include "dump_command.h"
 
 #include "check_command.h"
-#include "json_writer.h"
+#include "common/json_writer.h"
 #include "store/contact.h"
 #include "store/message_record.h"
 
 namespace pelrion::dbtool {
+
+using tools::JsonWriter;
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "json_writer.h"
+#include "common/json_writer.h"
 
-namespace pelrion::dbtool {
+namespace pelrion::tools {
 
 std::string JsonString(std::string_view bytes) {
   static constexpr char kHex[] = "0123456789abcdef";
@@ -97,4 +97,4 @@ void JsonWriter::Null() {
   out_ << "null";
 }
 
-}  // namespace pelrion::dbtool
+}  // namespace pelrion::tools

@@ -1,4 +1,4 @@
-// A small streaming JSON writer (RFC 8259) for the dump command. Stored texts are bytes in an
+// A small streaming JSON writer (RFC 8259) for the command-line tools. Stored texts are bytes in an
 // unknown single-byte code page, not UTF-8: every byte of 0x80 and above is written as
 // \u00XX, i.e. the text is read as Latin-1, so the output is always valid JSON and each
 // original byte can be recovered from its code point.
@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace pelrion::dbtool {
+namespace pelrion::tools {
 
 // The JSON string literal (quotes included) for bytes: '"', '\\' and control characters
 // escaped, bytes >= 0x80 as \u00XX.
@@ -45,4 +45,4 @@ class JsonWriter {
   bool after_key_ = false;
 };
 
-}  // namespace pelrion::dbtool
+}  // namespace pelrion::tools
