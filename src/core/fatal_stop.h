@@ -9,6 +9,8 @@ namespace pelrion::core {
 inline constexpr std::string_view kInsufficientMemory = "Insufficient memory.";
 inline constexpr std::string_view kThreadStartFailed = "Could not create thread - add virtual memory.";
 inline constexpr std::string_view kDatabaseError = "Critical error on database access.";
+inline constexpr std::string_view kGuiFailure = "GUI subsystem failure";
+inline constexpr std::string_view kInternalError = "Internal error";
 
 [[noreturn]] void FatalStop(std::string_view text = kInsufficientMemory);
 
