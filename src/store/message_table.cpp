@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "crypto/md5.h"
 #include "platform/random.h"
 #include "store/compaction.h"
+#include "store/content_digest.h"
 #include "store/database_files.h"
 #include "store/slot_loader.h"
 #include "store/slot_scan.h"
@@ -143,6 +143,11 @@ void MessageTable::SaveRecord(MessageRecord& record) {
   if (record.has_slot) slots_.WriteSlot(record, /*allocate=*/false);
 }
 
+void MessageTable::RefreshRecord(MessageRecord& record) {
+  SaveRecord(record);
+  if (view_ != nullptr && InTable(record)) view_->MessageChanged(record);
+}
+
 void MessageTable::MoveMessages(std::span<MessageRecord* const> records, Folder target) {
   if (target == Folder::kQuarantine) return;
   for (MessageRecord* record : records) {
@@ -202,34 +207,9 @@ void MessageTable::EmptyFolder(Folder folder) {
 }
 
 bool MessageTable::CheckMessageData(const MessageRecord& record) const {
-  const std::string path = MessageFilePath(record);
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return false;
-  struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-      static_cast<std::uint64_t>(info.st_size) != record.summary.file_size) {
-    ::close(fd);
-    return false;
-  }
-  const std::size_t span = std::min<std::size_t>(record.summary.file_size, kContentDigestSpan);
-  std::string bytes(span, '\0');
-  std::size_t got = 0;
-  while (got < span) {
-    const ssize_t n = ::read(fd, bytes.data() + got, span - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      DatabaseError();
-    }
-    if (n == 0) break;  // the file shrank since fstat: its content no longer matches
-    got += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  if (got != span) return false;
-  return crypto::Md5Of(bytes) == record.summary.content_digest;
+  const auto fingerprint =
+      ReadContentFingerprint(MessageFilePath(record), record.summary.file_size);
+  return fingerprint && fingerprint->digest == record.summary.content_digest;
 }
 
 void MessageTable::MarkRead(MessageRecord& record) {

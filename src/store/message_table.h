@@ -70,6 +70,9 @@ class MessageTable {
 
   // Rewrites the record's slot after a change of flags, times, number, code or status.
   void SaveRecord(MessageRecord& record);
+  // SaveRecord, then the view hears that a record of the table changed in place (request
+  // fields, status) so its line is redrawn.
+  void RefreshRecord(MessageRecord& record);
 
   // Moves records of the table to target (status 0, quarantine released, slot saved,
   // counters and view updated). Records already there are left alone; Quarantine is not a
