@@ -1,0 +1,155 @@
+#include "mime_test_helpers.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace pelrion::mailformat::mimetest {
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern =
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/pelrion-mime-test-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    ADD_FAILURE() << "mkdtemp failed for " << pattern;
+  }
+  path_ = pattern + "/";
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteFile(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << "cannot write " << path;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+std::string Crlf(std::string_view text) {
+  return LfToCrlf(text);
+}
+
+std::string LfToCrlf(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+void FeedText(MimeScanner& scanner, std::string_view message) {
+  std::size_t start = 0;
+  while (start < message.size()) {
+    std::size_t end = message.find('\n', start);
+    end = end == std::string_view::npos ? message.size() : end + 1;
+    scanner.FeedLine(message.substr(start, end - start), static_cast<std::uint32_t>(end));
+    start = end;
+  }
+}
+
+Scanned ScanMessage(const TempDir& dir, std::string_view message) {
+  Scanned result;
+  result.path = dir.File("message.eml");
+  WriteFile(result.path, message);
+  MimeScanner scanner;
+  FeedText(scanner, message);
+  result.headers_ended = scanner.headers_ended();
+  result.header_length = scanner.header_length();
+  result.body_line_count = scanner.body_line_count();
+  result.table = BuildPartTable(scanner, result.path, dir.path());
+  return result;
+}
+
+std::string RandomBytes(std::uint32_t seed, std::size_t n) {
+  std::mt19937 generator(seed);
+  std::uniform_int_distribution<int> byte(0, 255);
+  std::string out(n, '\0');
+  for (char& c : out) c = static_cast<char>(byte(generator));
+  return out;
+}
+
+std::string RandomTextLines(std::uint32_t seed, std::size_t n) {
+  static constexpr std::string_view kAlphabet =
+      "abcdefghijklmnopqrstuvwxyz ABCDEFGHIJ0123456789.,;:=\t-_\xe9\xfc\xa0";
+  std::mt19937 generator(seed);
+  std::uniform_int_distribution<std::size_t> pick(0, kAlphabet.size() - 1);
+  std::uniform_int_distribution<int> line_length(0, 120);
+  std::string out;
+  while (out.size() < n) {
+    const int length = line_length(generator);
+    for (int i = 0; i < length; ++i) out += kAlphabet[pick(generator)];
+    out += "\r\n";
+  }
+  return out;
+}
+
+std::string UuencodeBlock(std::string_view payload) {
+  auto uu_char = [](unsigned value) { return static_cast<char>(value == 0 ? '`' : value + 32); };
+  std::string out;
+  for (std::size_t start = 0; start < payload.size(); start += 45) {
+    const std::string_view chunk = payload.substr(start, 45);
+    out += uu_char(static_cast<unsigned>(chunk.size()));
+    for (std::size_t i = 0; i < chunk.size(); i += 3) {
+      unsigned char b[3] = {0, 0, 0};
+      for (std::size_t k = 0; k < 3 && i + k < chunk.size(); ++k) {
+        b[k] = static_cast<unsigned char>(chunk[i + k]);
+      }
+      out += uu_char(b[0] >> 2);
+      out += uu_char(((b[0] & 3) << 4) | (b[1] >> 4));
+      out += uu_char(((b[1] & 15) << 2) | (b[2] >> 6));
+      out += uu_char(b[2] & 63);
+    }
+    out += "\r\n";
+  }
+  out += "`\r\nend\r\n";
+  return out;
+}
+
+std::uint32_t CountLines(std::string_view text) {
+  std::uint32_t count = 0;
+  for (char c : text) count += c == '\n' ? 1 : 0;
+  return count;
+}
+
+std::string RunFilter(const TempDir& dir, const std::string& command, std::string_view input) {
+  const std::string in_path = dir.File("filter-input");
+  WriteFile(in_path, input);
+  const std::string full = "IN='" + in_path + "'; " + command;
+  std::FILE* pipe = ::popen(full.c_str(), "r");
+  if (pipe == nullptr) {
+    ADD_FAILURE() << "cannot run " << command;
+    return {};
+  }
+  std::string out;
+  char buffer[65536];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
+  const int status = ::pclose(pipe);
+  EXPECT_EQ(status, 0) << "command failed: " << command;
+  return out;
+}
+
+}  // namespace pelrion::mailformat::mimetest
