@@ -1,0 +1,244 @@
+#include "validation/pending_sender_list.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/random.h"
+#include "validation/message_status.h"
+#include "validation/quarantine_world.h"
+
+namespace pelrion::validation {
+namespace {
+
+using testing::QuarantineWorld;
+using testing::ReferenceRand;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> EntryAddresses(const PendingSenderList& list) {
+  std::vector<std::string> addresses;
+  for (const PendingSender& entry : list.entries()) addresses.push_back(entry.address);
+  return addresses;
+}
+
+std::vector<std::uint32_t> EntryIds(const PendingSender& entry) {
+  std::vector<std::uint32_t> ids;
+  for (const store::MessageRecord* message : entry.messages) ids.push_back(message->id);
+  return ids;
+}
+
+// The first seed whose first two-draw value satisfies pred (a search with the reference
+// generator, so boundary values are reached without trusting the code under test).
+template <typename Pred>
+std::uint32_t FindSeed(Pred pred) {
+  for (std::uint32_t seed = 1;; ++seed) {
+    if (pred(seed)) return seed;
+  }
+}
+
+class PendingSenderListTest : public ::testing::Test {
+ protected:
+  void TearDown() override { platform::SetNowForTesting(std::nullopt); }
+
+  // Files an unknown sender's message with the generator seeded right before filing.
+  store::MessageRecord* FileSeeded(std::string_view sender, std::uint32_t seed) {
+    auto record = world_.NewMessage(account_, sender);
+    record->status = kStatusAwaitingRequest;
+    platform::SeedRand(seed);
+    return world_.messages->RegisterMessage(std::move(record));
+  }
+
+  QuarantineWorld world_;
+  std::uint32_t account_ = world_.AddAccount("me@home.example");
+};
+
+struct DrawRow {
+  const char* name;
+  core::ValidationMethod method;
+  // Finds the seed for the row from the reference generator.
+  std::uint32_t (*seed)();
+};
+
+class RequestDrawTest : public PendingSenderListTest,
+                        public ::testing::WithParamInterface<DrawRow> {};
+
+TEST_P(RequestDrawTest, NumberAndCodeFollowTheFormula) {
+  const DrawRow& row = GetParam();
+  world_.preferences.method = static_cast<std::uint32_t>(row.method);
+  const std::uint32_t seed = row.seed();
+  store::MessageRecord* message = FileSeeded("stranger@example.com", seed);
+  ASSERT_NE(message, nullptr);
+
+  ReferenceRand reference(seed);
+  const std::int64_t want_number = reference.NextPair() % 90000 + 10000;
+  const std::int64_t want_code = row.method == core::ValidationMethod::kCaptcha
+                                     ? reference.NextPair() % 900000 + 100000
+                                     : 0;
+  EXPECT_EQ(message->request_number, want_number);
+  EXPECT_EQ(message->authorization_code, want_code);
+  EXPECT_EQ(message->request_sent_time, 0);
+  EXPECT_GE(message->request_number, 10000);
+  EXPECT_LE(message->request_number, 99999);
+  if (want_code != 0) {
+    EXPECT_GE(message->authorization_code, 100000);
+    EXPECT_LE(message->authorization_code, 999999);
+  }
+  // Exactly the draws the formula needs were taken from the generator.
+  EXPECT_EQ(platform::Rand(), reference.Next());
+}
+
+void PrintTo(const DrawRow& row, std::ostream* os) { *os << row.name; }
+
+const DrawRow kDrawRows[] = {
+    {"reply_seed_1", core::ValidationMethod::kReply, [] { return 1u; }},
+    {"reply_seed_large", core::ValidationMethod::kReply, [] { return 0xDEADBEEFu; }},
+    {"captcha_seed_1", core::ValidationMethod::kCaptcha, [] { return 1u; }},
+    {"captcha_seed_large", core::ValidationMethod::kCaptcha, [] { return 0x7FFFFFFFu; }},
+    {"lowest_number", core::ValidationMethod::kReply,
+     [] { return FindSeed([](std::uint32_t s) { return ReferenceRand(s).NextPair() % 90000 == 0; }); }},
+    {"highest_number", core::ValidationMethod::kReply,
+     [] {
+       return FindSeed(
+           [](std::uint32_t s) { return ReferenceRand(s).NextPair() % 90000 == 89999; });
+     }},
+    {"lowest_code", core::ValidationMethod::kCaptcha,
+     [] {
+       return FindSeed([](std::uint32_t s) {
+         ReferenceRand r(s);
+         r.NextPair();
+         return r.NextPair() % 900000 == 0;
+       });
+     }},
+    {"highest_code", core::ValidationMethod::kCaptcha,
+     [] {
+       return FindSeed([](std::uint32_t s) {
+         ReferenceRand r(s);
+         r.NextPair();
+         return r.NextPair() % 900000 == 899999;
+       });
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Seeds, RequestDrawTest, ::testing::ValuesIn(kDrawRows),
+                         [](const ::testing::TestParamInfo<DrawRow>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST_F(PendingSenderListTest, MessagesOfOneSenderShareOneEntryAndOneRequest) {
+  world_.preferences.method = 1;
+  store::MessageRecord* first = FileSeeded("stranger@example.com", 42);
+  // The second arrival draws nothing: its fields are the entry's.
+  store::MessageRecord* second = FileSeeded("stranger@example.com", 4242);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  ASSERT_EQ(world_.list->size(), 1u);
+  EXPECT_EQ(world_.list->entries()[0].messages.size(), 2u);
+  EXPECT_EQ(second->request_number, first->request_number);
+  EXPECT_EQ(second->authorization_code, first->authorization_code);
+  EXPECT_EQ(second->status, kStatusAwaitingRequest);
+  EXPECT_EQ(platform::Rand(), ReferenceRand(4242).Next());
+}
+
+TEST_F(PendingSenderListTest, LateArrivalTakesTheSentRequestAndKeepsItsStatus) {
+  platform::SetNowForTesting(1'700'000'000);
+  store::MessageRecord* first = world_.FileHeld(account_, "stranger@example.com");
+  world_.quarantine->RequestDelivered("stranger@example.com");
+  platform::SetNowForTesting(1'700'000'000 + 2 * 86400);
+
+  store::MessageRecord* late = world_.FileHeld(account_, "stranger@example.com");
+  EXPECT_EQ(late->status, kStatusAwaitingRequest);
+  EXPECT_EQ(late->request_sent_time, 1'700'000'000);
+  EXPECT_EQ(late->request_number, first->request_number);
+  EXPECT_EQ(first->status, kStatusAwaitingReply);
+}
+
+TEST_F(PendingSenderListTest, EntriesAreSortedByUnsignedAddressBytes) {
+  for (const char* sender : {"b@x", "\xE9t\xE9@x", "a@x.y", "B@x", "a@x"}) {
+    world_.FileHeld(account_, sender);
+  }
+  // Byte order: capitals before small letters, 8-bit bytes after both.
+  const std::vector<std::string> want = {"B@x", "a@x", "a@x.y", "b@x", "\xE9t\xE9@x"};
+  EXPECT_EQ(EntryAddresses(*world_.list), want);
+  for (const std::string& address : want) {
+    SCOPED_TRACE(address);
+    const PendingSender* entry = world_.list->Find(address);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->address, address);
+  }
+  EXPECT_EQ(world_.list->Find("A@x"), nullptr);  // exact bytes only
+}
+
+TEST_F(PendingSenderListTest, MessagesAreSortedByUnsignedIdAndTheLowestRepresents) {
+  world_.preferences.method = 1;
+  const std::uint32_t ids[] = {0x90000000u, 0x7FFFFFFFu, 0x00000010u, 0x80000001u};
+  std::vector<store::MessageRecord*> filed;
+  for (std::uint32_t id : ids) filed.push_back(world_.FileHeld(account_, "s@example.com", id));
+  const PendingSender* entry = world_.list->Find("s@example.com");
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(EntryIds(*entry),
+            (std::vector<std::uint32_t>{0x10u, 0x7FFFFFFFu, 0x80000001u, 0x90000000u}));
+  // Whichever arrived first drew the request; every later one copied it.
+  for (const store::MessageRecord* message : filed) {
+    EXPECT_EQ(message->request_number, filed[0]->request_number);
+    EXPECT_EQ(message->authorization_code, filed[0]->authorization_code);
+  }
+}
+
+TEST_F(PendingSenderListTest, ReleaseRemovesTheMessageAndTheEmptiedEntry) {
+  store::MessageRecord* a = world_.FileHeld(account_, "s@example.com", 100);
+  store::MessageRecord* b = world_.FileHeld(account_, "s@example.com", 200);
+  store::MessageRecord* other = world_.FileHeld(account_, "t@example.com", 300);
+
+  EXPECT_TRUE(world_.list->ReleaseHeldMessage(*a));
+  EXPECT_FALSE(world_.list->ReleaseHeldMessage(*a));  // not there any more
+  ASSERT_NE(world_.list->Find("s@example.com"), nullptr);
+  EXPECT_EQ(EntryIds(*world_.list->Find("s@example.com")), std::vector<std::uint32_t>{200});
+
+  EXPECT_TRUE(world_.list->ReleaseHeldMessage(*b));
+  EXPECT_EQ(world_.list->Find("s@example.com"), nullptr);
+  EXPECT_EQ(EntryAddresses(*world_.list), std::vector<std::string>{"t@example.com"});
+  EXPECT_EQ(other->folder(), store::Folder::kQuarantine);
+}
+
+TEST_F(PendingSenderListTest, RebuildHoldsWithoutDrawingOrSaving) {
+  world_.preferences.method = 1;
+  store::MessageRecord* a = world_.FileHeld(account_, "s@example.com", 0x80000000u);
+  store::MessageRecord* b = world_.FileHeld(account_, "s@example.com", 0x00000001u);
+  store::MessageRecord* c = world_.FileHeld(account_, "t@example.com");
+  auto inbox = world_.NewMessage(account_, "u@example.com");
+  inbox->flags = store::kFlagDecided | store::kFlagInbox;
+  world_.messages->RegisterMessage(std::move(inbox));
+  const std::string db1 = ReadAll(world_.folder() + "db1.dat");
+
+  platform::SeedRand(99);
+  world_.list->Rebuild(*world_.messages);
+  EXPECT_EQ(platform::Rand(), ReferenceRand(99).Next());
+  EXPECT_EQ(ReadAll(world_.folder() + "db1.dat"), db1);
+  EXPECT_EQ(EntryAddresses(*world_.list),
+            (std::vector<std::string>{"s@example.com", "t@example.com"}));
+  EXPECT_EQ(EntryIds(*world_.list->Find("s@example.com")),
+            (std::vector<std::uint32_t>{b->id, a->id}));
+  EXPECT_EQ(world_.list->Find("t@example.com")->messages.front(), c);
+}
+
+TEST_F(PendingSenderListTest, TheMethodIsFixedWhenTheEntryIsCreated) {
+  world_.preferences.method = 1;
+  store::MessageRecord* captcha = world_.FileHeld(account_, "s@example.com");
+  world_.preferences.method = 0;
+  store::MessageRecord* joined = world_.FileHeld(account_, "s@example.com");
+  store::MessageRecord* fresh = world_.FileHeld(account_, "t@example.com");
+  EXPECT_NE(captcha->authorization_code, 0);
+  EXPECT_EQ(joined->authorization_code, captcha->authorization_code);
+  EXPECT_EQ(fresh->authorization_code, 0);
+}
+
+}  // namespace
+}  // namespace pelrion::validation

@@ -1,0 +1,88 @@
+// A small world of real stores in a private database folder for the validation tests: the
+// listener, account, address-list, trusted-domain, message and digest tables, wired to a
+// PendingSenderList and a Quarantine exactly as the program wires them. Restart() drops
+// everything and loads it again from the same folder, as the next start does.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/preferences.h"
+#include "platform/temp_dir.h"
+#include "store/account_table.h"
+#include "store/address_list_table.h"
+#include "store/duplicate_digest_table.h"
+#include "store/listener_table.h"
+#include "store/message_table.h"
+#include "store/trusted_domains.h"
+#include "validation/pending_sender_list.h"
+#include "validation/quarantine.h"
+
+namespace pelrion::validation::testing {
+
+// The classic rand(): state * 214013 + 2531011, bits 16..30. Written out here, apart from
+// the program's generator, so expected request numbers are computed independently.
+class ReferenceRand {
+ public:
+  explicit ReferenceRand(std::uint32_t seed) : state_(seed) {}
+  int Next() {
+    state_ = state_ * 214013u + 2531011u;
+    return static_cast<int>((state_ >> 16) & 0x7FFF);
+  }
+  // ((r1 & 0xFFFF) << 16) | (r2 & 0xFFFF) of two successive draws.
+  std::int64_t NextPair() {
+    const std::int64_t high = Next() & 0xFFFF;
+    const std::int64_t low = Next() & 0xFFFF;
+    return (high << 16) | low;
+  }
+
+ private:
+  std::uint32_t state_;
+};
+
+class QuarantineWorld {
+ public:
+  QuarantineWorld();
+  ~QuarantineWorld();
+
+  // Everything dropped and loaded again from the database folder; the list rebuilt.
+  void Restart();
+
+  // A new account whose e-mail address is email (with its own POP3 and SMTP listeners on
+  // distinct servers); returns its id.
+  std::uint32_t AddAccount(std::string_view email);
+
+  // A record for a downloaded message from sender (lower case) with its file written, not
+  // yet filed. id 0 draws a fresh id from the store.
+  std::unique_ptr<store::MessageRecord> NewMessage(std::uint32_t account_id,
+                                                   std::string_view sender,
+                                                   std::uint32_t id = 0,
+                                                   std::string_view display_name = "");
+  // NewMessage classified as an unknown sender's (status 1, Quarantine) and filed.
+  store::MessageRecord* FileHeld(std::uint32_t account_id, std::string_view sender,
+                                 std::uint32_t id = 0, std::string_view display_name = "");
+
+  std::string folder() const { return dir_.path() + "/"; }
+  std::string MessageFile(const store::MessageRecord& record) const;
+
+  core::Preferences preferences;
+  std::unique_ptr<store::ListenerTable> listeners;
+  std::unique_ptr<store::AccountTable> accounts;
+  std::unique_ptr<store::AddressListTable> address_lists;
+  std::unique_ptr<store::TrustedDomainList> trusted_domains;
+  std::unique_ptr<store::MessageTable> messages;
+  std::unique_ptr<store::DuplicateDigestTable> digests;
+  std::unique_ptr<PendingSenderList> list;
+  std::unique_ptr<Quarantine> quarantine;
+
+ private:
+  void Open();
+  void Close();
+
+  platform::testing_support::TempDir dir_;
+  std::uint32_t next_server_port_ = 1000;
+};
+
+}  // namespace pelrion::validation::testing
