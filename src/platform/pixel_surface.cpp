@@ -11,8 +11,7 @@ constexpr std::size_t kBytesPerPixel = 4;
 
 }  // namespace
 
-PixelSurface::PixelSurface(std::span<std::uint8_t> bytes, std::int32_t width,
-                           std::int32_t height) {
+PixelSurface::PixelSurface(std::span<std::uint8_t> bytes, std::int32_t width, std::int32_t height) {
   if (width <= 0 || height <= 0) return;
   // Divide instead of multiplying: width * height * 4 may not fit in 64 bits.
   const std::size_t pixels_held = bytes.size() / kBytesPerPixel;
@@ -51,8 +50,7 @@ void PixelSurface::Fill(PixelRect rect, std::uint32_t rgb) {
   const std::int64_t left = std::max<std::int64_t>(rect.left, 0);
   const std::int64_t top = std::max<std::int64_t>(rect.top, 0);
   const std::int64_t right = std::min<std::int64_t>(std::int64_t{rect.left} + rect.width, width_);
-  const std::int64_t bottom =
-      std::min<std::int64_t>(std::int64_t{rect.top} + rect.height, height_);
+  const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{rect.top} + rect.height, height_);
   for (std::int64_t y = top; y < bottom; ++y) {
     for (std::int64_t x = left; x < right; ++x) {
       SetPixel(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), rgb);

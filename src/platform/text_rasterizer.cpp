@@ -4,10 +4,11 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <strings.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
-#include <strings.h>
 
 namespace pelrion::platform {
 
@@ -72,7 +73,9 @@ std::optional<FontFile> ChooseFontFile() {
   return tahoma;
 }
 
-std::int32_t RoundedPixels(FT_Pos value) { return static_cast<std::int32_t>((value + 32) >> 6); }
+std::int32_t RoundedPixels(FT_Pos value) {
+  return static_cast<std::int32_t>((value + 32) >> 6);
+}
 
 class FreeTypeRasterizer final : public TextRasterizer {
  public:
@@ -149,8 +152,8 @@ class FreeTypeRasterizer final : public TextRasterizer {
   }
 
   // Sets the pixels of the glyph's set bits, the bitmap's top-left corner at (left, top).
-  static void Blit(PixelSurface& surface, PixelRect box, const FT_Bitmap& bitmap,
-                   std::int64_t left, std::int64_t top) {
+  static void Blit(PixelSurface& surface, PixelRect box, const FT_Bitmap& bitmap, std::int64_t left,
+                   std::int64_t top) {
     const std::int64_t clip_left = box.left;
     const std::int64_t clip_top = box.top;
     const std::int64_t clip_right = std::int64_t{box.left} + box.width;

@@ -104,8 +104,8 @@ class LiteralCodeWriter {
 
 // Feeds the rows top row first (the last row in memory first); a clear code follows every
 // 2^m - 2 pixel codes but the last, so the decoder's table never outgrows the code width.
-void WriteImageData(std::string& out, const std::vector<std::uint8_t>& indices,
-                    std::uint32_t width, std::uint32_t height, int min_code_size) {
+void WriteImageData(std::string& out, const std::vector<std::uint8_t>& indices, std::uint32_t width,
+                    std::uint32_t height, int min_code_size) {
   const std::uint32_t clear_code = 1u << min_code_size;
   const std::uint32_t end_code = clear_code + 1;
   const std::uint32_t codes_per_clear = clear_code - 2;
