@@ -27,8 +27,7 @@ class MessageFileGuard {
 };
 
 // Step 2 to 4: the reason to discard the message before it is classified, if any.
-std::optional<MessageFate> Screen(store::MessageRecord& message,
-                                  const store::MailAccount& account,
+std::optional<MessageFate> Screen(store::MessageRecord& message, const store::MailAccount& account,
                                   const std::function<std::string()>& uidl,
                                   const FateServices& services, ClassificationInput& input) {
   const ArrivalChecks& checks = services.checks;

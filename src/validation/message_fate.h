@@ -25,8 +25,7 @@ namespace pelrion::validation {
 struct ArrivalChecks {
   // Fills the summary, the input and the trimmed Message-id (empty when absent); false
   // when the header block cannot be read.
-  std::function<bool(store::MessageRecord&, ClassificationInput&, std::string& message_id)>
-      analyse;
+  std::function<bool(store::MessageRecord&, ClassificationInput&, std::string& message_id)> analyse;
   // For a delivery status notification: true when it is consumed (a bounce of one of our
   // requests, already reported to the quarantine).
   std::function<bool(store::MessageRecord&, const DeliveryReport&)> check_bounce;

@@ -23,7 +23,8 @@ bool IdBefore(const store::MessageRecord* a, const store::MessageRecord* b) {
 RequestFields DrawRequestFields(core::ValidationMethod method) {
   RequestFields fields;
   fields.request_number = DrawR() % 90000 + 10000;
-  if (method == core::ValidationMethod::kCaptcha) fields.authorization_code = DrawR() % 900000 + 100000;
+  if (method == core::ValidationMethod::kCaptcha)
+    fields.authorization_code = DrawR() % 900000 + 100000;
   return fields;
 }
 

@@ -23,7 +23,7 @@
 namespace pelrion::validation {
 
 struct PendingSender {
-  std::string address;  // lower case, as the messages' summaries hold it
+  std::string address;                          // lower case, as the messages' summaries hold it
   std::vector<store::MessageRecord*> messages;  // never empty while in the list
 
   store::MessageRecord& first() const { return *messages.front(); }

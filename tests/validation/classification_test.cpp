@@ -46,7 +46,9 @@ ClassificationInput ReportingText(std::string text) {
   return input;
 }
 
-ClassificationInput Plain() { return ClassificationInput{}; }
+ClassificationInput Plain() {
+  return ClassificationInput{};
+}
 
 ClassificationInput MarkedWith(std::string mark) {
   ClassificationInput input;
@@ -111,7 +113,9 @@ TEST_P(ClassifyMessageTest, FirstApplicableRuleDecides) {
   EXPECT_EQ(message.request_sent_time, 0);
 }
 
-void PrintTo(const ClassifyRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const ClassifyRow& row, std::ostream* os) {
+  *os << row.name;
+}
 
 const ClassifyRow kRows[] = {
     // Step 1 comes before everything, even a notification or a blacklisted sender.
@@ -124,33 +128,47 @@ const ClassifyRow kRows[] = {
      1, kStatusAuthorizationRequest, kInbox},
     // Step 2: the returned X-KVX-UUID decides, trimmed, in either direction.
     {"report_uuid_ours", "mailer-daemon@relay.example",
-     [] { return ReturningHeaders(Headers({{"Subject", "x"}, {"x-kvx-uuid", "  USR00C0FFEE \t"}})); },
+     [] {
+       return ReturningHeaders(Headers({{"Subject", "x"}, {"x-kvx-uuid", "  USR00C0FFEE \t"}}));
+     },
      1, kStatusReport, kInbox},
     {"report_uuid_other_decides_2c_despite_own_message_id", "mailer-daemon@relay.example",
      [] {
-       return ReturningHeaders(Headers(
-           {{"X-KVX-UUID", kOtherId}, {"Message-ID", "<KVX.U-USR00C0FFEE.N-1@pc>"}}));
+       return ReturningHeaders(
+           Headers({{"X-KVX-UUID", kOtherId}, {"Message-ID", "<KVX.U-USR00C0FFEE.N-1@pc>"}}));
      },
      1, kStatusUnprovokedReport, kJunk},
     {"report_uuid_ours_as_prefix_only", "mailer-daemon@relay.example",
-     [] { return ReturningHeaders(Headers({{"X-KVX-UUID", "USR00C0FFEE0"}})); }, 1,
-     kStatusUnprovokedReport, kJunk},
+     [] {
+       return ReturningHeaders(Headers({{"X-KVX-UUID", "USR00C0FFEE0"}}));
+     },
+     1, kStatusUnprovokedReport, kJunk},
     // Step 2a: our own Message-id form whose U pair is the installation id.
     {"report_own_message_id_ours", "",
-     [] { return ReturningHeaders(Headers({{"message-id", " <KVX.U-USR00C0FFEE.N-7@pc> "}})); },
+     [] {
+       return ReturningHeaders(Headers({{"message-id", " <KVX.U-USR00C0FFEE.N-7@pc> "}}));
+     },
      1, kStatusReport, kInbox},
     {"report_own_message_id_lower_case_pair_name", "",
-     [] { return ReturningHeaders(Headers({{"Message-Id", "<KVX.R-1.u-USR00C0FFEE.N-7@pc>"}})); },
+     [] {
+       return ReturningHeaders(Headers({{"Message-Id", "<KVX.R-1.u-USR00C0FFEE.N-7@pc>"}}));
+     },
      1, kStatusReport, kInbox},
     {"report_own_message_id_other_installation", "",
-     [] { return ReturningHeaders(Headers({{"Message-Id", "<KVX.U-USR12345678.N-7@pc>"}})); }, 1,
-     kStatusUnprovokedReport, kJunk},
+     [] {
+       return ReturningHeaders(Headers({{"Message-Id", "<KVX.U-USR12345678.N-7@pc>"}}));
+     },
+     1, kStatusUnprovokedReport, kJunk},
     {"report_foreign_message_id_naming_us", "",
-     [] { return ReturningHeaders(Headers({{"Message-Id", "<U-USR00C0FFEE@elsewhere>"}})); }, 1,
-     kStatusUnprovokedReport, kJunk},
+     [] {
+       return ReturningHeaders(Headers({{"Message-Id", "<U-USR00C0FFEE@elsewhere>"}}));
+     },
+     1, kStatusUnprovokedReport, kJunk},
     {"report_returned_headers_without_marks", "",
-     [] { return ReturningHeaders(Headers({{"Subject", "USR00C0FFEE"}})); }, 1,
-     kStatusUnprovokedReport, kJunk},
+     [] {
+       return ReturningHeaders(Headers({{"Subject", "USR00C0FFEE"}}));
+     },
+     1, kStatusUnprovokedReport, kJunk},
     // Step 2b: only without returned headers does the report text count.
     {"report_text_names_us", "postmaster@relay.example",
      [] { return ReportingText("Original-Envelope-Id: xUSR00C0FFEEx\r\n"); }, 1, kStatusReport,
@@ -175,8 +193,8 @@ const ClassifyRow kRows[] = {
     {"blacklisted", "spam@example.net", Plain, 1, kStatusBlacklisted, kJunk},
     // Step 5: the whole domain, nothing less.
     {"trusted_domain", "anyone@trusted.example", Plain, 1, kStatusTrustedDomain, kInbox},
-    {"subdomain_of_trusted_domain", "anyone@mail.trusted.example", Plain, 1,
-     kStatusAwaitingRequest, kHeld},
+    {"subdomain_of_trusted_domain", "anyone@mail.trusted.example", Plain, 1, kStatusAwaitingRequest,
+     kHeld},
     {"trusted_domain_as_local_part", "trusted.example@other.example", Plain, 1,
      kStatusAwaitingRequest, kHeld},
     // Step 6: the user's own address needs this installation's mark.

@@ -79,9 +79,8 @@ TEST_P(RequestDrawTest, NumberAndCodeFollowTheFormula) {
 
   ReferenceRand reference(seed);
   const std::int64_t want_number = reference.NextPair() % 90000 + 10000;
-  const std::int64_t want_code = row.method == core::ValidationMethod::kCaptcha
-                                     ? reference.NextPair() % 900000 + 100000
-                                     : 0;
+  const std::int64_t want_code =
+      row.method == core::ValidationMethod::kCaptcha ? reference.NextPair() % 900000 + 100000 : 0;
   EXPECT_EQ(message->request_number, want_number);
   EXPECT_EQ(message->authorization_code, want_code);
   EXPECT_EQ(message->request_sent_time, 0);
@@ -95,7 +94,9 @@ TEST_P(RequestDrawTest, NumberAndCodeFollowTheFormula) {
   EXPECT_EQ(platform::Rand(), reference.Next());
 }
 
-void PrintTo(const DrawRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const DrawRow& row, std::ostream* os) {
+  *os << row.name;
+}
 
 const DrawRow kDrawRows[] = {
     {"reply_seed_1", core::ValidationMethod::kReply, [] { return 1u; }},
@@ -103,7 +104,9 @@ const DrawRow kDrawRows[] = {
     {"captcha_seed_1", core::ValidationMethod::kCaptcha, [] { return 1u; }},
     {"captcha_seed_large", core::ValidationMethod::kCaptcha, [] { return 0x7FFFFFFFu; }},
     {"lowest_number", core::ValidationMethod::kReply,
-     [] { return FindSeed([](std::uint32_t s) { return ReferenceRand(s).NextPair() % 90000 == 0; }); }},
+     [] {
+       return FindSeed([](std::uint32_t s) { return ReferenceRand(s).NextPair() % 90000 == 0; });
+     }},
     {"highest_number", core::ValidationMethod::kReply,
      [] {
        return FindSeed(

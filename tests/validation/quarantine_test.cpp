@@ -114,7 +114,9 @@ TEST_P(RejectTest, RejectsEveryHeldMessageOfTheSender) {
   EXPECT_TRUE(Held("other@example.com"));
 }
 
-void PrintTo(const RejectRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const RejectRow& row, std::ostream* os) {
+  *os << row.name;
+}
 
 const RejectRow kRejectRows[] = {
     {"refused_to_junk_mail", RejectRow::kRefused, 0, 1, true, Folder::kJunkMail},
@@ -180,7 +182,9 @@ TEST_P(ReplyTest, ValidReplyTrustsTheSenderAndReleasesEverything) {
   }
 }
 
-void PrintTo(const ReplyRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const ReplyRow& row, std::ostream* os) {
+  *os << row.name;
+}
 
 const ReplyRow kReplyRows[] = {
     {"reply_method_right_number", 0, 0, [](const std::string&) { return std::string(); }, false,
@@ -305,7 +309,9 @@ TEST_P(ExpiryTest, ExpiresOnlyStrictlyAfterTheLimit) {
   EXPECT_EQ(Held(kSender), !row.want_expired);
 }
 
-void PrintTo(const ExpiryRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const ExpiryRow& row, std::ostream* os) {
+  *os << row.name;
+}
 
 const ExpiryRow kExpiryRows[] = {
     {"five_days_exactly", 5, 5 * kDay, 1, false, Folder::kQuarantine},

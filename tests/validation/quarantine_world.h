@@ -57,8 +57,7 @@ class QuarantineWorld {
   // A record for a downloaded message from sender (lower case) with its file written, not
   // yet filed. id 0 draws a fresh id from the store.
   std::unique_ptr<store::MessageRecord> NewMessage(std::uint32_t account_id,
-                                                   std::string_view sender,
-                                                   std::uint32_t id = 0,
+                                                   std::string_view sender, std::uint32_t id = 0,
                                                    std::string_view display_name = "");
   // NewMessage classified as an unknown sender's (status 1, Quarantine) and filed.
   store::MessageRecord* FileHeld(std::uint32_t account_id, std::string_view sender,

@@ -1,15 +1,18 @@
-#include "validation/quarantine_world.h"
-
 #include <fstream>
 
 #include "crypto/md5.h"
 #include "store/message_summary.h"
+#include "validation/quarantine_world.h"
 
 namespace pelrion::validation::testing {
 
-QuarantineWorld::QuarantineWorld() { Open(); }
+QuarantineWorld::QuarantineWorld() {
+  Open();
+}
 
-QuarantineWorld::~QuarantineWorld() { Close(); }
+QuarantineWorld::~QuarantineWorld() {
+  Close();
+}
 
 void QuarantineWorld::Open() {
   const std::string db = folder();
