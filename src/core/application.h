@@ -15,6 +15,8 @@
 #include "store/listener_table.h"
 #include "store/message_table.h"
 #include "store/trusted_domains.h"
+#include "validation/pending_sender_list.h"
+#include "validation/quarantine.h"
 
 namespace pelrion::core {
 
@@ -35,6 +37,10 @@ struct Application {
   std::unique_ptr<store::TrustedDomainList> trusted_domains;
   std::unique_ptr<store::MessageTable> messages;
   std::unique_ptr<store::DuplicateDigestTable> digests;
+  // The senders whose mail is held, and the decisions about them; both refer to the
+  // message table and the address lists, so they go first.
+  std::unique_ptr<validation::PendingSenderList> pending_senders;
+  std::unique_ptr<validation::Quarantine> quarantine;
   bool first_run = false;  // "setonce" was absent when this start began
 
   // Set when shutdown begins; workers read it to stop early.

@@ -65,14 +65,28 @@ void LoadMessages(Application& app) {
   app.messages->Load();
 }
 
+// The held senders are rebuilt from the stored Quarantine messages without drawing new
+// request numbers, then the time limit is applied once now and every hour.
+void StartQuarantine(Application& app) {
+  app.pending_senders =
+      std::make_unique<validation::PendingSenderList>(*app.messages, app.preferences);
+  app.messages->SetHeldMessages(app.pending_senders.get());
+  app.pending_senders->Rebuild(*app.messages);
+  app.quarantine = std::make_unique<validation::Quarantine>(
+      *app.pending_senders, *app.messages, *app.address_lists, app.preferences);
+  app.quarantine->ExpireQuarantine();
+  validation::Quarantine& quarantine = *app.quarantine;
+  platform::CurrentMainThread().SetTimer(kQuarantineExpiryTimer, kQuarantineExpiryPeriodMs,
+                                         [&quarantine] { quarantine.ExpireQuarantine(); });
+}
+
 void Initialize(Application& app) {
   SetStartupStage(kStageInitializing);
   // The main window comes first here in GUI mode.
   app.digests = std::make_unique<store::DuplicateDigestTable>(app.folders.database,
                                                                *app.accounts);
   app.digests->Load();
-  // Then the quarantine rebuild and its first expiry, the hourly expiry timer, and the
-  // viewer commands.
+  StartQuarantine(app);
 }
 
 void CreateListeners(Application&) {
@@ -106,6 +120,7 @@ bool StartupMain(Application& app) {
 
 void Shutdown(Application& app) {
   app.shutting_down = true;
+  platform::CurrentMainThread().KillTimer(kQuarantineExpiryTimer);
   // In order: listeners stopped; the Trash emptied when "emptytrash" is on; the running
   // mail worker stopped and waited for while queued main-thread calls are still served.
   platform::CurrentMainThread().PumpPending();

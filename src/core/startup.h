@@ -18,6 +18,10 @@ inline constexpr std::string_view kStageMessages = "Loading messages...";
 inline constexpr std::string_view kStageInitializing = "Initializing...";
 inline constexpr std::string_view kStageListeners = "Creating listeners...";
 
+// The main window's timer that applies the quarantine time limit, and its period.
+inline constexpr int kQuarantineExpiryTimer = 5;
+inline constexpr int kQuarantineExpiryPeriodMs = 3'600'000;
+
 // Runs every start-up step in order. False when a step failed; its message has been
 // shown and the program must end without going on. Store file errors do not return:
 // they end the process through FatalStop.
