@@ -20,10 +20,26 @@ using mailformat::HeaderList;
 // the agent that actually sent the mail (RFC 5322 3.6.2), so it beats From.
 constexpr std::string_view kSenderFields[] = {"Sender", "From", "Reply-To"};
 
-// A display name as written is either a quoted string or a phrase of encoded words.
+// Whether name is one quoted string from its first byte to its last (a backslash quotes
+// the byte after it).
+bool IsOneQuotedString(std::string_view name) {
+  if (name.size() < 2 || name.front() != '"') return false;
+  for (std::size_t i = 1; i < name.size(); ++i) {
+    if (name[i] == '\\') {
+      ++i;
+    } else if (name[i] == '"') {
+      return i == name.size() - 1;
+    }
+  }
+  return false;
+}
+
+// A display name as written is either a quoted string or a phrase of encoded words. A
+// name that merely starts with a quoted string ("John" Smith) is kept as a phrase:
+// stripping its first and last byte would garble it.
 std::string DecodeDisplayName(const std::string& name) {
   if (name.empty()) return {};
-  if (name.front() == '"') return mailformat::UnquoteString(name);
+  if (IsOneQuotedString(name)) return mailformat::UnquoteString(name);
   return mailformat::DecodeHeaderText(name);
 }
 
