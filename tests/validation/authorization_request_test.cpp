@@ -355,7 +355,7 @@ TEST_F(ComposerTest, FromFieldFollowsTheFromSetting) {
       {"Program", 0, "Jane Doe", "Pelrion <jane@example.org>"},
       {"UserQuoted", 1, "Jane Doe", "\"Jane Doe\" <jane@example.org>"},
       {"UserOneWord", 1, "Jane", "Jane <jane@example.org>"},
-      {"UserWithSpecials", 1, "Doe, \"JD\"", "\"Doe, \\\"JD\\\"\" <jane@example.org>"},
+      {"UserWithQuoteAndComma", 1, "Doe, \"JD\"", "\"Doe, \\\"JD\\\"\" <jane@example.org>"},
       {"OnBehalf", 2, "Jane Doe", "\"Pelrion on behalf of Jane Doe\" <jane@example.org>"},
       {"OutOfRangeAsProgram", 3, "Jane Doe", "Pelrion <jane@example.org>"},
   };
