@@ -1,4 +1,4 @@
-// EncodeGif on pictures built from arbitrary bytes (any size up to 96 x 96, 1 to 256 colours):
+// EncodeGif on pictures built from arbitrary bytes (any size up to 64 x 64, 1 to 256 colours):
 // the file is read back here, block by block and code by code, and must hold exactly the
 // picture: the colour table in first-met order with black padding, literal codes with a clear
 // after every 2^m - 2 pixel codes, full sub-blocks but the last, the terminator and trailer.
@@ -16,8 +16,7 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-std::uint32_t ColourOf(std::uint8_t value, unsigned colours) {
-  const std::uint32_t k = value % colours;
+std::uint32_t ColourOf(std::uint32_t k) {
   return (k << 16) | ((k * 151u) & 0xFF) << 8 | ((k * 37u + 11u) & 0xFF);
 }
 
@@ -61,29 +60,30 @@ bool ReadIndices(const std::string& data, int m, std::size_t pixels, std::vector
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
-  const std::uint32_t width = data[0] % 97;
-  const std::uint32_t height = data[1] % 97;
+  const std::uint32_t width = data[0] % 65;
+  const std::uint32_t height = data[1] % 65;
   const unsigned colours = data[2] + 1u;
   const std::uint8_t* values = data + 3;
   const std::size_t value_count = size - 3;
 
   // The picture top row first, and the encoder's bottom-up memory with a junk fourth byte.
   const std::size_t pixels = std::size_t{width} * height;
-  std::vector<std::uint32_t> picture(pixels);
+  std::vector<std::uint8_t> keys(pixels);  // which of the colours, top row first
   for (std::size_t i = 0; i < pixels; ++i) {
-    picture[i] = ColourOf(value_count == 0 ? 0 : values[i % value_count], colours);
+    keys[i] = static_cast<std::uint8_t>((value_count == 0 ? 0 : values[i % value_count]) % colours);
   }
   std::vector<std::uint8_t> memory;
   std::vector<std::uint32_t> table;  // first-met order in memory
+  bool met[256] = {};
   for (std::uint32_t row = height; row-- > 0;) {
     for (std::uint32_t column = 0; column < width; ++column) {
-      const std::uint32_t rgb = picture[std::size_t{row} * width + column];
+      const std::uint8_t key = keys[std::size_t{row} * width + column];
+      const std::uint32_t rgb = ColourOf(key);
       memory.insert(memory.end(),
                     {static_cast<std::uint8_t>(rgb), static_cast<std::uint8_t>(rgb >> 8),
                      static_cast<std::uint8_t>(rgb >> 16), 0x5A});
-      bool known = false;
-      for (std::uint32_t seen : table) known = known || seen == rgb;
-      if (!known) table.push_back(rgb);
+      if (!met[key]) table.push_back(rgb);
+      met[key] = true;
     }
   }
   int b = 1;
@@ -119,6 +119,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::vector<int> indices;
   Check(ReadIndices(lzw, m, pixels, indices));
-  for (std::size_t i = 0; i < pixels; ++i) Check(table[indices[i]] == picture[i]);
+  for (std::size_t i = 0; i < pixels; ++i) Check(table[indices[i]] == ColourOf(keys[i]));
   return 0;
 }
