@@ -79,8 +79,10 @@ Verdict Classify(const store::MessageRecord& message, const store::MailAccount& 
   if (lists == kBlackListMask) return {kStatusBlacklisted, kToJunkMail};
   if (IsTrustedDomainOf(address, context)) return {kStatusTrustedDomain, kToInbox};
   // Someone using the user's own address passes only with this installation's mark, which
-  // the outgoing relay puts on the user's own mail.
-  if (address == account.email_address.Text() &&
+  // the outgoing relay puts on the user's own mail. The sender address is lower case; the
+  // account's address is as the user typed it, so it is compared in lower case too, or an
+  // address typed with capitals would let forged "own" mail through to a request.
+  if (address == mailformat::ascii::ToLowerCopy(account.email_address.Text()) &&
       !IsOurId(input.installation_mark, context.installation_id)) {
     return {kStatusRequestFailed, kToJunkMail};
   }

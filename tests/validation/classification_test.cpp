@@ -113,6 +113,20 @@ TEST_P(ClassifyMessageTest, FirstApplicableRuleDecides) {
   EXPECT_EQ(message.request_sent_time, 0);
 }
 
+TEST_F(ClassifyMessageTest, OwnAddressTypedWithCapitalsStillNeedsTheMark) {
+  account_.email_address.Set("Me@Home.Example");
+  store::MessageRecord forged;
+  forged.summary.sender_address = kOwnAddress;
+  ClassifyMessage(forged, account_, ClassificationInput{}, Context(1));
+  EXPECT_EQ(forged.status, kStatusRequestFailed);
+  EXPECT_EQ(forged.flags, kJunk);
+
+  store::MessageRecord relayed;
+  relayed.summary.sender_address = kOwnAddress;
+  ClassifyMessage(relayed, account_, MarkedWith(kOurId), Context(1));
+  EXPECT_EQ(relayed.status, kStatusAwaitingRequest);
+}
+
 void PrintTo(const ClassifyRow& row, std::ostream* os) {
   *os << row.name;
 }
