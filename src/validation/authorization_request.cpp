@@ -99,6 +99,17 @@ void WriteHeader(RequestOutput& output, std::string_view name, std::string_view 
   output.Write(line);
 }
 
+// The sender's name as written with the address, or the bare address. A name that would
+// make the line longer than SMTP allows is left out: the server would refuse the request
+// again at every mail cycle.
+std::string ToFieldValue(const std::string& name, const std::string& address) {
+  constexpr std::size_t kMaxLineLength = 998;  // without CR LF
+  const std::size_t line_length =
+      std::string_view("To: ").size() + name.size() + 2 + address.size() + 1;
+  if (name.empty() || line_length > kMaxLineLength) return address;
+  return name + " <" + address + ">";
+}
+
 void WriteHeaderFields(const RequestFacts& facts, RequestOutput& output,
                        const core::Preferences& preferences) {
   WriteHeader(output, "Date",
@@ -108,8 +119,7 @@ void WriteHeaderFields(const RequestFacts& facts, RequestOutput& output,
                   OneLine(facts.user_email) + ">");
   const std::string sender_name = OneLine(facts.sender_name);
   const std::string sender_address = OneLine(facts.sender_address);
-  WriteHeader(output, "To",
-              sender_name.empty() ? sender_address : sender_name + " <" + sender_address + ">");
+  WriteHeader(output, "To", ToFieldValue(sender_name, sender_address));
   const std::string subject = RequestSubject(facts);
   WriteHeader(output, "Subject", subject);
   const std::string signature = SignSubject(subject);

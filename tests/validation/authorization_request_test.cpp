@@ -326,11 +326,16 @@ INSTANTIATE_TEST_SUITE_P(Rows, SubjectLengthTest,
 TEST_F(ComposerTest, ToFieldKeepsTheNameAsWrittenOrShowsTheBareAddress) {
   struct Row {
     const char* name;
-    const char* sender_name;
-    const char* want;
+    std::string sender_name;
+    std::string want;
   };
+  // "To: " + name + " <" + the 22-byte address + ">" is 29 bytes plus the name.
+  const std::string longest_name(998 - 29, 'n');
   const Row rows[] = {
       {"EmptyName", "", "john.smith@example.com"},
+      {"NameFillingTheLongestLine", longest_name, longest_name + " <john.smith@example.com>"},
+      // One byte more would break the line limit: the name is left out.
+      {"NameTooLongForOneLine", longest_name + "n", "john.smith@example.com"},
       {"QuotedName", "\"Smith, John\"", "\"Smith, John\" <john.smith@example.com>"},
       {"EncodedName",
        "=?iso-8859-1?Q?J=F6rg?=", "=?iso-8859-1?Q?J=F6rg?= <john.smith@example.com>"},
