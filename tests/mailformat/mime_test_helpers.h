@@ -9,22 +9,20 @@
 
 #include "mailformat/mime_scanner.h"
 #include "mailformat/part_table.h"
+#include "platform/temp_dir.h"
 
 namespace pelrion::mailformat::mimetest {
 
-// A fresh directory under $TMPDIR, removed with its files on destruction. path() ends in '/'.
+// A fresh directory under $TMPDIR, removed with its files on destruction. path() ends in
+// '/', as the program's folders do.
 class TempDir {
  public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
   const std::string& path() const { return path_; }
   std::string File(std::string_view name) const { return path_ + std::string(name); }
 
  private:
-  std::string path_;
+  platform::testing_support::TempDir dir_;
+  std::string path_ = dir_.path() + "/";
 };
 
 std::string ReadFile(const std::string& path);

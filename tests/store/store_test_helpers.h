@@ -6,21 +6,18 @@
 #include <string>
 #include <string_view>
 
+#include "platform/temp_dir.h"
+
 namespace pelrion::store::testing {
 
 // A fresh directory under $TMPDIR, removed with everything in it on destruction.
 class TempDir {
  public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
+  const std::string& path() const { return dir_.path(); }
+  std::string File(std::string_view name) const { return dir_.path() + "/" + std::string(name); }
 
  private:
-  std::string path_;
+  platform::testing_support::TempDir dir_;
 };
 
 // The file's bytes; empty when it cannot be read.
