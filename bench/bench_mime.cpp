@@ -2,150 +2,20 @@
 // BuildPartTable over large mixed messages, many small messages and plain messages with
 // uuencoded blocks; DecodePartToMemory of base64 and quoted-printable parts from the file.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <random>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "mailformat/base64.h"
+#include "mail_corpus.h"
 #include "mailformat/mime_parameters.h"
 #include "mailformat/mime_scanner.h"
 #include "mailformat/part_decoder.h"
-#include "mailformat/quoted_printable.h"
 
 namespace {
 
 using namespace pelrion::mailformat;
-
-std::string RandomBytes(std::uint32_t seed, std::size_t n) {
-  std::mt19937 rng(seed);
-  std::uniform_int_distribution<int> byte(0, 255);
-  std::string data(n, '\0');
-  for (char& c : data) c = static_cast<char>(byte(rng));
-  return data;
-}
-
-// Letter-like text with accented bytes and CR LF line ends.
-std::string LetterText(std::size_t n) {
-  const std::string paragraph =
-      "Dear colleagues, thank you for the minutes of the meeting on 3 March. We checked the "
-      "figures and found them correct; the caf\xe9 budget = 1200 EUR.\r\n"
-      "Kind regards, Jos\xe9 and the team\r\n\r\n";
-  std::string text;
-  while (text.size() < n) text += paragraph;
-  return text;
-}
-
-// A message of a few MB: text and HTML alternatives (quoted-printable), nested mixed parts,
-// and base64 attachments.
-std::string LargeMessage() {
-  std::string m =
-      "From: a@example.com\r\nSubject: quarterly report\r\nMIME-Version: 1.0\r\n"
-      "Content-Type: multipart/mixed; boundary=\"=_outer\"\r\n\r\nThis is MIME.\r\n";
-  m += "--=_outer\r\nContent-Type: multipart/alternative; boundary=\"=_alt\"\r\n\r\n";
-  m += "--=_alt\r\nContent-Type: text/plain; charset=iso-8859-1\r\n"
-       "Content-Transfer-Encoding: quoted-printable\r\n\r\n" +
-       QuotedPrintableEncode(LetterText(300'000));
-  m += "--=_alt\r\nContent-Type: text/html\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n" +
-       QuotedPrintableEncode("<html><body>" + LetterText(300'000) + "</body></html>\r\n");
-  m += "--=_alt--\r\n";
-  for (int i = 0; i < 3; ++i) {
-    m += "--=_outer\r\nContent-Type: multipart/mixed; boundary=\"=_in" + std::to_string(i) +
-         "\"\r\n\r\n";
-    for (int k = 0; k < 4; ++k) {
-      m += "--=_in" + std::to_string(i) + "\r\nContent-Type: application/pdf; name=\"r" +
-           std::to_string(k) + ".pdf\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
-           Base64EncodeLines(RandomBytes(static_cast<std::uint32_t>(10 * i + k), 200'000)) + "\r\n";
-    }
-    m += "--=_in" + std::to_string(i) + "--\r\n";
-  }
-  m += "--=_outer\r\nContent-Type: image/png; name=\"chart.png\"\r\n"
-       "Content-Transfer-Encoding: base64\r\n\r\n" +
-       Base64EncodeLines(RandomBytes(99, 400'000)) + "--=_outer--\r\n";
-  return m;
-}
-
-// Everyday small messages: a plain one, a quoted-printable one, one with a small attachment.
-std::vector<std::string> SmallMessages() {
-  std::vector<std::string> messages;
-  for (int i = 0; i < 300; ++i) {
-    messages.push_back("From: b@example.com\r\nSubject: hi " + std::to_string(i) + "\r\n\r\n" +
-                       LetterText(1500));
-    messages.push_back(
-        "From: c@example.com\r\nMIME-Version: 1.0\r\nContent-Type: text/plain\r\n"
-        "Content-Transfer-Encoding: quoted-printable\r\n\r\n" +
-        QuotedPrintableEncode(LetterText(2500)));
-    messages.push_back(
-        "From: d@example.com\r\nMIME-Version: 1.0\r\n"
-        "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\n" +
-        LetterText(800) +
-        "--b\r\nContent-Type: image/gif; name=x.gif\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
-        Base64EncodeLines(RandomBytes(static_cast<std::uint32_t>(i), 3000)) + "--b--\r\n");
-  }
-  return messages;
-}
-
-// A plain message with text and uuencoded blocks (data lines of 45 bytes).
-std::string PlainUuencodedMessage() {
-  std::string m = "From: e@example.com\r\nSubject: files\r\n\r\n" + LetterText(100'000);
-  const std::string data_line = "M" + std::string(60, '!') + "\r\n";
-  for (int block = 0; block < 10; ++block) {
-    m += "begin 644 file" + std::to_string(block) + ".bin\r\n";
-    for (int i = 0; i < 5000; ++i) m += data_line;
-    m += "`\r\nend\r\n" + LetterText(10'000);
-  }
-  return m;
-}
-
-struct Line {
-  std::string_view text;
-  std::uint32_t offset_after;
-};
-
-std::vector<Line> SplitLines(std::string_view message) {
-  std::vector<Line> lines;
-  std::size_t start = 0;
-  while (start < message.size()) {
-    std::size_t end = message.find('\n', start);
-    end = end == std::string_view::npos ? message.size() : end + 1;
-    lines.push_back({message.substr(start, end - start), static_cast<std::uint32_t>(end)});
-    start = end;
-  }
-  return lines;
-}
-
-// A private folder with the benchmark messages stored in it, removed at the end.
-class Folder {
- public:
-  Folder() {
-    std::string pattern = "/tmp/bench-mime-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    path_ = pattern + "/";
-  }
-  ~Folder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string Store(const std::string& name, std::string_view bytes) const {
-    const std::string path = path_ + name;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
-      std::abort();
-    }
-    std::fclose(file);
-    return path;
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using namespace pelrion::bench;
 
 PartTable Scan(const std::vector<Line>& lines, const std::string& path, const Folder& folder) {
   MimeScanner scanner;
