@@ -1,5 +1,6 @@
 // Base64Decode on arbitrary bytes: no crash, no read outside the input, and the decoded size
-// stays within three quarters of the input; decoded bytes re-encode and decode to themselves.
+// stays within three quarters of the input; decoded bytes re-encode and decode to themselves;
+// the size count without decoding reports exactly what decoding reports.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   std::string out = "kept";
   const Base64DecodeResult result = Base64Decode(text, out);
+  const Base64DecodeResult counted = Base64DecodedSize(text);
+  if (counted.ok != result.ok || counted.size != result.size ||
+      counted.ended_at_pad != result.ended_at_pad) {
+    std::abort();
+  }
   if (!result.ok) {
     if (out != "kept") std::abort();
     return 0;

@@ -25,6 +25,62 @@ constexpr std::array<std::uint8_t, 256> MakeDecodeTable() {
 
 constexpr std::array<std::uint8_t, 256> kDecode = MakeDecodeTable();
 
+// The fast path decodes a whole group of 4 characters with one table per position: each
+// table holds the digit's value already shifted into place, and every byte that is not a
+// digit holds a bit above the 24 data bits, so one test tells whether the group was clean.
+constexpr std::uint32_t kNotDigit = 0x01000000;
+
+constexpr std::array<std::uint32_t, 256> MakeGroupTable(int shift) {
+  std::array<std::uint32_t, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    const std::uint8_t v = kDecode[static_cast<std::size_t>(c)];
+    table[static_cast<std::size_t>(c)] = v < 64 ? std::uint32_t{v} << shift : kNotDigit;
+  }
+  return table;
+}
+
+constexpr std::array<std::uint32_t, 256> kGroup0 = MakeGroupTable(18);
+constexpr std::array<std::uint32_t, 256> kGroup1 = MakeGroupTable(12);
+constexpr std::array<std::uint32_t, 256> kGroup2 = MakeGroupTable(6);
+constexpr std::array<std::uint32_t, 256> kGroup3 = MakeGroupTable(0);
+
+// Decodes whole clean groups from `in` while at least 4 characters remain before `end`;
+// stops at the first group holding anything but digits. Advances in and p.
+inline void DecodeCleanGroups(const unsigned char*& in, const unsigned char* end,
+                              unsigned char*& p) {
+  while (end - in >= 4) {
+    const std::uint32_t v = kGroup0[in[0]] | kGroup1[in[1]] | kGroup2[in[2]] | kGroup3[in[3]];
+    if (v >= kNotDigit) return;
+    p[0] = static_cast<unsigned char>(v >> 16);
+    p[1] = static_cast<unsigned char>(v >> 8);
+    p[2] = static_cast<unsigned char>(v);
+    p += 3;
+    in += 4;
+  }
+}
+
+// Per byte for the size count: bit 0 a digit, bit 1 a byte that ends or fails decoding.
+constexpr std::uint8_t kCountDigit = 1;
+constexpr std::uint8_t kCountStop = 2;
+
+constexpr std::array<std::uint8_t, 256> MakeCountTable() {
+  std::array<std::uint8_t, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    const std::uint8_t v = kDecode[static_cast<std::size_t>(c)];
+    table[static_cast<std::size_t>(c)] = v < 64 ? kCountDigit : v == kSkip ? 0 : kCountStop;
+  }
+  return table;
+}
+
+constexpr std::array<std::uint8_t, 256> kCount = MakeCountTable();
+
+// Bytes given by `digits` base64 digits: 3 per group, and an incomplete final group gives the
+// bytes it completes (2 digits -> 1 byte, 3 -> 2).
+constexpr std::size_t BytesOfDigits(std::size_t digits) {
+  const std::size_t rest = digits % 4;
+  return digits / 4 * 3 + (rest >= 2 ? rest - 1 : 0);
+}
+
 constexpr std::size_t kLineBytes = 57;  // 76 characters per line
 
 // Writes the encoding of n (1..3) bytes at `in` as 4 characters at `out`.
@@ -114,10 +170,18 @@ Base64DecodeResult Base64Decode(std::string_view text, std::string& out) {
   out.resize(old_size + text.size() / 4 * 3 + 3);
   unsigned char* const start = reinterpret_cast<unsigned char*>(out.data()) + old_size;
   unsigned char* p = start;
+  const unsigned char* in = Bytes(text);
+  const unsigned char* const end = in + text.size();
   std::uint32_t acc = 0;
   int count = 0;  // digits in acc, 0..3
-  for (unsigned char c : text) {
-    const std::uint8_t v = kDecode[c];
+  while (in != end) {
+    // Between groups, clean input takes the fast path; the first group holding white space,
+    // "=" or a bad byte is read below one character at a time by the exact rules.
+    if (count == 0) {
+      DecodeCleanGroups(in, end, p);
+      if (in == end) break;
+    }
+    const std::uint8_t v = kDecode[*in++];
     if (v < 64) {
       acc = (acc << 6) | v;
       if (++count == 4) {
@@ -144,6 +208,39 @@ Base64DecodeResult Base64Decode(std::string_view text, std::string& out) {
   result.ok = true;
   result.size = static_cast<std::size_t>(p - start);
   out.resize(old_size + result.size);
+  return result;
+}
+
+Base64DecodeResult Base64DecodedSize(std::string_view text) {
+  Base64DecodeResult result;
+  // Usual line: digits and white space only, counted without a branch per byte.
+  std::size_t digits = 0;
+  std::uint8_t seen = 0;
+  for (unsigned char c : text) {
+    const std::uint8_t kind = kCount[c];
+    digits += kind & kCountDigit;
+    seen |= kind;
+  }
+  if ((seen & kCountStop) == 0) {
+    result.ok = true;
+    result.size = BytesOfDigits(digits);
+    return result;
+  }
+  // An "=" or a bad byte: only the digits before the first of them count.
+  digits = 0;
+  for (unsigned char c : text) {
+    const std::uint8_t v = kDecode[c];
+    if (v < 64) {
+      ++digits;
+    } else if (v == kPad) {
+      result.ended_at_pad = true;
+      break;
+    } else if (v != kSkip) {
+      return result;
+    }
+  }
+  result.ok = true;
+  result.size = BytesOfDigits(digits);
   return result;
 }
 

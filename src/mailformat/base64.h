@@ -37,4 +37,8 @@ struct Base64DecodeResult {
 // "=" ends decoding; any other non-alphabet byte (0x80 and above and NUL included) fails.
 Base64DecodeResult Base64Decode(std::string_view text, std::string& out);
 
+// What Base64Decode(text, ...) would report (success, byte count, stop at "="), found without
+// decoding: the MIME scanner only needs each body line's decoded size.
+Base64DecodeResult Base64DecodedSize(std::string_view text);
+
 }  // namespace pelrion::mailformat

@@ -80,8 +80,8 @@ void MimePartNode::TakeBodyLine(std::string_view line, std::string& scratch) {
   switch (transfer_encoding) {
     case kEncodingBase64: {
       if (base64_end) return;  // after the padded line: not part of the data
-      scratch.clear();
-      const Base64DecodeResult result = Base64Decode(line, scratch);
+      // Only the size is needed here; the bytes are decoded when the part is read.
+      const Base64DecodeResult result = Base64DecodedSize(line);
       if (!result.ok) {
         undecodable = true;
         return;

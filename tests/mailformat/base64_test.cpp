@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <string_view>
@@ -18,6 +19,56 @@ std::string RandomBytes(std::mt19937& rng, std::size_t n) {
   std::string s(n, '\0');
   for (char& c : s) c = static_cast<char>(byte(rng));
   return s;
+}
+
+// The decoder as it was before its fast path, one character at a time: the oracle the
+// decoder and the size count must agree with byte for byte.
+Base64DecodeResult ReferenceDecode(std::string_view text, std::string& out) {
+  static const std::string_view alphabet =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  Base64DecodeResult result;
+  std::string decoded;
+  std::uint32_t acc = 0;
+  int count = 0;
+  for (const char c : text) {
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f') continue;
+    if (c == '=') {
+      result.ended_at_pad = true;
+      break;
+    }
+    const std::size_t digit = alphabet.find(c);
+    if (c == '\0' || digit == std::string_view::npos) return {};
+    acc = (acc << 6) | static_cast<std::uint32_t>(digit);
+    if (++count == 4) {
+      decoded += static_cast<char>(acc >> 16);
+      decoded += static_cast<char>(acc >> 8);
+      decoded += static_cast<char>(acc);
+      acc = 0;
+      count = 0;
+    }
+  }
+  if (count >= 2) decoded += static_cast<char>(acc >> (6 * count - 8));
+  if (count == 3) decoded += static_cast<char>(acc >> 2);
+  result.ok = true;
+  result.size = decoded.size();
+  out += decoded;
+  return result;
+}
+
+// Checks Base64Decode and Base64DecodedSize of text against the oracle.
+void ExpectSameAsReference(std::string_view text) {
+  std::string want = "prefix";
+  const Base64DecodeResult expected = ReferenceDecode(text, want);
+  std::string got = "prefix";
+  const Base64DecodeResult decoded = Base64Decode(text, got);
+  ASSERT_EQ(decoded.ok, expected.ok);
+  ASSERT_EQ(decoded.size, expected.size);
+  ASSERT_EQ(decoded.ended_at_pad, expected.ended_at_pad);
+  ASSERT_EQ(got, want);
+  const Base64DecodeResult counted = Base64DecodedSize(text);
+  ASSERT_EQ(counted.ok, expected.ok);
+  ASSERT_EQ(counted.size, expected.size);
+  ASSERT_EQ(counted.ended_at_pad, expected.ended_at_pad);
 }
 
 TEST(Base64EncodedSizeTest, GivenValues) {
@@ -171,18 +222,77 @@ TEST(Base64DecodeTest, Table) {
       {"zero byte fails", "YW\0j"s, false, "", false},
       {"plus and slash", "+/+/ABCD", true, "\xfb\xff\xbf\x00\x10\x83"s, false},
       {"line of a multi-line body", "eHh4eHh4\r\n", true, "xxxxxx", false},
+      {"white space inside the second group", "YWJjYW\r\nJj", true, "abcabc", false},
+      {"clean groups then the pad", "YWJjYQ==", true, "abca", true},
+      {"pad inside a whole group", "YWJjY=Jj", true, "abc", true},
+      {"pad after an incomplete group", "YWJjYWJ=", true, "abcab", true},
+      {"bad byte after the pad is not seen", "YWJj=\x80", true, "abc", true},
+      {"bad byte in the last partial group", "YWJjYW!", false, "", false},
+      {"digits after white space after a group", "YWJj \tYWJj", true, "abcabc", false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     std::string out = "prefix";
     const Base64DecodeResult result = Base64Decode(row.input, out);
     EXPECT_EQ(result.ok, row.ok);
+    // The size count reports what decoding reports, without the bytes.
+    const Base64DecodeResult counted = Base64DecodedSize(row.input);
+    EXPECT_EQ(counted.ok, row.ok);
+    EXPECT_EQ(counted.size, row.ok ? row.want.size() : 0u);
+    EXPECT_EQ(counted.ended_at_pad, row.ok && row.ended_at_pad);
     if (row.ok) {
       EXPECT_EQ(out, "prefix" + row.want);
       EXPECT_EQ(result.size, row.want.size());
       EXPECT_EQ(result.ended_at_pad, row.ended_at_pad);
     } else {
       EXPECT_EQ(out, "prefix") << "a failed decoding must not leave partial output";
+    }
+  }
+}
+
+// Random lines: encoded data as the scanner meets it, then mutated with junk bytes, "=" in odd
+// places and stray white space, so that the fast path stops and resumes at every position.
+TEST(Base64DecodeTest, RandomLinesAgreeWithReference) {
+  std::mt19937 rng(4242);
+  const std::string noise = " \t\r\n\v\f=!-.*_\x80\xff\x00:"s;
+  std::uniform_int_distribution<std::size_t> pick_noise(0, noise.size() - 1);
+  std::uniform_int_distribution<int> percent(0, 99);
+  for (int i = 0; i < 20000; ++i) {
+    std::string line =
+        Base64Encode(RandomBytes(rng, std::uniform_int_distribution<std::size_t>(0, 70)(rng)));
+    // Most real lines end in CR LF; some are cut or lose their padding.
+    if (percent(rng) < 30 && !line.empty()) line.resize(line.size() - 1 - rng() % line.size());
+    if (percent(rng) < 80) line += "\r\n";
+    const int mutations = percent(rng) < 40 ? 0 : 1 + static_cast<int>(rng() % 4);
+    for (int m = 0; m < mutations; ++m) {
+      const std::size_t at = line.empty() ? 0 : rng() % (line.size() + 1);
+      const char c = percent(rng) < 50 ? noise[pick_noise(rng)] : static_cast<char>(rng());
+      if (percent(rng) < 50 && at < line.size()) {
+        line[at] = c;
+      } else {
+        line.insert(at, 1, c);
+      }
+    }
+    SCOPED_TRACE("line " + std::to_string(i));
+    ASSERT_NO_FATAL_FAILURE(ExpectSameAsReference(line));
+  }
+}
+
+// Whole bodies (many lines in one text) and short texts of every byte.
+TEST(Base64DecodeTest, BodiesAndArbitraryBytesAgreeWithReference) {
+  std::mt19937 rng(77);
+  for (std::size_t n = 0; n < 3000; n += 1 + n / 8) {
+    std::string body = Base64EncodeLines(RandomBytes(rng, n));
+    SCOPED_TRACE("n=" + std::to_string(n));
+    ASSERT_NO_FATAL_FAILURE(ExpectSameAsReference(body));
+    if (!body.empty()) body[rng() % body.size()] = static_cast<char>(rng());
+    ASSERT_NO_FATAL_FAILURE(ExpectSameAsReference(body));
+  }
+  for (int c = 0; c < 256; ++c) {
+    for (const std::string& around : {"QUJD"s, "QU"s, ""s}) {
+      const std::string text = around + static_cast<char>(c) + "QUJD";
+      SCOPED_TRACE("byte " + std::to_string(c) + " after '" + around + "'");
+      ASSERT_NO_FATAL_FAILURE(ExpectSameAsReference(text));
     }
   }
 }
