@@ -1,18 +1,33 @@
 #include "mailformat/uuencode.h"
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 
 namespace pelrion::mailformat {
 namespace {
 
 constexpr int kMaxLineBytes = 45;
 
-inline bool IsUuChar(unsigned char c) {
-  return c >= ' ' && c <= '`';
+// One table per position in a group of 4 characters: the character's 6 bits ((c - 32)
+// modulo 64) already shifted into place, or a bit above the 24 data bits for a character
+// outside space..backquote, so one test per group finds a bad character.
+constexpr std::uint32_t kBadChar = 0x01000000;
+
+constexpr std::array<std::uint32_t, 256> MakeGroupTable(int shift) {
+  std::array<std::uint32_t, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    const bool valid = c >= ' ' && c <= '`';
+    table[static_cast<std::size_t>(c)] =
+        valid ? static_cast<std::uint32_t>((c - ' ') & 63) << shift : kBadChar;
+  }
+  return table;
 }
-inline unsigned Sextet(unsigned char c) {
-  return (c - ' ') & 63u;
-}
+
+constexpr std::array<std::uint32_t, 256> kGroup0 = MakeGroupTable(18);
+constexpr std::array<std::uint32_t, 256> kGroup1 = MakeGroupTable(12);
+constexpr std::array<std::uint32_t, 256> kGroup2 = MakeGroupTable(6);
+constexpr std::array<std::uint32_t, 256> kGroup3 = MakeGroupTable(0);
 
 }  // namespace
 
@@ -31,11 +46,8 @@ int UudecodeLine(std::string_view line, std::string& out) {
   int produced = 0;
   for (std::size_t g = 0; g < groups; ++g) {
     const auto* in = reinterpret_cast<const unsigned char*>(line.data()) + 1 + 4 * g;
-    if (!IsUuChar(in[0]) || !IsUuChar(in[1]) || !IsUuChar(in[2]) || !IsUuChar(in[3])) {
-      return kUudecodeMalformed;
-    }
-    const unsigned v =
-        (Sextet(in[0]) << 18) | (Sextet(in[1]) << 12) | (Sextet(in[2]) << 6) | Sextet(in[3]);
+    const std::uint32_t v = kGroup0[in[0]] | kGroup1[in[1]] | kGroup2[in[2]] | kGroup3[in[3]];
+    if (v >= kBadChar) return kUudecodeMalformed;
     decoded[produced++] = static_cast<unsigned char>(v >> 16);
     decoded[produced++] = static_cast<unsigned char>(v >> 8);
     decoded[produced++] = static_cast<unsigned char>(v);
