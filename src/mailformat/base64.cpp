@@ -79,34 +79,58 @@ constexpr std::array<std::uint8_t, 256> MakeCountTable() {
 constexpr std::array<std::uint8_t, 256> kCount = MakeCountTable();
 
 #if defined(__SSE2__)
-// Counts the digits of [in, end) 16 bytes at a time while every byte is a digit or white
-// space; stops before the first block holding anything else. Advances in.
-inline std::size_t CountCleanBlocks(const unsigned char*& in, const unsigned char* end) {
-  // Signed byte compares: bytes of 0x80 and above are negative and so in no range.
-  const auto in_range = [](__m128i x, char low, char high) {
+// Masks of the digits and of the white space among 16 bytes (0xFF where it is one).
+// Signed byte compares: bytes of 0x80 and above are negative and so in no range.
+inline void ClassifyBlock(__m128i x, __m128i& digit, __m128i& space) {
+  const auto in_range = [x](char low, char high) {
     return _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(static_cast<char>(low - 1))),
                          _mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(high + 1))));
   };
+  digit = _mm_or_si128(_mm_or_si128(in_range('A', 'Z'), in_range('a', 'z')),
+                       _mm_or_si128(in_range('0', '9'),
+                                    _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('+')),
+                                                 _mm_cmpeq_epi8(x, _mm_set1_epi8('/')))));
+  // TAB, LF, VT, FF, CR are 9..13.
+  space = _mm_or_si128(in_range('\t', '\r'), _mm_cmpeq_epi8(x, _mm_set1_epi8(' ')));
+}
+
+// Set bits among the low 16 (no popcount instruction is assumed).
+inline std::size_t CountBits16(unsigned v) {
+  v = v - ((v >> 1) & 0x5555u);
+  v = (v & 0x3333u) + ((v >> 2) & 0x3333u);
+  v = (v + (v >> 4)) & 0x0F0Fu;
+  return (v + (v >> 8)) & 0x1Fu;
+}
+
+// Counts the digits of [in, end) 16 bytes at a time while every byte is a digit or white
+// space; stops before the first block holding anything else. When the text is at least 16
+// bytes long, a last partial block is read as the text's final 16 bytes, counting only the
+// bytes not counted yet. Advances in.
+inline std::size_t CountCleanBlocks(const unsigned char*& in, const unsigned char* end,
+                                    const unsigned char* begin) {
   std::size_t digits = 0;
-  while (end - in >= 16) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-    const __m128i digit = _mm_or_si128(
-        _mm_or_si128(in_range(x, 'A', 'Z'), in_range(x, 'a', 'z')),
-        _mm_or_si128(in_range(x, '0', '9'),
-                     _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('+')),
-                                  _mm_cmpeq_epi8(x, _mm_set1_epi8('/')))));
-    // TAB, LF, VT, FF, CR are 9..13.
-    const __m128i space =
-        _mm_or_si128(in_range(x, '\t', '\r'), _mm_cmpeq_epi8(x, _mm_set1_epi8(' ')));
-    if (_mm_movemask_epi8(_mm_or_si128(digit, space)) != 0xFFFF) break;
-    digits += static_cast<std::size_t>(__builtin_popcount(
-        static_cast<unsigned>(_mm_movemask_epi8(digit))));
-    in += 16;
+  // The lanes of a block that count: all of them, or those of a last partial block.
+  unsigned lanes = 0xFFFFu;
+  while (in != end) {
+    const unsigned char* block = in;
+    if (end - in < 16) {
+      if (end - begin < 16) break;
+      block = end - 16;
+      lanes = (0xFFFFu << (16 - (end - in))) & 0xFFFFu;
+    }
+    __m128i digit;
+    __m128i space;
+    ClassifyBlock(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block)), digit, space);
+    const auto clean = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(digit, space)));
+    if ((clean & lanes) != lanes) break;
+    digits += CountBits16(static_cast<unsigned>(_mm_movemask_epi8(digit)) & lanes);
+    in = block + 16;
   }
   return digits;
 }
 #else
-inline std::size_t CountCleanBlocks(const unsigned char*&, const unsigned char*) {
+inline std::size_t CountCleanBlocks(const unsigned char*&, const unsigned char*,
+                                    const unsigned char*) {
   return 0;
 }
 #endif
@@ -253,7 +277,7 @@ Base64DecodeResult Base64DecodedSize(std::string_view text) {
   const unsigned char* in = Bytes(text);
   const unsigned char* const end = in + text.size();
   // Usual line: digits and white space only, counted without a branch per byte.
-  std::size_t digits = CountCleanBlocks(in, end);
+  std::size_t digits = CountCleanBlocks(in, end, Bytes(text));
   const std::size_t counted_before = digits;
   const unsigned char* const rest = in;
   std::uint8_t seen = 0;
