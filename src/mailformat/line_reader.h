@@ -1,4 +1,6 @@
-// Reads a file line by line, each line with its LF, however long the lines are.
+// Reads a file line by line, each line with its LF, however long the lines are. The file is
+// read in large blocks (lines are handed out from the block, not copied one by one), so the
+// file's position after use is past the lines read.
 #pragma once
 
 #include <cstddef>
@@ -21,9 +23,18 @@ class LineReader {
   bool ReadLine(bool strict, std::string_view& line);
 
  private:
+  // Reads more of the file after the unread bytes (moved to the buffer's start, the buffer
+  // grown when they nearly fill it). False when nothing more came: end of file, a read error,
+  // or no memory.
+  bool Refill();
+
   std::FILE* file_;
   char* buffer_ = nullptr;
   std::size_t capacity_ = 0;
+  std::size_t begin_ = 0;     // first unread byte
+  std::size_t filled_ = 0;    // end of the bytes read
+  std::size_t searched_ = 0;  // [begin_, searched_) holds no LF
+  bool failed_ = false;       // the buffer could not grow
 };
 
 // line without its line end: a final CR LF, else a final lone LF, is cut off.

@@ -261,6 +261,13 @@ TEST(LineReaderTest, SplitsAfterEachLf) {
     std::vector<std::string> lenient;
   };
   const std::string long_line = std::string(3 * 1024 * 1024, 'x') + "\r\n";
+  // Lines of many lengths, so that line ends fall everywhere across the reader's blocks.
+  std::string many_lines;
+  std::vector<std::string> each_line;
+  for (std::size_t n = 0; many_lines.size() < 300 * 1024; n = (n * 7 + 13) % 1999) {
+    each_line.push_back(std::string(n, static_cast<char>('a' + n % 26)) + "\r\n");
+    many_lines += each_line.back();
+  }
   const std::vector<Row> rows = {
       {"empty file", "", {}, {}},
       {"lines", "a\r\nb\n\r\n", {"a\r\n", "b\n", "\r\n"}, {"a\r\n", "b\n", "\r\n"}},
@@ -271,6 +278,7 @@ TEST(LineReaderTest, SplitsAfterEachLf) {
        {std::string("a\0b\n", 4)},
        {std::string("a\0b\n", 4)}},
       {"very long line", long_line + "z", {long_line}, {long_line, "z"}},
+      {"line ends across read blocks", many_lines, each_line, each_line},
   };
   mimetest::TempDir dir;
   for (const Row& row : rows) {
