@@ -75,7 +75,7 @@ void MimePartNode::ParseHeaders() {
   }
 }
 
-void MimePartNode::TakeBodyLine(std::string_view line, std::string& scratch) {
+void MimePartNode::TakeBodyLine(std::string_view line) {
   if (undecodable) return;
   switch (transfer_encoding) {
     case kEncodingBase64: {
@@ -91,9 +91,7 @@ void MimePartNode::TakeBodyLine(std::string_view line, std::string& scratch) {
       break;
     }
     case kEncodingQuotedPrintable:
-      scratch.clear();
-      decoded_size +=
-          static_cast<std::uint32_t>(QuotedPrintableDecodeLine(StripLineEnd(line), scratch));
+      decoded_size += static_cast<std::uint32_t>(QuotedPrintableDecodedSize(StripLineEnd(line)));
       break;
     default:
       decoded_size += static_cast<std::uint32_t>(line.size());

@@ -42,9 +42,9 @@ struct MimePartNode {
   // attachment flag. A malformed or missing field falls back to its default.
   void ParseHeaders();
 
-  // Takes one body line (CR LF included) of a leaf part: counts it and its decoded size.
-  // scratch is reused output space for the per-line decoding.
-  void TakeBodyLine(std::string_view line, std::string& scratch);
+  // Takes one body line (CR LF included) of a leaf part: counts it and its decoded size
+  // (found without decoding the line).
+  void TakeBodyLine(std::string_view line);
 };
 
 }  // namespace pelrion::mailformat

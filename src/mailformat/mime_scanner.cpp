@@ -41,7 +41,7 @@ void MimeScanner::FeedLine(std::string_view line, std::uint32_t offset_after) {
       return;
     }
   }
-  node.TakeBodyLine(line, scratch_);
+  node.TakeBodyLine(line);
 }
 
 void MimeScanner::EndHeaders(MimePartNode& node, std::uint32_t offset) {

@@ -53,7 +53,6 @@ class MimeScanner {
   std::vector<std::unique_ptr<MimePartNode>> nodes_;  // every node; nodes_[0] is the root
   MimePartNode* deepest_;  // the end of the current-child chain from the root
   PlainTextSegments plain_;
-  std::string scratch_;  // per-line decoding space, reused by whichever part is current
   std::uint32_t header_length_ = 0;
   std::uint32_t body_line_count_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace pelrion::mailformat {
 namespace {
@@ -82,24 +83,31 @@ std::size_t QuotedPrintableDecodeLine(std::string_view line, std::string& out) {
   out.resize(old_size + line.size() + 2);
   char* const start = out.data() + old_size;
   char* p = start;
-  const std::size_t n = line.size();
+  const char* in = line.data();
+  const char* const end = in + line.size();
   bool soft_break = false;
-  for (std::size_t i = 0; i < n; ++i) {
-    const char c = line[i];
-    if (c != '=') {
-      *p++ = c;
-    } else if (i + 1 == n) {
+  while (in != end) {
+    // Copy the run up to the next "=" at once.
+    const auto* equals = static_cast<const char*>(std::memchr(in, '=', end - in));
+    const char* const run_end = equals != nullptr ? equals : end;
+    std::memcpy(p, in, static_cast<std::size_t>(run_end - in));
+    p += run_end - in;
+    in = run_end;
+    if (in == end) break;
+    const std::ptrdiff_t after = end - in - 1;  // characters after the "="
+    if (after == 0) {
       soft_break = true;
-    } else if (i + 2 < n) {
-      const auto hi = kHexValue[static_cast<unsigned char>(line[i + 1])];
-      const auto lo = kHexValue[static_cast<unsigned char>(line[i + 2])];
+      in = end;
+    } else if (after >= 2) {
+      const auto hi = kHexValue[static_cast<unsigned char>(in[1])];
+      const auto lo = kHexValue[static_cast<unsigned char>(in[2])];
       *p++ = static_cast<char>((hi << 4) | lo);
-      i += 2;
+      in += 3;
     } else {
       // Workaround for broken input: "=" and a single last character are kept as written.
       *p++ = '=';
-      *p++ = line[i + 1];
-      i += 1;
+      *p++ = in[1];
+      in = end;
     }
   }
   if (!soft_break) {
@@ -109,6 +117,22 @@ std::size_t QuotedPrintableDecodeLine(std::string_view line, std::string& out) {
   const auto produced = static_cast<std::size_t>(p - start);
   out.resize(old_size + produced);
   return produced;
+}
+
+std::size_t QuotedPrintableDecodedSize(std::string_view line) {
+  // Every byte counts but an escape's "=" and its two digits (one byte for three) and the "="
+  // of a soft break; a line without a soft break gains CR LF.
+  std::size_t size = line.size() + 2;
+  const char* in = line.data();
+  const char* const end = in + line.size();
+  while (const auto* equals = static_cast<const char*>(std::memchr(in, '=', end - in))) {
+    const std::ptrdiff_t after = end - equals - 1;
+    if (after == 0) return size - 3;  // the "=" and CR LF
+    if (after == 1) break;            // "=" and one character are kept as written
+    size -= 2;
+    in = equals + 3;
+  }
+  return size;
 }
 
 }  // namespace pelrion::mailformat

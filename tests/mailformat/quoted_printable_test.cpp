@@ -138,6 +138,49 @@ TEST(QuotedPrintableDecodeLineTest, Table) {
     const std::size_t produced = QuotedPrintableDecodeLine(row.line, out);
     EXPECT_EQ(out, "x" + row.want);
     EXPECT_EQ(produced, row.want.size());
+    EXPECT_EQ(QuotedPrintableDecodedSize(row.line), row.want.size());
+  }
+}
+
+// The line decoder as it was before it copied runs between "=" at once: the oracle below.
+std::string ReferenceDecodeLine(std::string_view line) {
+  const auto hex = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return 0;
+  };
+  std::string out;
+  const std::size_t n = line.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (line[i] != '=') {
+      out += line[i];
+    } else if (i + 1 == n) {
+      return out;  // soft break
+    } else if (i + 2 < n) {
+      out += static_cast<char>(hex(line[i + 1]) << 4 | hex(line[i + 2]));
+      i += 2;
+    } else {
+      out += line.substr(i, 2);
+      i += 1;
+    }
+  }
+  return out + "\r\n";
+}
+
+// Random lines thick with "=" in every position, hex and non-hex digits, high bytes.
+TEST(QuotedPrintableDecodeLineTest, RandomLinesAgreeWithReferenceAndSizeCount) {
+  std::mt19937 rng(9090);
+  const std::string pool = "=====AF09azZ \t\xe9\x00.\r"s;
+  for (int i = 0; i < 20000; ++i) {
+    std::string line(std::uniform_int_distribution<std::size_t>(0, 90)(rng), ' ');
+    for (char& c : line) c = rng() % 4 == 0 ? static_cast<char>(rng()) : pool[rng() % pool.size()];
+    SCOPED_TRACE("line " + std::to_string(i));
+    const std::string want = ReferenceDecodeLine(line);
+    std::string out = "x";
+    ASSERT_EQ(QuotedPrintableDecodeLine(line, out), want.size());
+    ASSERT_EQ(out, "x" + want);
+    ASSERT_EQ(QuotedPrintableDecodedSize(line), want.size());
   }
 }
 
