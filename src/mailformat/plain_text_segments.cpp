@@ -87,8 +87,7 @@ void PlainTextSegments::TakeBlockLine(std::string_view text, std::uint32_t lengt
     }
     return;
   }
-  scratch_.clear();
-  const int decoded = UudecodeLine(text, scratch_);
+  const int decoded = UudecodedLineSize(text);
   if (decoded == kUudecodeZeroLength) {
     expecting_end_ = true;
   } else if (decoded < 0) {

@@ -47,7 +47,6 @@ class PlainTextSegments {
   std::vector<Segment> segments_;
   bool in_block_ = false;
   bool expecting_end_ = false;  // the zero-length line was seen; "end" must follow
-  std::string scratch_;
 };
 
 }  // namespace pelrion::mailformat

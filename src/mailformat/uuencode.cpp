@@ -29,9 +29,14 @@ constexpr std::array<std::uint32_t, 256> kGroup1 = MakeGroupTable(12);
 constexpr std::array<std::uint32_t, 256> kGroup2 = MakeGroupTable(6);
 constexpr std::array<std::uint32_t, 256> kGroup3 = MakeGroupTable(0);
 
-}  // namespace
+// Groups of 4 characters that hold n bytes.
+constexpr std::size_t GroupsOf(int n) {
+  return static_cast<std::size_t>(n + 2) / 3;
+}
 
-int UudecodeLine(std::string_view line, std::string& out) {
+// The byte count of the line from its count character, or the error code that its count
+// character or its length gives.
+int CheckedCount(std::string_view line) {
   if (line.empty()) return kUudecodeMalformed;
   const int n = static_cast<unsigned char>(line[0]) - ' ';
   if (n >= 0 && n % 64 == 0) return kUudecodeZeroLength;
@@ -39,9 +44,16 @@ int UudecodeLine(std::string_view line, std::string& out) {
   if (line.size() < static_cast<std::size_t>(4 * ((n + 1) / 3))) return kUudecodeMalformed;
   // Every group is read whole; a group cut short by the end of the line is malformed (the
   // length check above alone would let the last group run past the line).
-  const std::size_t groups = static_cast<std::size_t>(n + 2) / 3;
-  if (line.size() < 1 + 4 * groups) return kUudecodeMalformed;
+  if (line.size() < 1 + 4 * GroupsOf(n)) return kUudecodeMalformed;
+  return n;
+}
 
+}  // namespace
+
+int UudecodeLine(std::string_view line, std::string& out) {
+  const int n = CheckedCount(line);
+  if (n < 0) return n;
+  const std::size_t groups = GroupsOf(n);
   unsigned char decoded[kMaxLineBytes + 2];
   int produced = 0;
   for (std::size_t g = 0; g < groups; ++g) {
@@ -54,6 +66,15 @@ int UudecodeLine(std::string_view line, std::string& out) {
   }
   out.append(reinterpret_cast<const char*>(decoded), static_cast<std::size_t>(n));
   return n;
+}
+
+int UudecodedLineSize(std::string_view line) {
+  const int n = CheckedCount(line);
+  if (n < 0) return n;
+  const auto* in = reinterpret_cast<const unsigned char*>(line.data()) + 1;
+  std::uint32_t seen = 0;
+  for (std::size_t i = 0; i < 4 * GroupsOf(n); ++i) seen |= kGroup3[in[i]];
+  return seen >= kBadChar ? kUudecodeMalformed : n;
 }
 
 }  // namespace pelrion::mailformat

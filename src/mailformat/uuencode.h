@@ -15,4 +15,8 @@ inline constexpr int kUudecodeZeroLength = -2;
 // space..backquote, or a line too short for its count (an empty line included).
 int UudecodeLine(std::string_view line, std::string& out);
 
+// What UudecodeLine(line, ...) returns, found without decoding: the scanner of plain messages
+// only needs each line's decoded size.
+int UudecodedLineSize(std::string_view line);
+
 }  // namespace pelrion::mailformat

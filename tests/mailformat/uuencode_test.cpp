@@ -44,6 +44,7 @@ TEST(UudecodeLineTest, DecodesLinesOfAnIndependentEncoder) {
     SCOPED_TRACE(row.name);
     std::string out = "x";
     EXPECT_EQ(UudecodeLine(row.line, out), static_cast<int>(row.want.size()));
+    EXPECT_EQ(UudecodedLineSize(row.line), static_cast<int>(row.want.size()));
     EXPECT_EQ(out, "x" + row.want);
   }
 }
@@ -83,8 +84,10 @@ TEST(UudecodeLineTest, RejectsMalformedAndZeroLengthLines) {
     // Valid data characters follow the line in memory: they must not be read.
     const std::string buffer = row.line + std::string(64, '!');
     std::string out = "x";
-    EXPECT_EQ(UudecodeLine(std::string_view(buffer).substr(0, row.line.size()), out), row.want);
+    const std::string_view line = std::string_view(buffer).substr(0, row.line.size());
+    EXPECT_EQ(UudecodeLine(line, out), row.want);
     EXPECT_EQ(out, "x") << "nothing may be appended";
+    EXPECT_EQ(UudecodedLineSize(line), row.want);
   }
 }
 
@@ -122,7 +125,7 @@ int ReferenceUudecode(std::string_view line, std::string& out) {
   return n;
 }
 
-TEST(UudecodeLineTest, RandomLinesAgreeWithReference) {
+TEST(UudecodeLineTest, RandomLinesAgreeWithReferenceAndSizeCount) {
   std::mt19937 rng(515);
   std::uniform_int_distribution<int> percent(0, 99);
   for (int i = 0; i < 20000; ++i) {
@@ -136,8 +139,10 @@ TEST(UudecodeLineTest, RandomLinesAgreeWithReference) {
     SCOPED_TRACE("line " + std::to_string(i));
     std::string want = "x";
     std::string got = "x";
-    ASSERT_EQ(UudecodeLine(line, got), ReferenceUudecode(line, want));
+    const int result = ReferenceUudecode(line, want);
+    ASSERT_EQ(UudecodeLine(line, got), result);
     ASSERT_EQ(got, want);
+    ASSERT_EQ(UudecodedLineSize(line), result);
   }
 }
 
