@@ -4,6 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace pelrion::mailformat {
 namespace {
 
@@ -32,6 +36,31 @@ constexpr std::array<std::uint32_t, 256> kGroup3 = MakeGroupTable(0);
 // Groups of 4 characters that hold n bytes.
 constexpr std::size_t GroupsOf(int n) {
   return static_cast<std::size_t>(n + 2) / 3;
+}
+
+// Whether every character of text lies between space and backquote.
+bool AllUuChars(std::string_view text) {
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+#if defined(__SSE2__)
+  if (n >= 16) {
+    // Signed compares: bytes of 0x80 and above are negative and fail too. The last block is
+    // the text's final 16 bytes; checking some bytes twice is harmless.
+    const auto clean = [](const unsigned char* block) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+      const __m128i ok = _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(' ' - 1)),
+                                       _mm_cmplt_epi8(x, _mm_set1_epi8('`' + 1)));
+      return _mm_movemask_epi8(ok) == 0xFFFF;
+    };
+    for (std::size_t i = 0; i + 16 < n; i += 16) {
+      if (!clean(in + i)) return false;
+    }
+    return clean(in + n - 16);
+  }
+#endif
+  std::uint32_t seen = 0;
+  for (std::size_t i = 0; i < n; ++i) seen |= kGroup3[in[i]];
+  return seen < kBadChar;
 }
 
 // The byte count of the line from its count character, or the error code that its count
@@ -71,10 +100,7 @@ int UudecodeLine(std::string_view line, std::string& out) {
 int UudecodedLineSize(std::string_view line) {
   const int n = CheckedCount(line);
   if (n < 0) return n;
-  const auto* in = reinterpret_cast<const unsigned char*>(line.data()) + 1;
-  std::uint32_t seen = 0;
-  for (std::size_t i = 0; i < 4 * GroupsOf(n); ++i) seen |= kGroup3[in[i]];
-  return seen >= kBadChar ? kUudecodeMalformed : n;
+  return AllUuChars(line.substr(1, 4 * GroupsOf(n))) ? n : kUudecodeMalformed;
 }
 
 }  // namespace pelrion::mailformat
