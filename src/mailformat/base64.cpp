@@ -82,16 +82,17 @@ constexpr std::array<std::uint8_t, 256> kCount = MakeCountTable();
 // Masks of the digits and of the white space among 16 bytes (0xFF where it is one).
 // Signed byte compares: bytes of 0x80 and above are negative and so in no range.
 inline void ClassifyBlock(__m128i x, __m128i& digit, __m128i& space) {
-  const auto in_range = [x](char low, char high) {
-    return _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(static_cast<char>(low - 1))),
-                         _mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(high + 1))));
+  const auto in_range = [](__m128i v, char low, char high) {
+    return _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(low - 1))),
+                         _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(high + 1))));
   };
-  digit = _mm_or_si128(_mm_or_si128(in_range('A', 'Z'), in_range('a', 'z')),
-                       _mm_or_si128(in_range('0', '9'),
+  // Setting bit 0x20 maps both letter ranges onto a..z and no other byte into it.
+  digit = _mm_or_si128(in_range(_mm_or_si128(x, _mm_set1_epi8(0x20)), 'a', 'z'),
+                       _mm_or_si128(in_range(x, '0', '9'),
                                     _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('+')),
                                                  _mm_cmpeq_epi8(x, _mm_set1_epi8('/')))));
   // TAB, LF, VT, FF, CR are 9..13.
-  space = _mm_or_si128(in_range('\t', '\r'), _mm_cmpeq_epi8(x, _mm_set1_epi8(' ')));
+  space = _mm_or_si128(in_range(x, '\t', '\r'), _mm_cmpeq_epi8(x, _mm_set1_epi8(' ')));
 }
 
 // Set bits among the low 16 (no popcount instruction is assumed).
@@ -104,27 +105,39 @@ inline std::size_t CountBits16(unsigned v) {
 
 // Counts the digits of [in, end) 16 bytes at a time while every byte is a digit or white
 // space; stops before the first block holding anything else. When the text is at least 16
-// bytes long, a last partial block is read as the text's final 16 bytes, counting only the
-// bytes not counted yet. Advances in.
+// bytes long, a last partial block is read as the text's final 16 bytes. Advances in.
 inline std::size_t CountCleanBlocks(const unsigned char*& in, const unsigned char* end,
                                     const unsigned char* begin) {
   std::size_t digits = 0;
-  // The lanes of a block that count: all of them, or those of a last partial block.
-  unsigned lanes = 0xFFFFu;
-  while (in != end) {
-    const unsigned char* block = in;
-    if (end - in < 16) {
-      if (end - begin < 16) break;
-      block = end - 16;
-      lanes = (0xFFFFu << (16 - (end - in))) & 0xFFFFu;
-    }
-    __m128i digit;
-    __m128i space;
-    ClassifyBlock(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block)), digit, space);
+  __m128i digit;
+  __m128i space;
+  // Whole blocks: a digit lane is -1, so subtracting the mask counts per lane (255 at most).
+  __m128i counters = _mm_setzero_si128();
+  int blocks = 0;
+  const auto add_counters = [&] {
+    const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+    digits += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+              static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    counters = _mm_setzero_si128();
+    blocks = 0;
+  };
+  while (end - in >= 16) {
+    ClassifyBlock(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)), digit, space);
+    if (_mm_movemask_epi8(_mm_or_si128(digit, space)) != 0xFFFF) break;
+    counters = _mm_sub_epi8(counters, digit);
+    in += 16;
+    if (++blocks == 255) add_counters();
+  }
+  add_counters();
+  // A last partial block: the text's final 16 bytes, counting only the lanes not seen yet.
+  if (in != end && end - in < 16 && end - begin >= 16) {
+    const unsigned lanes = (0xFFFFu << (16 - (end - in))) & 0xFFFFu;
+    ClassifyBlock(_mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16)), digit, space);
     const auto clean = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(digit, space)));
-    if ((clean & lanes) != lanes) break;
-    digits += CountBits16(static_cast<unsigned>(_mm_movemask_epi8(digit)) & lanes);
-    in = block + 16;
+    if ((clean & lanes) == lanes) {
+      digits += CountBits16(static_cast<unsigned>(_mm_movemask_epi8(digit)) & lanes);
+      in = end;
+    }
   }
   return digits;
 }

@@ -288,6 +288,11 @@ TEST(Base64DecodeTest, BodiesAndArbitraryBytesAgreeWithReference) {
     if (!body.empty()) body[rng() % body.size()] = static_cast<char>(rng());
     ASSERT_NO_FATAL_FAILURE(ExpectSameAsReference(body));
   }
+  // Long texts, with and without line breaks, so that counting runs over many blocks.
+  const std::string large = RandomBytes(rng, 100'000);
+  ASSERT_NO_FATAL_FAILURE(ExpectSameAsReference(Base64EncodeLines(large)));
+  ASSERT_NO_FATAL_FAILURE(ExpectSameAsReference(Base64Encode(large)));
+  ASSERT_NO_FATAL_FAILURE(ExpectSameAsReference(Base64Encode(large) + "!"));
   for (int c = 0; c < 256; ++c) {
     for (const std::string& around : {"QUJD"s, "QU"s, ""s}) {
       const std::string text = around + static_cast<char>(c) + "QUJD";
