@@ -1,5 +1,6 @@
 // QuotedPrintableDecodeLine on arbitrary lines: no crash, no read outside the line; the count
-// matches what was appended and never exceeds the line plus its restored CR LF.
+// matches what was appended, and the count without decoding, and never exceeds the line plus
+// its restored CR LF.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view line(reinterpret_cast<const char*>(data), size);
   std::string out = "kept";
   const std::size_t produced = QuotedPrintableDecodeLine(line, out);
-  if (out.size() != 4 + produced || produced > size + 2 || out.compare(0, 4, "kept") != 0) {
+  if (out.size() != 4 + produced || produced > size + 2 || out.compare(0, 4, "kept") != 0 ||
+      QuotedPrintableDecodedSize(line) != produced) {
     std::abort();
   }
   // Encoding any bytes and decoding them back line by line is exercised on the same input.

@@ -1,5 +1,6 @@
 // UudecodeLine on arbitrary lines: no crash, no read outside the line; the result is -2, -1
-// or 1..45 and equals the number of bytes appended.
+// or 1..45 and equals the number of bytes appended, and the size check without decoding
+// reports the same.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view line(reinterpret_cast<const char*>(data), size);
   std::string out;
   const int result = UudecodeLine(line, out);
+  if (UudecodedLineSize(line) != result) std::abort();
   if (result == kUudecodeMalformed || result == kUudecodeZeroLength) {
     if (!out.empty()) std::abort();
     return 0;
