@@ -9,11 +9,11 @@
 #include <QApplication>
 #include <QCoreApplication>
 
+#include "app/application.h"
 #include "app/quit_on_signal.h"
-#include "core/application.h"
-#include "core/fatal_stop.h"
-#include "core/startup.h"
+#include "app/startup.h"
 #include "platform/dialogs.h"
+#include "platform/fatal_stop.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_main_thread.h"
 #include "platform/random.h"
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   if (!instance) return 1;
   platform::SeedRandFromClock();
   // Any failed allocation anywhere ends the program the one documented way.
-  std::set_new_handler([] { core::FatalStop(core::kInsufficientMemory); });
+  std::set_new_handler([] { platform::FatalStop(platform::kInsufficientMemory); });
 
   const bool headless = HasArgument(argc, argv, "--headless") || !HasDisplay();
   std::unique_ptr<QCoreApplication> qt_app;
@@ -77,11 +77,11 @@ int main(int argc, char** argv) {
   app::QuitOnSignal quit_on_signal;
 
   platform::FileRegistry registry(RegistryPath());
-  core::Application application(registry);
-  if (!core::StartupMain(application)) return 1;
+  app::Application application(registry);
+  if (!app::StartupMain(application)) return 1;
 
   qt_app->exec();
-  core::Shutdown(application);
+  app::Shutdown(application);
   platform::SetMainThread(nullptr);
   platform::SetDialogs(nullptr);
   return 0;

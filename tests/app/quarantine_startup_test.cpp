@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/startup.h"
+#include "app/startup.h"
 #include "pelrion_process.h"
 #include "platform/clock.h"
 #include "store/account_table.h"
@@ -79,7 +79,7 @@ TEST(PelrionQuarantineStartupTest, ExpiresOverdueRequestsAndKeepsTheOthersHeld) 
   SandboxHome home(root);
   {  // A first run creates the folders and the database files.
     PelrionProcess first(home, root + "/first.stderr");
-    ASSERT_TRUE(first.WaitForOutput(std::string(core::kStageListeners))) << first.Output();
+    ASSERT_TRUE(first.WaitForOutput(std::string(app::kStageListeners))) << first.Output();
     first.Signal(SIGTERM);
     ASSERT_EQ(first.Wait(), 0) << first.Output();
   }
@@ -98,7 +98,7 @@ TEST(PelrionQuarantineStartupTest, ExpiresOverdueRequestsAndKeepsTheOthersHeld) 
   }
 
   PelrionProcess pelrion(home, root + "/second.stderr");
-  ASSERT_TRUE(pelrion.WaitForOutput(std::string(core::kStageListeners))) << pelrion.Output();
+  ASSERT_TRUE(pelrion.WaitForOutput(std::string(app::kStageListeners))) << pelrion.Output();
   pelrion.Signal(SIGTERM);
   ASSERT_EQ(pelrion.Wait(), 0) << pelrion.Output();
 

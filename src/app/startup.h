@@ -3,9 +3,9 @@
 
 #include <string_view>
 
-#include "core/application.h"
+#include "app/application.h"
 
-namespace pelrion::core {
+namespace pelrion::app {
 
 // The texts shown while each start-up stage runs (splash window, or standard error
 // when headless).
@@ -31,4 +31,4 @@ bool StartupMain(Application& app);
 // no saving here: every change was written when it happened.
 void Shutdown(Application& app);
 
-}  // namespace pelrion::core
+}  // namespace pelrion::app

@@ -1,4 +1,4 @@
-#include "core/startup.h"
+#include "app/startup.h"
 
 #include "core/autostart.h"
 #include "platform/dialogs.h"
@@ -6,7 +6,7 @@
 #include "platform/main_thread.h"
 #include "store/installation_id.h"
 
-namespace pelrion::core {
+namespace pelrion::app {
 namespace {
 
 constexpr std::string_view kSetOnceValue = "setonce";
@@ -26,11 +26,11 @@ bool InitializeDirectories(Application& app) {
 
 void LoadSettings(Application& app) {
   SetStartupStage(kStageSettings);
-  app.preferences = LoadPreferences(app.registry, app.folders.templates);
+  app.preferences = core::LoadPreferences(app.registry, app.folders.templates);
   // The desktop entry follows the preference at every start; failing to write it is not a
   // reason to refuse to start.
-  if (auto executable = CurrentExecutablePath()) {
-    ApplyAutostart(app.preferences.autostart != 0, *executable);
+  if (auto executable = core::CurrentExecutablePath()) {
+    core::ApplyAutostart(app.preferences.autostart != 0, *executable);
   }
 }
 
@@ -126,4 +126,4 @@ void Shutdown(Application& app) {
   platform::CurrentMainThread().PumpPending();
 }
 
-}  // namespace pelrion::core
+}  // namespace pelrion::app

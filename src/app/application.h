@@ -18,7 +18,7 @@
 #include "validation/pending_sender_list.h"
 #include "validation/quarantine.h"
 
-namespace pelrion::core {
+namespace pelrion::app {
 
 struct Application {
   explicit Application(platform::Registry& registry_in) : registry(registry_in) {}
@@ -27,7 +27,7 @@ struct Application {
   platform::Folders folders;
   std::string host_name;
   std::string installation_id;
-  Preferences preferences;
+  core::Preferences preferences;
 
   // The stores, created once the database folder is known, in load order. Declaration
   // order matters: a table is destroyed before the tables it refers to.
@@ -47,4 +47,4 @@ struct Application {
   std::atomic<bool> shutting_down{false};
 };
 
-}  // namespace pelrion::core
+}  // namespace pelrion::app
