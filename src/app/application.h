@@ -3,44 +3,33 @@
 #pragma once
 
 #include <atomic>
-#include <memory>
 #include <string>
 
+#include "app/stores.h"
 #include "core/preferences.h"
+#include "platform/dialogs.h"
 #include "platform/folders.h"
+#include "platform/main_thread.h"
 #include "platform/registry.h"
-#include "store/account_table.h"
-#include "store/address_list_table.h"
-#include "store/duplicate_digest_table.h"
-#include "store/listener_table.h"
-#include "store/message_table.h"
-#include "store/trusted_domains.h"
-#include "validation/pending_sender_list.h"
-#include "validation/quarantine.h"
 
 namespace pelrion::app {
 
 struct Application {
-  explicit Application(platform::Registry& registry_in) : registry(registry_in) {}
+  // All three ports must outlive the application.
+  Application(platform::Registry& registry_in, platform::MainThread& main_thread_in,
+              platform::Dialogs& dialogs_in)
+      : registry(registry_in), main_thread(main_thread_in), dialogs(dialogs_in) {}
 
   platform::Registry& registry;
+  platform::MainThread& main_thread;
+  platform::Dialogs& dialogs;
   platform::Folders folders;
   std::string host_name;
   std::string installation_id;
   core::Preferences preferences;
 
-  // The stores, created once the database folder is known, in load order. Declaration
-  // order matters: a table is destroyed before the tables it refers to.
-  std::unique_ptr<store::ListenerTable> listeners;
-  std::unique_ptr<store::AccountTable> accounts;
-  std::unique_ptr<store::AddressListTable> address_lists;
-  std::unique_ptr<store::TrustedDomainList> trusted_domains;
-  std::unique_ptr<store::MessageTable> messages;
-  std::unique_ptr<store::DuplicateDigestTable> digests;
-  // The senders whose mail is held, and the decisions about them; both refer to the
-  // message table and the address lists, so they go first.
-  std::unique_ptr<validation::PendingSenderList> pending_senders;
-  std::unique_ptr<validation::Quarantine> quarantine;
+  // Opened once the database folder is known; they read the preferences above.
+  Stores stores;
   bool first_run = false;  // "setonce" was absent when this start began
 
   // Set when shutdown begins; workers read it to stop early.

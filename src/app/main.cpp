@@ -11,6 +11,7 @@
 
 #include "app/application.h"
 #include "app/quit_on_signal.h"
+#include "app/shutdown.h"
 #include "app/startup.h"
 #include "platform/dialogs.h"
 #include "platform/fatal_stop.h"
@@ -69,15 +70,18 @@ int main(int argc, char** argv) {
 
   platform::HeadlessDialogs headless_dialogs;
   platform::QtDialogs qt_dialogs;
-  platform::SetDialogs(headless ? static_cast<platform::Dialogs*>(&headless_dialogs)
-                                : static_cast<platform::Dialogs*>(&qt_dialogs));
+  platform::Dialogs& dialogs = headless ? static_cast<platform::Dialogs&>(headless_dialogs)
+                                        : static_cast<platform::Dialogs&>(qt_dialogs);
+  // FatalStop and the layers below the application still find these through the
+  // process-wide ports.
+  platform::SetDialogs(&dialogs);
   platform::QtMainThread main_thread;
   platform::SetMainThread(&main_thread);
   // Installed before start-up so that a signal during it still ends the program in order.
   app::QuitOnSignal quit_on_signal;
 
   platform::FileRegistry registry(RegistryPath());
-  app::Application application(registry);
+  app::Application application(registry, main_thread, dialogs);
   if (!app::StartupMain(application)) return 1;
 
   qt_app->exec();

@@ -1,9 +1,7 @@
 #include "app/startup.h"
 
 #include "core/autostart.h"
-#include "platform/dialogs.h"
 #include "platform/host_name.h"
-#include "platform/main_thread.h"
 #include "store/installation_id.h"
 
 namespace pelrion::app {
@@ -11,12 +9,10 @@ namespace {
 
 constexpr std::string_view kSetOnceValue = "setonce";
 
-void SetStartupStage(std::string_view text) { platform::CurrentDialogs().ShowStartupStage(text); }
-
 // Folders resolved and created; files a previous run left in TempFolder removed.
 bool InitializeDirectories(Application& app) {
-  SetStartupStage(kStageDirectories);
-  auto folders = platform::ResolveFolders(app.registry, platform::CurrentDialogs());
+  app.dialogs.ShowStartupStage(kStageDirectories);
+  auto folders = platform::ResolveFolders(app.registry, app.dialogs);
   if (!folders) return false;
   app.folders = std::move(*folders);
   // A file that cannot be removed is left for the next start; it is ours and harmless.
@@ -25,7 +21,7 @@ bool InitializeDirectories(Application& app) {
 }
 
 void LoadSettings(Application& app) {
-  SetStartupStage(kStageSettings);
+  app.dialogs.ShowStartupStage(kStageSettings);
   app.preferences = core::LoadPreferences(app.registry, app.folders.templates);
   // The desktop entry follows the preference at every start; failing to write it is not a
   // reason to refuse to start.
@@ -35,62 +31,32 @@ void LoadSettings(Application& app) {
 }
 
 void LoadCredentials(Application& app) {
-  SetStartupStage(kStageCredentials);
+  app.dialogs.ShowStartupStage(kStageCredentials);
   app.installation_id = store::LoadInstallationId(app.folders.database + "db6.dat");
 }
 
-// Listener records first: an account whose listeners are missing is dropped, and then
-// every listener no account refers to.
-void LoadAccounts(Application& app) {
-  SetStartupStage(kStageAccounts);
-  app.listeners = std::make_unique<store::ListenerTable>(app.folders.database);
-  app.listeners->Load();
-  app.accounts = std::make_unique<store::AccountTable>(app.folders.database, *app.listeners);
-  app.accounts->Load();
+// Accounts, address lists, messages and the held senders; in GUI mode the main window is
+// created at the start of the "Initializing..." stage, before the digests load.
+void OpenAllStores(Application& app) {
+  platform::Dialogs& dialogs = app.dialogs;
+  OpenStores(app.stores, {.database_folder = app.folders.database,
+                          .preferences = app.preferences,
+                          .main_thread = app.main_thread,
+                          .show_stage = [&dialogs](std::string_view text) {
+                            dialogs.ShowStartupStage(text);
+                          }});
 }
 
-void LoadAddressLists(Application& app) {
-  SetStartupStage(kStageAddressLists);
-  app.address_lists = std::make_unique<store::AddressListTable>(app.folders.database);
-  app.address_lists->Load();
-  app.trusted_domains = std::make_unique<store::TrustedDomainList>(app.folders.database);
-  app.trusted_domains->Load();
+// The time limit is applied once now and then every hour.
+void StartQuarantineExpiry(Application& app) {
+  validation::Quarantine& quarantine = *app.stores.quarantine;
+  quarantine.ExpireQuarantine();
+  app.main_thread.SetTimer(kQuarantineExpiryTimer, kQuarantineExpiryPeriodMs,
+                           [&quarantine] { quarantine.ExpireQuarantine(); });
 }
 
-// Messages of accounts that no longer exist are dropped; each kept one counts for its
-// account.
-void LoadMessages(Application& app) {
-  SetStartupStage(kStageMessages);
-  app.messages = std::make_unique<store::MessageTable>(app.folders.database, *app.accounts);
-  app.messages->Load();
-}
-
-// The held senders are rebuilt from the stored Quarantine messages without drawing new
-// request numbers, then the time limit is applied once now and every hour.
-void StartQuarantine(Application& app) {
-  app.pending_senders =
-      std::make_unique<validation::PendingSenderList>(*app.messages, app.preferences);
-  app.messages->SetHeldMessages(app.pending_senders.get());
-  app.pending_senders->Rebuild(*app.messages);
-  app.quarantine = std::make_unique<validation::Quarantine>(
-      *app.pending_senders, *app.messages, *app.address_lists, app.preferences);
-  app.quarantine->ExpireQuarantine();
-  validation::Quarantine& quarantine = *app.quarantine;
-  platform::CurrentMainThread().SetTimer(kQuarantineExpiryTimer, kQuarantineExpiryPeriodMs,
-                                         [&quarantine] { quarantine.ExpireQuarantine(); });
-}
-
-void Initialize(Application& app) {
-  SetStartupStage(kStageInitializing);
-  // The main window comes first here in GUI mode.
-  app.digests = std::make_unique<store::DuplicateDigestTable>(app.folders.database,
-                                                               *app.accounts);
-  app.digests->Load();
-  StartQuarantine(app);
-}
-
-void CreateListeners(Application&) {
-  SetStartupStage(kStageListeners);
+void CreateListeners(Application& app) {
+  app.dialogs.ShowStartupStage(kStageListeners);
   // One listener thread per listener record.
 }
 
@@ -108,22 +74,12 @@ bool StartupMain(Application& app) {
   if (!InitializeDirectories(app)) return false;
   LoadSettings(app);
   LoadCredentials(app);
-  LoadAccounts(app);
-  LoadAddressLists(app);
-  LoadMessages(app);
-  Initialize(app);
+  OpenAllStores(app);
+  StartQuarantineExpiry(app);
   CreateListeners(app);
   CheckFirstRun(app);
   // The first mail-cycle tick comes here.
   return true;
-}
-
-void Shutdown(Application& app) {
-  app.shutting_down = true;
-  platform::CurrentMainThread().KillTimer(kQuarantineExpiryTimer);
-  // In order: listeners stopped; the Trash emptied when "emptytrash" is on; the running
-  // mail worker stopped and waited for while queued main-thread calls are still served.
-  platform::CurrentMainThread().PumpPending();
 }
 
 }  // namespace pelrion::app
