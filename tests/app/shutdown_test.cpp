@@ -1,6 +1,7 @@
 // Shutdown empties the Trash when "emptytrash" is on, telling the user through the status
 // window only when the Trash is large; nothing else is touched.
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ struct TrashCase {
   int trash_messages;
   bool emptytrash;
   std::vector<std::string> statuses;  // what the status window showed, in order
+
+  friend void PrintTo(const TrashCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class EmptyTrashAtExitTest : public ::testing::TestWithParam<TrashCase> {
