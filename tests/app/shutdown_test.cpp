@@ -1,25 +1,26 @@
 // Shutdown empties the Trash when "emptytrash" is on, telling the user through the status
 // window only when the Trash is large; nothing else is touched.
+#include "app/shutdown.h"
+
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "app/application.h"
-#include "app/shutdown.h"
 #include "app/startup.h"
 #include "platform/recording_dialogs.h"
 #include "platform/registry.h"
-#include "platform/temp_dir.h"
 #include "stores_fixture.h"
+#include "support/temp_dir.h"
 
 namespace pelrion::apptest {
 namespace {
 
 using platform::testing_support::RecordingDialogs;
-using platform::testing_support::TempDir;
+using test_support::TempDir;
 
 constexpr std::uint32_t kTrashFlags = 0x05;  // decided, in Trash
 constexpr std::uint32_t kInboxFlags = 0x03;  // decided, in Inbox
@@ -71,8 +72,7 @@ TEST_P(EmptyTrashAtExitTest, EmptiesTrashOnlyWhenAskedAndTellsOnlyAboutALargeOne
   // What is on disk after the next start.
   StoresFixture reopened(db_);
   const store::MessageTable& messages = *reopened.stores.messages;
-  EXPECT_EQ(messages.Counter(store::Folder::kTrash).messages,
-            c.emptytrash ? 0 : c.trash_messages);
+  EXPECT_EQ(messages.Counter(store::Folder::kTrash).messages, c.emptytrash ? 0 : c.trash_messages);
   for (const std::string& file : trash_files) {
     EXPECT_EQ(std::filesystem::exists(file), !c.emptytrash) << file;
   }
@@ -85,13 +85,14 @@ TEST_P(EmptyTrashAtExitTest, EmptiesTrashOnlyWhenAskedAndTellsOnlyAboutALargeOne
 const std::vector<std::string> kTold = {std::string(app::kEmptyingTrash),
                                         std::string(app::kShuttingDown)};
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, EmptyTrashAtExitTest,
-    ::testing::Values(TrashCase{"EmptyTrash", 0, true, {}},
-                      TrashCase{"HundredQuietly", 100, true, {}},
-                      TrashCase{"HundredAndOneTold", 101, true, kTold},
-                      TrashCase{"OffKeepsTrash", 101, false, {}}),
-    [](const ::testing::TestParamInfo<TrashCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, EmptyTrashAtExitTest,
+                         ::testing::Values(TrashCase{"EmptyTrash", 0, true, {}},
+                                           TrashCase{"HundredQuietly", 100, true, {}},
+                                           TrashCase{"HundredAndOneTold", 101, true, kTold},
+                                           TrashCase{"OffKeepsTrash", 101, false, {}}),
+                         [](const ::testing::TestParamInfo<TrashCase>& info) {
+                           return info.param.name;
+                         });
 
 // The whole shutdown: the flag workers read is set, the hourly expiry stops, the Trash is
 // emptied and the status window closed again at the end.

@@ -12,7 +12,7 @@
 #include "app/stores.h"
 #include "core/preferences.h"
 #include "platform/main_thread.h"
-#include "platform/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace pelrion::validation::testing {
 
@@ -38,7 +38,7 @@ class ReferenceRand {
 
 class QuarantineWorld {
   // First, so that the stores go before what they refer to.
-  platform::testing_support::TempDir dir_;
+  test_support::TempDir dir_;
   platform::PlainMainThread main_thread_;
 
  public:
