@@ -9,11 +9,12 @@
 #include <QApplication>
 #include <QCoreApplication>
 
+#include "app/application.h"
 #include "app/quit_on_signal.h"
-#include "core/application.h"
-#include "core/fatal_stop.h"
-#include "core/startup.h"
+#include "app/shutdown.h"
+#include "app/startup.h"
 #include "platform/dialogs.h"
+#include "platform/fatal_stop.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_main_thread.h"
 #include "platform/random.h"
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
   if (!instance) return 1;
   platform::SeedRandFromClock();
   // Any failed allocation anywhere ends the program the one documented way.
-  std::set_new_handler([] { core::FatalStop(core::kInsufficientMemory); });
+  std::set_new_handler([] { platform::FatalStop(platform::kInsufficientMemory); });
 
   const bool headless = HasArgument(argc, argv, "--headless") || !HasDisplay();
   std::unique_ptr<QCoreApplication> qt_app;
@@ -69,19 +70,22 @@ int main(int argc, char** argv) {
 
   platform::HeadlessDialogs headless_dialogs;
   platform::QtDialogs qt_dialogs;
-  platform::SetDialogs(headless ? static_cast<platform::Dialogs*>(&headless_dialogs)
-                                : static_cast<platform::Dialogs*>(&qt_dialogs));
+  platform::Dialogs& dialogs = headless ? static_cast<platform::Dialogs&>(headless_dialogs)
+                                        : static_cast<platform::Dialogs&>(qt_dialogs);
+  // FatalStop and the layers below the application still find these through the
+  // process-wide ports.
+  platform::SetDialogs(&dialogs);
   platform::QtMainThread main_thread;
   platform::SetMainThread(&main_thread);
   // Installed before start-up so that a signal during it still ends the program in order.
   app::QuitOnSignal quit_on_signal;
 
   platform::FileRegistry registry(RegistryPath());
-  core::Application application(registry);
-  if (!core::StartupMain(application)) return 1;
+  app::Application application(registry, main_thread, dialogs);
+  if (!app::StartupMain(application)) return 1;
 
   qt_app->exec();
-  core::Shutdown(application);
+  app::Shutdown(application);
   platform::SetMainThread(nullptr);
   platform::SetDialogs(nullptr);
   return 0;

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "core/fatal_stop.h"
+#include "platform/fatal_stop.h"
 
 namespace pelrion::store {
 
@@ -112,7 +112,7 @@ bool StoreFile::SetLength(std::uint64_t length) {
   return rc == 0;
 }
 
-void DatabaseError() { core::FatalStop(core::kDatabaseError); }
+void DatabaseError() { platform::FatalStop(platform::kDatabaseError); }
 
 StoreFile OpenForLoad(const std::string& path, FileKind kind) {
   OpenMode mode = (kind == FileKind::kSlotFile || kind == FileKind::kIdentityFile)

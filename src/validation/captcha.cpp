@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/fatal_stop.h"
+#include "platform/fatal_stop.h"
 #include "platform/pixel_surface.h"
 #include "platform/text_rasterizer.h"
 #include "validation/gif_encoder.h"
@@ -25,7 +25,7 @@ CaptchaImage RenderCaptcha(std::int32_t code) {
   const std::optional<platform::TextExtent> extent = rasterizer.MeasureText(text);
   if (!extent || extent->width < 0 || extent->height < 0 ||
       extent->width > kMaxSide - kExtraWidth || extent->height > kMaxSide - kExtraHeight) {
-    core::FatalStop(core::kGuiFailure);
+    platform::FatalStop(platform::kGuiFailure);
   }
   const std::int32_t width = extent->width + kExtraWidth;
   const std::int32_t height = extent->height + kExtraHeight;
@@ -38,7 +38,7 @@ CaptchaImage RenderCaptcha(std::int32_t code) {
   surface.Frame(whole, platform::kBlack);
   const platform::PixelRect text_box{(width - extent->width) / 2, (height - extent->height) / 2,
                                      extent->width, extent->height};
-  if (!rasterizer.DrawText(surface, text_box, text)) core::FatalStop(core::kGuiFailure);
+  if (!rasterizer.DrawText(surface, text_box, text)) platform::FatalStop(platform::kGuiFailure);
 
   CaptchaImage image;
   image.width = static_cast<std::uint32_t>(width);

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/fatal_stop.h"
+#include "platform/fatal_stop.h"
 
 namespace pelrion::validation {
 
@@ -34,7 +34,7 @@ std::vector<std::uint8_t> IndexPixels(std::span<const std::uint8_t> pixels, std:
     int index = palette.count - 1;
     while (index >= 0 && palette.entries[index] != colour) --index;
     if (index < 0) {
-      if (palette.count == kMaxColours) core::FatalStop(core::kInternalError);
+      if (palette.count == kMaxColours) platform::FatalStop(platform::kInternalError);
       index = palette.count++;
       palette.entries[index] = colour;
     }
@@ -150,9 +150,10 @@ std::size_t EncodedSize(std::size_t pixel_count, int colour_bits, int min_code_s
 
 std::string EncodeGif(std::span<const std::uint8_t> pixels, std::uint32_t width,
                       std::uint32_t height, const GifOptions& options) {
-  if (width > kMaxDimension || height > kMaxDimension) core::FatalStop(core::kInternalError);
+  if (width > kMaxDimension || height > kMaxDimension)
+    platform::FatalStop(platform::kInternalError);
   const std::size_t pixel_count = std::size_t{width} * height;
-  if (pixels.size() / kBytesPerPixel < pixel_count) core::FatalStop(core::kInternalError);
+  if (pixels.size() / kBytesPerPixel < pixel_count) platform::FatalStop(platform::kInternalError);
 
   Palette palette;
   const std::vector<std::uint8_t> indices = IndexPixels(pixels, pixel_count, palette);

@@ -97,18 +97,6 @@ void PelrionProcess::Signal(int signal_number) {
 
 std::string PelrionProcess::Output() const { return ReadFile(stderr_path_); }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
 std::string MakeTempRoot() {
   std::string pattern = ::testing::TempDir() + "/pelrion-app-XXXXXX";
   return mkdtemp(pattern.data());

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
+
 namespace pelrion::apptest {
 
 // A private home for one test: every folder the program reads from its environment lives
@@ -44,8 +46,8 @@ class PelrionProcess {
   bool Poll();
 };
 
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& bytes);
+using test_support::ReadFile;
+using test_support::WriteFile;
 std::string MakeTempRoot();
 
 }  // namespace pelrion::apptest

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/startup.h"
+#include "app/startup.h"
 #include "pelrion_process.h"
 #include "platform/registry.h"
 #include "store/installation_id.h"
@@ -30,7 +30,7 @@ class PelrionStartupTest : public ::testing::Test {
   // Starts a copy, lets it finish start-up and ends it with SIGTERM.
   std::string RunOnce(const std::string& name) {
     PelrionProcess pelrion(home_, Log(name));
-    EXPECT_TRUE(pelrion.WaitForOutput(std::string(core::kStageListeners))) << pelrion.Output();
+    EXPECT_TRUE(pelrion.WaitForOutput(std::string(app::kStageListeners))) << pelrion.Output();
     pelrion.Signal(SIGTERM);
     EXPECT_EQ(pelrion.Wait(), 0) << pelrion.Output();
     return pelrion.Output();
@@ -40,9 +40,9 @@ class PelrionStartupTest : public ::testing::Test {
 TEST_F(PelrionStartupTest, ShowsEveryStageInOrderAndEndsCleanlyOnSigterm) {
   const std::string output = RunOnce("first");
   const std::vector<std::string_view> stages = {
-      core::kStageDirectories, core::kStageSettings,     core::kStageCredentials,
-      core::kStageAccounts,    core::kStageAddressLists, core::kStageMessages,
-      core::kStageInitializing, core::kStageListeners};
+      app::kStageDirectories, app::kStageSettings,     app::kStageCredentials,
+      app::kStageAccounts,    app::kStageAddressLists, app::kStageMessages,
+      app::kStageInitializing, app::kStageListeners};
   std::size_t last = 0;
   for (std::string_view stage : stages) {
     SCOPED_TRACE(std::string(stage));
@@ -68,14 +68,14 @@ TEST_F(PelrionStartupTest, ShowsEveryStageInOrderAndEndsCleanlyOnSigterm) {
 
 TEST_F(PelrionStartupTest, EndsOnSigintAsOnSigterm) {
   PelrionProcess pelrion(home_, Log("sigint"));
-  ASSERT_TRUE(pelrion.WaitForOutput(std::string(core::kStageListeners))) << pelrion.Output();
+  ASSERT_TRUE(pelrion.WaitForOutput(std::string(app::kStageListeners))) << pelrion.Output();
   pelrion.Signal(SIGINT);
   EXPECT_EQ(pelrion.Wait(), 0) << pelrion.Output();
 }
 
 TEST_F(PelrionStartupTest, SecondCopyForTheSameUserEndsAtOnceAndSilently) {
   PelrionProcess first(home_, Log("first"));
-  ASSERT_TRUE(first.WaitForOutput(std::string(core::kStageDirectories))) << first.Output();
+  ASSERT_TRUE(first.WaitForOutput(std::string(app::kStageDirectories))) << first.Output();
 
   PelrionProcess second(home_, Log("second"));
   EXPECT_EQ(second.Wait(), 1);
@@ -90,7 +90,7 @@ TEST_F(PelrionStartupTest, CopiesWithDifferentFoldersBothRun) {
   SandboxHome other_home(other_root);
   PelrionProcess first(home_, Log("first"));
   PelrionProcess second(other_home, Log("second"));
-  const std::string ready(core::kStageListeners);
+  const std::string ready(app::kStageListeners);
   ASSERT_TRUE(first.WaitForOutput(ready)) << first.Output();
   ASSERT_TRUE(second.WaitForOutput(ready)) << second.Output();
   first.Signal(SIGTERM);
@@ -141,7 +141,7 @@ TEST_F(PelrionStartupTest, StoreFileErrorEndsThroughFatalStopLeavingEarlierDataI
   EXPECT_EQ(pelrion.Wait(), 1);
   const std::string output = pelrion.Output();
   EXPECT_NE(output.find("Critical error on database access."), std::string::npos) << output;
-  EXPECT_EQ(output.find(core::kStageAccounts), std::string::npos) << output;
+  EXPECT_EQ(output.find(app::kStageAccounts), std::string::npos) << output;
   EXPECT_EQ(ReadFile(home_.RegistryFile()), registry_before);
   EXPECT_FALSE(id_before.empty());
 }
@@ -155,7 +155,7 @@ TEST_F(PelrionStartupTest, DatabaseValueNamingAMissingFolderFailsTheHeadlessStar
   EXPECT_EQ(pelrion.Wait(), 1);
   const std::string output = pelrion.Output();
   EXPECT_NE(output.find("Failed to locate database."), std::string::npos) << output;
-  EXPECT_EQ(output.find(core::kStageSettings), std::string::npos) << output;
+  EXPECT_EQ(output.find(app::kStageSettings), std::string::npos) << output;
 }
 
 }  // namespace

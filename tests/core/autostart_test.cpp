@@ -10,17 +10,14 @@
 #include <sstream>
 #include <string>
 
+#include "support/files.h"
+
 namespace pelrion::core {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+using test_support::ReadFile;
 
 // Saves an environment variable and puts it back at the end of the test.
 class ScopedEnv {
@@ -120,7 +117,7 @@ TEST(AutostartExec, QuotesThePathForTheExecKey) {
 
 TEST_F(AutostartTest, OnWritesTheEntryAndOffRemovesIt) {
   ASSERT_TRUE(ApplyAutostart(true, "/opt/Pelrion 2/bin/pelrion"));
-  EXPECT_EQ(ReadAll(entry_),
+  EXPECT_EQ(ReadFile(entry_),
             "[Desktop Entry]\n"
             "Type=Application\n"
             "Name=Pelrion\n"
@@ -133,7 +130,7 @@ TEST_F(AutostartTest, OnWritesTheEntryAndOffRemovesIt) {
 
   // Turning it on again replaces the entry; no temporary file is left behind.
   ASSERT_TRUE(ApplyAutostart(true, "/usr/local/bin/pelrion"));
-  EXPECT_NE(ReadAll(entry_).find("Exec=\"/usr/local/bin/pelrion\"\n"), std::string::npos);
+  EXPECT_NE(ReadFile(entry_).find("Exec=\"/usr/local/bin/pelrion\"\n"), std::string::npos);
   int files = 0;
   for (const auto& item : fs::directory_iterator(root_ + "/config/autostart")) {
     EXPECT_EQ(item.path().filename(), "pelrion.desktop");
@@ -159,11 +156,11 @@ TEST_F(AutostartTest, RelativeExecutablePathChangesNothing) {
       {"OffRelative", false, "./pelrion"},
   };
   ASSERT_TRUE(ApplyAutostart(true, "/usr/bin/pelrion"));
-  const std::string before = ReadAll(entry_);
+  const std::string before = ReadFile(entry_);
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     EXPECT_TRUE(ApplyAutostart(row.enabled, row.path));
-    EXPECT_EQ(ReadAll(entry_), before);
+    EXPECT_EQ(ReadFile(entry_), before);
   }
 }
 

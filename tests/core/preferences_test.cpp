@@ -15,6 +15,7 @@
 #include "core/default_templates.h"
 #include "platform/dialogs.h"
 #include "platform/registry.h"
+#include "support/files.h"
 
 namespace pelrion::core {
 namespace {
@@ -25,17 +26,8 @@ using platform::RegistryBinary;
 const std::string kGeneral = "Software\\Pelrion\\Preferences\\General";
 const std::string kSenderValidation = "Software\\Pelrion\\Preferences\\Sender Validation";
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void WriteFile(const std::string& path, std::string_view content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(content.data(), static_cast<std::streamsize>(content.size()));
-}
+using test_support::ReadFile;
+using test_support::WriteFile;
 
 class RecordingDialogs : public platform::Dialogs {
  public:
@@ -177,7 +169,7 @@ TEST_F(PreferencesTest, EmptyRegistryGivesDefaultsAndInstallsTheFourTemplates) {
     const std::string path = folder_ + slot.default_file;
     const std::string_view builtin = DefaultTemplateText(slot.method, slot.kind);
     EXPECT_EQ(TemplateFileName(got, slot.method, slot.kind), path);
-    EXPECT_EQ(ReadAll(path), builtin);
+    EXPECT_EQ(ReadFile(path), builtin);
     EXPECT_EQ(TemplateText(got, slot.method, slot.kind), builtin);
   }
   EXPECT_EQ(CharsetName(got, ValidationMethod::kReply), "iso-8859-1");
@@ -441,7 +433,7 @@ TEST_F(PreferencesTest, FailingTemplatesAreReportedInLoadOrderAndReplaced) {
     SCOPED_TRACE(slot.name);
     const std::string path = folder_ + slot.default_file;
     EXPECT_EQ(TemplateFileName(got, slot.method, slot.kind), path);
-    EXPECT_EQ(ReadAll(path), DefaultTemplateText(slot.method, slot.kind));
+    EXPECT_EQ(ReadFile(path), DefaultTemplateText(slot.method, slot.kind));
     EXPECT_EQ(TemplateText(got, slot.method, slot.kind),
               DefaultTemplateText(slot.method, slot.kind));
   }

@@ -14,23 +14,15 @@
 #include "core/default_templates.h"
 #include "core/preferences.h"
 #include "platform/dialogs.h"
+#include "support/files.h"
 
 namespace pelrion::core {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void WriteFile(const std::string& path, std::string_view content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(content.data(), static_cast<std::streamsize>(content.size()));
-}
+using test_support::ReadFile;
+using test_support::WriteFile;
 
 class RecordingDialogs : public platform::Dialogs {
  public:
@@ -199,7 +191,7 @@ TEST_F(TemplateFileTest, InstallDefaultWritesFileAndPointsThePreferenceThere) {
     EXPECT_TRUE(InstallDefaultTemplate(preferences, folder_, row.method, row.kind));
 
     const std::string_view builtin = DefaultTemplateText(row.method, row.kind);
-    EXPECT_EQ(ReadAll(path), builtin);
+    EXPECT_EQ(ReadFile(path), builtin);
     EXPECT_EQ(TemplateFileName(preferences, row.method, row.kind), path);
     EXPECT_EQ(TemplateText(preferences, row.method, row.kind), builtin);
     EXPECT_EQ(CharsetIndex(preferences, row.method), 20u);

@@ -10,25 +10,9 @@
 #include <random>
 #include <sstream>
 
+#include "support/run_command.h"
+
 namespace pelrion::mailformat::mimetest {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void WriteFile(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  ASSERT_TRUE(out.good()) << "cannot write " << path;
-}
-
-bool FileExists(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0;
-}
 
 std::string Crlf(std::string_view text) {
   return LfToCrlf(text);
@@ -121,19 +105,9 @@ std::uint32_t CountLines(std::string_view text) {
 std::string RunFilter(const TempDir& dir, const std::string& command, std::string_view input) {
   const std::string in_path = dir.File("filter-input");
   WriteFile(in_path, input);
-  const std::string full = "IN='" + in_path + "'; " + command;
-  std::FILE* pipe = ::popen(full.c_str(), "r");
-  if (pipe == nullptr) {
-    ADD_FAILURE() << "cannot run " << command;
-    return {};
-  }
-  std::string out;
-  char buffer[65536];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-  const int status = ::pclose(pipe);
-  EXPECT_EQ(status, 0) << "command failed: " << command;
-  return out;
+  const test_support::RunResult run = test_support::RunCommand("IN='" + in_path + "'; " + command);
+  EXPECT_EQ(run.status, 0) << "command failed: " << command;
+  return run.out;
 }
 
 }  // namespace pelrion::mailformat::mimetest

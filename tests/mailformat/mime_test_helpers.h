@@ -9,7 +9,8 @@
 
 #include "mailformat/mime_scanner.h"
 #include "mailformat/part_table.h"
-#include "platform/temp_dir.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace pelrion::mailformat::mimetest {
 
@@ -21,13 +22,13 @@ class TempDir {
   std::string File(std::string_view name) const { return path_ + std::string(name); }
 
  private:
-  platform::testing_support::TempDir dir_;
+  test_support::TempDir dir_;
   std::string path_ = dir_.path() + "/";
 };
 
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, std::string_view bytes);
-bool FileExists(const std::string& path);
+using test_support::FileExists;
+using test_support::ReadFile;
+using test_support::WriteFile;
 
 // text with every "\n" turned into CR LF (test messages are written readably with "\n").
 std::string Crlf(std::string_view text);

@@ -9,6 +9,7 @@
 #include "mailformat/base64.h"
 #include "mailformat/quoted_printable.h"
 #include "mime_test_helpers.h"
+#include "support/run_command.h"
 
 namespace pelrion::mailformat {
 namespace {
@@ -21,38 +22,14 @@ struct RunResult {
   std::string err;
 };
 
-std::string Quote(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) {
-    if (c == '\'') {
-      out += "'\\''";
-    } else {
-      out += c;
-    }
-  }
-  return out + "'";
-}
-
 class MimeToolTest : public testing::Test {
  protected:
   RunResult Run(const std::vector<std::string>& args) {
-    std::string command = Quote(PELRION_MSG_BIN);
-    for (const std::string& arg : args) command += " " + Quote(arg);
     const std::string err_path = dir_.File("stderr");
-    command += " 2>" + Quote(err_path);
-    RunResult result;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-      ADD_FAILURE() << "cannot run " << command;
-      return result;
-    }
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.err = mimetest::ReadFile(err_path);
-    return result;
+    const test_support::RunResult run = test_support::RunCommand(
+        test_support::ShellCommand(PELRION_MSG_BIN, args) + " 2>" +
+        test_support::ShellQuote(err_path));
+    return {run.status, run.out, mimetest::ReadFile(err_path)};
   }
 
   // A message file in the test folder.

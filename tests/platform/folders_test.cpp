@@ -8,15 +8,15 @@
 #include <fstream>
 
 #include "platform/recording_dialogs.h"
-#include "platform/scoped_env.h"
-#include "platform/temp_dir.h"
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
 
 namespace pelrion::platform {
 namespace {
 
 using testing_support::RecordingDialogs;
-using testing_support::ScopedEnv;
-using testing_support::TempDir;
+using test_support::ScopedEnv;
+using test_support::TempDir;
 
 unsigned Mode(const std::string& path) {
   struct stat st {};

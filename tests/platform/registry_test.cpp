@@ -11,23 +11,15 @@
 #include <random>
 #include <sstream>
 
-#include "platform/temp_dir.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace pelrion::platform {
 namespace {
 
-using testing_support::TempDir;
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const std::string& path, std::string_view text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+using test_support::ReadFile;
+using test_support::TempDir;
+using test_support::WriteFile;
 
 std::string AllBytes() {
   std::string bytes;

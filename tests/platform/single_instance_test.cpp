@@ -8,14 +8,14 @@
 #include <cstdlib>
 
 #include "platform/folders.h"
-#include "platform/scoped_env.h"
-#include "platform/temp_dir.h"
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
 
 namespace pelrion::platform {
 namespace {
 
-using testing_support::ScopedEnv;
-using testing_support::TempDir;
+using test_support::ScopedEnv;
+using test_support::TempDir;
 
 TEST(SingleInstanceTest, SecondAcquireFailsUntilTheFirstIsReleased) {
   TempDir dir;

@@ -12,12 +12,12 @@
 #include <thread>
 #include <vector>
 
-#include "platform/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace pelrion::platform {
 namespace {
 
-using testing_support::TempDir;
+using test_support::TempDir;
 
 TextExtent Measure(std::string_view text) {
   const std::optional<TextExtent> extent = CurrentTextRasterizer().MeasureText(text);

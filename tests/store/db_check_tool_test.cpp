@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "store/store_test_helpers.h"
+#include "support/run_command.h"
 
 #ifndef PELRION_DB_BIN
 #error "PELRION_DB_BIN must name the pelrion-db executable"
@@ -24,22 +25,10 @@ using testing::TempDir;
 using testing::TextField;
 using testing::WriteFile;
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-};
+using test_support::RunResult;
 
 RunResult RunTool(const std::string& args) {
-  RunResult result;
-  const std::string command = std::string(PELRION_DB_BIN) + " " + args + " 2>/dev/null";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[512];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-  const int raw = ::pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
+  return test_support::RunCommand(std::string(PELRION_DB_BIN) + " " + args + " 2>/dev/null");
 }
 
 std::string Slot(const std::string& entry) { return Md5Raw(entry) + entry; }

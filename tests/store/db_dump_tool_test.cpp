@@ -22,6 +22,7 @@
 #include "store/message_table.h"
 #include "store/store_test_helpers.h"
 #include "store/trusted_domains.h"
+#include "support/run_command.h"
 
 #ifndef PELRION_DB_BIN
 #error "PELRION_DB_BIN must name the pelrion-db executable"
@@ -56,31 +57,17 @@ def walk(path, value):
 walk([], json.loads(sys.stdin.buffer.read().decode('ascii')))
 )PY";
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-};
-
-RunResult Run(const std::string& command) {
-  RunResult result;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-  const int raw = ::pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
-}
+using test_support::RunCommand;
+using test_support::RunResult;
 
 RunResult RunTool(const std::string& args) {
-  return Run(std::string(PELRION_DB_BIN) + " " + args + " 2>/dev/null");
+  return RunCommand(std::string(PELRION_DB_BIN) + " " + args + " 2>/dev/null");
 }
 
 // The dump's leaves by path; empty (and a failure recorded) when the output is not JSON.
 std::map<std::string, std::string> FlatDump(const std::string& dir, const TempDir& scratch) {
   WriteFile(scratch.File("flatten.py"), kFlattenScript);
-  const RunResult run = Run(std::string(PELRION_DB_BIN) + " dump " + dir +
+  const RunResult run = RunCommand(std::string(PELRION_DB_BIN) + " dump " + dir +
                             " 2>/dev/null | /usr/bin/python3 " + scratch.File("flatten.py"));
   EXPECT_EQ(run.status, 0) << "the dump is not valid JSON (or the tool failed)";
   std::map<std::string, std::string> flat;
@@ -113,7 +100,7 @@ struct FileState {
 
 std::map<std::string, FileState> Snapshot(const std::string& dir) {
   std::map<std::string, FileState> files;
-  const RunResult list = Run("ls -A " + dir);
+  const RunResult list = RunCommand("ls -A " + dir);
   std::istringstream names(list.out);
   for (std::string name; std::getline(names, name);) {
     struct stat info;

@@ -6,7 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/temp_dir.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace pelrion::store::testing {
 
@@ -17,13 +18,12 @@ class TempDir {
   std::string File(std::string_view name) const { return dir_.path() + "/" + std::string(name); }
 
  private:
-  platform::testing_support::TempDir dir_;
+  test_support::TempDir dir_;
 };
 
-// The file's bytes; empty when it cannot be read.
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, std::string_view bytes);
-bool FileExists(const std::string& path);
+using test_support::FileExists;
+using test_support::ReadFile;
+using test_support::WriteFile;
 
 // Four bytes, least significant first (built independently of the code under test).
 std::string Le32(std::uint32_t value);

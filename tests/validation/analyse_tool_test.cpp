@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/temp_dir.h"
+#include "support/run_command.h"
+#include "support/temp_dir.h"
 #include "validation/arrival_test_helpers.h"
 #include "validation/request_marks.h"
 
@@ -16,35 +17,12 @@ namespace pelrion::validation {
 namespace {
 
 using arrival_testing::Crlf;
+using test_support::RunResult;
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-};
-
-std::string Quote(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-RunResult RunTool(const std::vector<std::string>& args) {
-  std::string command = Quote(PELRION_MSG_BIN) + " analyse";
-  for (const std::string& arg : args) command += " " + Quote(arg);
-  command += " 2>/dev/null";
-  RunResult result;
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    ADD_FAILURE() << "cannot run " << command;
-    return result;
-  }
-  char buffer[4096];
-  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-    result.out.append(buffer, got);
-  }
-  const int status = ::pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+RunResult RunTool(std::vector<std::string> args) {
+  args.insert(args.begin(), "analyse");
+  return test_support::RunCommand(test_support::ShellCommand(PELRION_MSG_BIN, args) +
+                                  " 2>/dev/null");
 }
 
 constexpr char kAddress[] = "john.doe@remote.example.com";
@@ -76,7 +54,7 @@ bool HasMemberLine(const std::string& json, const std::string& member) {
 
 class AnalyseToolTest : public testing::TestWithParam<ToolRow> {
  protected:
-  platform::testing_support::TempDir dir_;
+  test_support::TempDir dir_;
 };
 
 TEST_P(AnalyseToolTest, PrintsWhatAnalysisFinds) {
@@ -155,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<ToolRow>& info) { return info.param.name; });
 
 TEST(AnalyseToolUsageTest, RefusesBadUsageAndUnreadableMessages) {
-  platform::testing_support::TempDir dir;
+  test_support::TempDir dir;
   const std::string unended = dir / "unended.eml";
   std::ofstream(unended, std::ios::binary) << "From: a@example.com\r\nSubject: no body\r\n";
   struct Row {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "core/fatal_stop.h"
 #include "mailformat/header_block.h"
-#include "platform/temp_dir.h"
+#include "platform/fatal_stop.h"
+#include "support/temp_dir.h"
 #include "validation/arrival_test_helpers.h"
 #include "validation/request_marks.h"
 
@@ -46,7 +46,7 @@ class ArrivalAnalysisTest : public testing::Test {
 
   std::string temp_folder() const { return dir_.path() + "/"; }
 
-  platform::testing_support::TempDir dir_;
+  test_support::TempDir dir_;
   int count_ = 0;
 };
 
@@ -521,7 +521,7 @@ TEST_F(ArrivalAnalysisTest, MissingMessageFileIsADatabaseError) {
   ClassificationInput input;
   std::string message_id;
   EXPECT_EXIT(AnalyseMessage(record, dir_ / "absent.eml", temp_folder(), input, message_id),
-              testing::ExitedWithCode(1), std::string(core::kDatabaseError));
+              testing::ExitedWithCode(1), std::string(platform::kDatabaseError));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include "mailformat/base64.h"
 #include "mailformat/header_block.h"
-#include "platform/temp_dir.h"
+#include "support/temp_dir.h"
 #include "validation/arrival_analysis.h"
 #include "validation/arrival_test_helpers.h"
 
@@ -174,7 +174,7 @@ struct ReplyRow {
 
 class CheckReplyTest : public testing::TestWithParam<ReplyRow> {
  protected:
-  platform::testing_support::TempDir dir_;
+  test_support::TempDir dir_;
 };
 
 TEST_P(CheckReplyTest, ConsumesRepliesCarryingATag) {

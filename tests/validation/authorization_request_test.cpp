@@ -12,7 +12,7 @@
 #include "mailformat/message_ids.h"
 #include "platform/clock.h"
 #include "platform/host_name.h"
-#include "platform/temp_dir.h"
+#include "support/temp_dir.h"
 #include "validation/captcha.h"
 #include "validation/file_request_output.h"
 #include "validation/request_marks.h"
@@ -534,7 +534,7 @@ TEST(RequestFactsOf, TakesTheSummaryStringsTheRequestFieldsAndTheAccountNames) {
 }
 
 TEST(FileRequestOutput, WritesEveryPieceOrReportsTheFailureAtClose) {
-  platform::testing_support::TempDir dir;
+  test_support::TempDir dir;
   struct Row {
     const char* name;
     std::string path;

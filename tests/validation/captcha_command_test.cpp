@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/temp_dir.h"
+#include "support/files.h"
+#include "support/run_command.h"
+#include "support/temp_dir.h"
 #include "validation/captcha.h"
 #include "validation/gif_test_helpers.h"
 
@@ -20,30 +22,13 @@
 namespace pelrion::validation {
 namespace {
 
-using platform::testing_support::TempDir;
-
-struct RunResult {
-  int status = -1;
-  std::string out;
-};
+using test_support::ReadFile;
+using test_support::RunResult;
+using test_support::TempDir;
 
 // Runs pelrion-msg with args (already quoted for the shell), standard error discarded.
 RunResult RunTool(const std::string& args) {
-  RunResult result;
-  const std::string command = std::string(PELRION_MSG_BIN) + " " + args + " 2>/dev/null";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-  const int raw = ::pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return test_support::RunCommand(std::string(PELRION_MSG_BIN) + " " + args + " 2>/dev/null");
 }
 
 struct WriteCase {

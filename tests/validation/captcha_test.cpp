@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "platform/pixel_surface.h"
-#include "platform/temp_dir.h"
 #include "platform/text_rasterizer.h"
+#include "support/temp_dir.h"
 #include "validation/gif_test_helpers.h"
 
 namespace pelrion::validation {
@@ -239,7 +239,7 @@ INSTANTIATE_TEST_SUITE_P(Failures, CaptchaDeathTest,
 TEST(CaptchaNoFontDeathTest, EndsWithGuiSubsystemFailure) {
   // A fresh process whose fontconfig knows no font directory.
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  platform::testing_support::TempDir dir;
+  test_support::TempDir dir;
   const std::string config = dir / "no-fonts.conf";
   std::ofstream(config) << "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n";
   EXPECT_EXIT(

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "mailformat/header_list.h"
-#include "platform/temp_dir.h"
 #include "store/address_list_table.h"
 #include "store/message_record.h"
 #include "store/trusted_domains.h"
+#include "support/temp_dir.h"
 #include "validation/message_status.h"
 
 namespace pelrion::validation {
@@ -93,7 +93,7 @@ class ClassifyMessageTest : public ::testing::TestWithParam<ClassifyRow> {
     return context;
   }
 
-  platform::testing_support::TempDir dir_;
+  test_support::TempDir dir_;
   store::AddressListTable lists_;
   store::TrustedDomainList domains_;
   store::MailAccount account_;

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/temp_dir.h"
+#include "support/files.h"
+#include "support/run_command.h"
+#include "support/temp_dir.h"
 #include "validation/captcha.h"
 #include "validation/request_marks.h"
 #include "validation/request_test_helpers.h"
@@ -20,38 +22,13 @@ using testing_support::ReaderView;
 using testing_support::ReadWithPython;
 using testing_support::TopHeader;
 
-std::string Quote(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+using test_support::ReadFile;
+using test_support::RunResult;
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-};
-
-RunResult RunCompose(const std::vector<std::string>& args) {
-  std::string command = Quote(PELRION_MSG_BIN) + " compose";
-  for (const std::string& arg : args) command += " " + Quote(arg);
-  command += " 2>/dev/null";
-  RunResult result;
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-    result.out.append(buffer, got);
-  }
-  const int status = ::pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+RunResult RunCompose(std::vector<std::string> args) {
+  args.insert(args.begin(), "compose");
+  return test_support::RunCommand(test_support::ShellCommand(PELRION_MSG_BIN, args) +
+                                  " 2>/dev/null");
 }
 
 std::vector<std::string> Arguments(const std::string& method, const std::string& out) {
@@ -61,7 +38,7 @@ std::vector<std::string> Arguments(const std::string& method, const std::string&
 }
 
 TEST(ComposeTool, WritesEachLayout) {
-  platform::testing_support::TempDir dir;
+  test_support::TempDir dir;
   struct Row {
     const char* name;
     std::vector<std::string> extra;
@@ -92,7 +69,7 @@ TEST(ComposeTool, WritesEachLayout) {
     const RunResult run = RunCompose(args);
     ASSERT_EQ(run.status, 0);
 
-    const std::string request = ReadWholeFile(out);
+    const std::string request = ReadFile(out);
     const std::string subject = TopHeader(request, "Subject");
     EXPECT_EQ(subject, FormatSubjectTag("Tickets", "ann@example.net", 12345));
     EXPECT_EQ(TopHeader(request, "To"), "\"Lee, Ann\" <ann@example.net>");
@@ -121,7 +98,7 @@ TEST(ComposeTool, WritesEachLayout) {
 }
 
 TEST(ComposeTool, RefusesBadArguments) {
-  platform::testing_support::TempDir dir;
+  test_support::TempDir dir;
   const std::string out = dir / "request.eml";
   auto with = [&](const std::string& option, const std::string& value) {
     std::vector<std::string> args = Arguments("reply", out);
@@ -174,7 +151,7 @@ TEST(ComposeTool, RefusesBadArguments) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     EXPECT_EQ(RunCompose(row.args).status, row.status);
-    EXPECT_TRUE(ReadWholeFile(out).empty()) << "nothing is written on a usage error";
+    EXPECT_TRUE(ReadFile(out).empty()) << "nothing is written on a usage error";
   }
 }
 

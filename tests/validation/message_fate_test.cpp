@@ -10,6 +10,7 @@
 
 #include "crypto/md5.h"
 #include "platform/main_thread.h"
+#include "support/files.h"
 #include "validation/message_status.h"
 #include "validation/quarantine_world.h"
 
@@ -98,10 +99,7 @@ TEST_P(MessageFateTest, StepsRunInOrderAndDiscardsLeaveNothing) {
   auto message = world_.NewMessage(account_id_, "stranger@example.com");
   const std::uint32_t id = message->id;
   const std::string path = world_.MessageFile(*message);
-  const std::string text = [&] {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }();
+  const std::string text = test_support::ReadFile(path);
   // The POP3 client's record: no digest yet, account id still to be set.
   message->summary.content_digest = {};
   message->account_id = 0;

@@ -9,19 +9,16 @@
 
 #include "platform/clock.h"
 #include "platform/random.h"
+#include "support/files.h"
 #include "validation/message_status.h"
 #include "validation/quarantine_world.h"
 
 namespace pelrion::validation {
 namespace {
 
+using test_support::ReadFile;
 using testing::QuarantineWorld;
 using testing::ReferenceRand;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::vector<std::string> EntryAddresses(const PendingSenderList& list) {
   std::vector<std::string> addresses;
@@ -219,12 +216,12 @@ TEST_F(PendingSenderListTest, RebuildHoldsWithoutDrawingOrSaving) {
   auto inbox = world_.NewMessage(account_, "u@example.com");
   inbox->flags = store::kFlagDecided | store::kFlagInbox;
   world_.messages->RegisterMessage(std::move(inbox));
-  const std::string db1 = ReadAll(world_.folder() + "db1.dat");
+  const std::string db1 = ReadFile(world_.folder() + "db1.dat");
 
   platform::SeedRand(99);
   world_.list->Rebuild(*world_.messages);
   EXPECT_EQ(platform::Rand(), ReferenceRand(99).Next());
-  EXPECT_EQ(ReadAll(world_.folder() + "db1.dat"), db1);
+  EXPECT_EQ(ReadFile(world_.folder() + "db1.dat"), db1);
   EXPECT_EQ(EntryAddresses(*world_.list),
             (std::vector<std::string>{"s@example.com", "t@example.com"}));
   EXPECT_EQ(EntryIds(*world_.list->Find("s@example.com")),

@@ -7,7 +7,8 @@
 #include <string>
 
 #include "platform/random.h"
-#include "platform/temp_dir.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 #include "validation/captcha.h"
 #include "validation/pending_sender_list.h"
 #include "validation/request_marks.h"
@@ -21,12 +22,7 @@ using testing_support::ReaderView;
 using testing_support::ReadWithPython;
 using testing_support::TopHeader;
 
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+using test_support::ReadFile;
 
 struct PreviewRow {
   const char* name;
@@ -44,7 +40,7 @@ class PreviewTest : public testing::TestWithParam<PreviewRow> {};
 
 TEST_P(PreviewTest, WritesTheSampleRequestWithThePagesSettings) {
   const PreviewRow& row = GetParam();
-  platform::testing_support::TempDir dir;
+  test_support::TempDir dir;
   core::Preferences page = PreferencesWithBuiltInTemplates();
   page.method = row.method;
   page.from = row.from;
@@ -62,7 +58,7 @@ TEST_P(PreviewTest, WritesTheSampleRequestWithThePagesSettings) {
   ASSERT_TRUE(path.has_value());
   EXPECT_EQ(*path, want_path);
 
-  const std::string request = ReadWholeFile(*path);
+  const std::string request = ReadFile(*path);
   EXPECT_EQ(TopHeader(request, "From"), row.want_from);
   EXPECT_EQ(TopHeader(request, "To"), "John Smith <john.smith@example.org>");
   const std::string subject = TopHeader(request, "Subject");
@@ -101,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<PreviewRow>& info) { return info.param.name; });
 
 TEST(PreviewAuthorizationRequest, ReportsAFolderItCannotWriteTo) {
-  platform::testing_support::TempDir dir;
+  test_support::TempDir dir;
   EXPECT_FALSE(
       PreviewAuthorizationRequest(PreferencesWithBuiltInTemplates(), dir / "missing/").has_value());
 }

@@ -1,7 +1,7 @@
 // A small world of real stores in a private database folder for the validation tests: the
-// listener, account, address-list, trusted-domain, message and digest tables, wired to a
-// PendingSenderList and a Quarantine exactly as the program wires them. Restart() drops
-// everything and loads it again from the same folder, as the next start does.
+// listener, account, address-list, trusted-domain, message and digest tables with their
+// PendingSenderList and Quarantine, opened through the program's own OpenStores. Restart()
+// drops everything and loads it again from the same folder, as the next start does.
 #pragma once
 
 #include <cstdint>
@@ -9,16 +9,10 @@
 #include <string>
 #include <string_view>
 
+#include "app/stores.h"
 #include "core/preferences.h"
-#include "platform/temp_dir.h"
-#include "store/account_table.h"
-#include "store/address_list_table.h"
-#include "store/duplicate_digest_table.h"
-#include "store/listener_table.h"
-#include "store/message_table.h"
-#include "store/trusted_domains.h"
-#include "validation/pending_sender_list.h"
-#include "validation/quarantine.h"
+#include "platform/main_thread.h"
+#include "support/temp_dir.h"
 
 namespace pelrion::validation::testing {
 
@@ -43,6 +37,10 @@ class ReferenceRand {
 };
 
 class QuarantineWorld {
+  // First, so that the stores go before what they refer to.
+  test_support::TempDir dir_;
+  platform::PlainMainThread main_thread_;
+
  public:
   QuarantineWorld();
   ~QuarantineWorld();
@@ -67,20 +65,18 @@ class QuarantineWorld {
   std::string MessageFile(const store::MessageRecord& record) const;
 
   core::Preferences preferences;
-  std::unique_ptr<store::ListenerTable> listeners;
-  std::unique_ptr<store::AccountTable> accounts;
-  std::unique_ptr<store::AddressListTable> address_lists;
-  std::unique_ptr<store::TrustedDomainList> trusted_domains;
-  std::unique_ptr<store::MessageTable> messages;
-  std::unique_ptr<store::DuplicateDigestTable> digests;
-  std::unique_ptr<PendingSenderList> list;
-  std::unique_ptr<Quarantine> quarantine;
+  app::Stores stores;
+  // The stores by the names the tests use.
+  std::unique_ptr<store::ListenerTable>& listeners = stores.listeners;
+  std::unique_ptr<store::AccountTable>& accounts = stores.accounts;
+  std::unique_ptr<store::AddressListTable>& address_lists = stores.address_lists;
+  std::unique_ptr<store::TrustedDomainList>& trusted_domains = stores.trusted_domains;
+  std::unique_ptr<store::MessageTable>& messages = stores.messages;
+  std::unique_ptr<store::DuplicateDigestTable>& digests = stores.digests;
+  std::unique_ptr<PendingSenderList>& list = stores.pending_senders;
+  std::unique_ptr<Quarantine>& quarantine = stores.quarantine;
 
  private:
-  void Open();
-  void Close();
-
-  platform::testing_support::TempDir dir_;
   std::uint32_t next_server_port_ = 1000;
 };
 

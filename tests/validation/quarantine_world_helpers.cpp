@@ -7,49 +7,16 @@
 namespace pelrion::validation::testing {
 
 QuarantineWorld::QuarantineWorld() {
-  Open();
+  Restart();
 }
 
-QuarantineWorld::~QuarantineWorld() {
-  Close();
-}
-
-void QuarantineWorld::Open() {
-  const std::string db = folder();
-  listeners = std::make_unique<store::ListenerTable>(db, [](std::uint32_t) { return true; });
-  listeners->Load();
-  accounts = std::make_unique<store::AccountTable>(db, *listeners);
-  accounts->Load();
-  address_lists = std::make_unique<store::AddressListTable>(db);
-  address_lists->Load();
-  trusted_domains = std::make_unique<store::TrustedDomainList>(db);
-  trusted_domains->Load();
-  messages = std::make_unique<store::MessageTable>(db, *accounts);
-  list = std::make_unique<PendingSenderList>(*messages, preferences);
-  // As at start-up: the quarantine is told about arrivals from the first load on, and the
-  // list is rebuilt once the messages are in.
-  messages->SetHeldMessages(list.get());
-  messages->Load();
-  list->Rebuild(*messages);
-  digests = std::make_unique<store::DuplicateDigestTable>(db, *accounts);
-  digests->Load();
-  quarantine = std::make_unique<Quarantine>(*list, *messages, *address_lists, preferences);
-}
-
-void QuarantineWorld::Close() {
-  quarantine.reset();
-  digests.reset();
-  messages.reset();
-  list.reset();
-  trusted_domains.reset();
-  address_lists.reset();
-  accounts.reset();
-  listeners.reset();
-}
+QuarantineWorld::~QuarantineWorld() = default;
 
 void QuarantineWorld::Restart() {
-  Close();
-  Open();
+  app::OpenStores(stores, {.database_folder = folder(),
+                           .preferences = preferences,
+                           .main_thread = main_thread_,
+                           .port_probe = [](std::uint32_t) { return true; }});
 }
 
 std::uint32_t QuarantineWorld::AddAccount(std::string_view email) {

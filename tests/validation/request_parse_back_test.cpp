@@ -10,7 +10,7 @@
 #include "mailformat/message_text.h"
 #include "mailformat/mime_scanner.h"
 #include "mailformat/part_decoder.h"
-#include "platform/temp_dir.h"
+#include "support/temp_dir.h"
 #include "validation/captcha.h"
 #include "validation/request_test_helpers.h"
 
@@ -30,8 +30,7 @@ struct StoredRequest {
 
 // Writes the request as a message file and scans it line by line, each line with the file
 // offset after it, the way the download does.
-StoredRequest StoreAndScan(const platform::testing_support::TempDir& dir,
-                           const std::string& request) {
+StoredRequest StoreAndScan(const test_support::TempDir& dir, const std::string& request) {
   StoredRequest stored;
   stored.path = dir / "request.eml";
   std::ofstream(stored.path, std::ios::binary) << request;
@@ -76,7 +75,7 @@ class RequestParseBackTest : public testing::TestWithParam<ParseBackRow> {};
 
 TEST_P(RequestParseBackTest, ScannerFindsEveryPartAndDecodesIt) {
   const ParseBackRow& row = GetParam();
-  platform::testing_support::TempDir dir;
+  test_support::TempDir dir;
   const core::Preferences preferences =
       PreferencesWithTemplates("Hello [REMOTE_USER_NAME]\n.\n", "<b>[LOCAL_USER_NAME]</b>\n",
                                "Code: see image\n", row.captcha_html);

@@ -5,7 +5,9 @@
 #include <sstream>
 
 #include "core/default_templates.h"
-#include "platform/temp_dir.h"
+#include "support/files.h"
+#include "support/run_command.h"
+#include "support/temp_dir.h"
 #include "validation/authorization_request.h"
 #include "validation/request_output.h"
 
@@ -18,20 +20,6 @@ std::string FromHex(std::string_view hex) {
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
     out += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
   }
-  return out;
-}
-
-std::string RunCommand(const std::string& command, int& status) {
-  std::string out;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    status = -1;
-    return out;
-  }
-  char buffer[4096];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-  status = pclose(pipe);
   return out;
 }
 
@@ -129,18 +117,13 @@ std::string Replaced(std::string text, std::string_view from, std::string_view t
 
 ReaderView ReadWithPython(std::string_view message) {
   ReaderView view;
-  platform::testing_support::TempDir dir;
+  test_support::TempDir dir;
   const std::string path = dir / "request.eml";
-  {
-    std::ofstream file(path, std::ios::binary);
-    file.write(message.data(), static_cast<std::streamsize>(message.size()));
-  }
-  int status = 0;
-  const std::string output = RunCommand(
-      "/usr/bin/python3 '" PELRION_FIXTURES "/../validation/request_structure.py' '" + path + "'",
-      status);
-  view.ran = status == 0;
-  std::istringstream in(output);
+  test_support::WriteFile(path, message);
+  const test_support::RunResult run = test_support::RunCommand(
+      "/usr/bin/python3 '" PELRION_FIXTURES "/../validation/request_structure.py' '" + path + "'");
+  view.ran = run.status == 0;
+  std::istringstream in(run.out);
   std::string line;
   ReaderPart* part = nullptr;
   while (std::getline(in, line)) {

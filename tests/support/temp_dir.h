@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-namespace pelrion::platform::testing_support {
+namespace pelrion::test_support {
 
 class TempDir {
  public:
@@ -30,4 +30,4 @@ class TempDir {
   std::string path_;
 };
 
-}  // namespace pelrion::platform::testing_support
+}  // namespace pelrion::test_support

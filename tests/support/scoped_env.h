@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace pelrion::platform::testing_support {
+namespace pelrion::test_support {
 
 class ScopedEnv {
  public:
@@ -26,4 +26,4 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
-}  // namespace pelrion::platform::testing_support
+}  // namespace pelrion::test_support

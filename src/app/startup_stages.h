@@ -1,0 +1,18 @@
+// The texts shown while each start-up stage runs (splash window, or standard error when
+// headless).
+#pragma once
+
+#include <string_view>
+
+namespace pelrion::app {
+
+inline constexpr std::string_view kStageDirectories = "Initializing directories...";
+inline constexpr std::string_view kStageSettings = "Loading settings...";
+inline constexpr std::string_view kStageCredentials = "Loading credentials...";
+inline constexpr std::string_view kStageAccounts = "Loading accounts...";
+inline constexpr std::string_view kStageAddressLists = "Loading address lists...";
+inline constexpr std::string_view kStageMessages = "Loading messages...";
+inline constexpr std::string_view kStageInitializing = "Initializing...";
+inline constexpr std::string_view kStageListeners = "Creating listeners...";
+
+}  // namespace pelrion::app
