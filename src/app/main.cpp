@@ -14,6 +14,7 @@
 #include "core/fatal_stop.h"
 #include "core/startup.h"
 #include "platform/dialogs.h"
+#include "platform/folders.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_main_thread.h"
 #include "platform/random.h"
@@ -52,9 +53,12 @@ std::string RegistryPath() {
 int main(int argc, char** argv) {
   using namespace pelrion;
 
-  // A second copy for the same user ends at once, silently.
-  auto instance = platform::SingleInstance::Acquire(platform::SingleInstance::DefaultLockPath());
-  if (!instance) return 1;
+  // A second copy on the same data ends at once, silently, before it shows anything. The
+  // lock is retried, and the database folder's taken, once start-up has resolved the folders.
+  platform::SingleInstance instance;
+  if (instance.LockFolder(platform::DataFolderPath()) == platform::LockOutcome::kTakenByAnother) {
+    return 1;
+  }
   platform::SeedRandFromClock();
   // Any failed allocation anywhere ends the program the one documented way.
   std::set_new_handler([] { core::FatalStop(core::kInsufficientMemory); });
@@ -77,7 +81,14 @@ int main(int argc, char** argv) {
   app::QuitOnSignal quit_on_signal;
 
   platform::FileRegistry registry(RegistryPath());
+  // A settings file that exists but cannot be read is kept as it is, not started over empty.
+  if (auto error = registry.LoadError()) {
+    platform::CurrentDialogs().MessageBox(*error, "Pelrion", platform::DialogIcon::kStop,
+                                          platform::DialogButtons::kOk);
+    return 1;
+  }
   core::Application application(registry);
+  application.instance = std::move(instance);
   if (!core::StartupMain(application)) return 1;
 
   qt_app->exec();

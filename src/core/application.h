@@ -9,6 +9,7 @@
 #include "core/preferences.h"
 #include "platform/folders.h"
 #include "platform/registry.h"
+#include "platform/single_instance.h"
 #include "store/account_table.h"
 #include "store/address_list_table.h"
 #include "store/duplicate_digest_table.h"
@@ -24,6 +25,8 @@ struct Application {
   explicit Application(platform::Registry& registry_in) : registry(registry_in) {}
 
   platform::Registry& registry;
+  // The locks of this running copy; declared first so they are released last.
+  platform::SingleInstance instance;
   platform::Folders folders;
   std::string host_name;
   std::string installation_id;

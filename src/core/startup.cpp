@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 #include "platform/host_name.h"
 #include "platform/main_thread.h"
+#include "platform/single_instance.h"
 #include "store/installation_id.h"
 
 namespace pelrion::core {
@@ -19,6 +20,8 @@ bool InitializeDirectories(Application& app) {
   auto folders = platform::ResolveFolders(app.registry, platform::CurrentDialogs());
   if (!folders) return false;
   app.folders = std::move(*folders);
+  // A second copy on the same data or database folder ends here, silently.
+  if (!platform::LockFolders(app.instance, app.folders, platform::CurrentDialogs())) return false;
   // A file that cannot be removed is left for the next start; it is ours and harmless.
   platform::EmptyFolder(app.folders.temp);
   return true;
