@@ -130,31 +130,25 @@ bool EmptyFolder(std::string_view path) {
 
 namespace {
 
-// Opens the directory at path without following a symlink in its place, and accepts it only
-// when it belongs to the user, leaving it with mode 0700. -1 when it is someone else's (or
-// not a directory, or its mode cannot be made private).
-int OpenOwnPrivateDirectory(const std::string& path) {
+// Accepts the directory at path only when it belongs to the user (not a symlink in its
+// place), leaving it with mode 0700. False when it is someone else's, not a directory, or its
+// mode cannot be made private.
+bool IsOwnPrivateDirectory(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return -1;
+  if (fd < 0) return false;
   struct stat st {};
   // Checked through the descriptor, so the directory cannot be swapped between the check
   // and the mode change.
   const bool own = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
                    ((st.st_mode & 07777) == 0700 || fchmod(fd, 0700) == 0);
-  if (!own) {
-    close(fd);
-    return -1;
-  }
-  return fd;
+  close(fd);
+  return own;
 }
 
 // The private folder at path when it is, or can be made, ours and usable.
 bool UsablePrivateFolder(const std::string& path) {
   if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  const int fd = OpenOwnPrivateDirectory(path);
-  if (fd < 0) return false;
-  close(fd);
-  return IsWritableFolder(path);
+  return IsOwnPrivateDirectory(path) && IsWritableFolder(path);
 }
 
 }  // namespace
