@@ -11,6 +11,7 @@
 #include "platform/folders.h"
 #include "platform/main_thread.h"
 #include "platform/registry.h"
+#include "platform/single_instance.h"
 
 namespace pelrion::app {
 
@@ -23,6 +24,8 @@ struct Application {
   platform::Registry& registry;
   platform::MainThread& main_thread;
   platform::Dialogs& dialogs;
+  // The locks of this running copy; declared first so they are released last.
+  platform::SingleInstance instance;
   platform::Folders folders;
   std::string host_name;
   std::string installation_id;

@@ -15,6 +15,7 @@
 #include "app/startup.h"
 #include "platform/dialogs.h"
 #include "platform/fatal_stop.h"
+#include "platform/folders.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_main_thread.h"
 #include "platform/random.h"
@@ -53,9 +54,12 @@ std::string RegistryPath() {
 int main(int argc, char** argv) {
   using namespace pelrion;
 
-  // A second copy for the same user ends at once, silently.
-  auto instance = platform::SingleInstance::Acquire(platform::SingleInstance::DefaultLockPath());
-  if (!instance) return 1;
+  // A second copy on the same data ends at once, silently, before it shows anything. The
+  // lock is retried, and the database folder's taken, once start-up has resolved the folders.
+  platform::SingleInstance instance;
+  if (instance.LockFolder(platform::DataFolderPath()) == platform::LockOutcome::kTakenByAnother) {
+    return 1;
+  }
   platform::SeedRandFromClock();
   // Any failed allocation anywhere ends the program the one documented way.
   std::set_new_handler([] { platform::FatalStop(platform::kInsufficientMemory); });
@@ -81,7 +85,13 @@ int main(int argc, char** argv) {
   app::QuitOnSignal quit_on_signal;
 
   platform::FileRegistry registry(RegistryPath());
+  // A settings file that exists but cannot be read is kept as it is, not started over empty.
+  if (auto error = registry.LoadError()) {
+    dialogs.MessageBox(*error, "Pelrion", platform::DialogIcon::kStop, platform::DialogButtons::kOk);
+    return 1;
+  }
   app::Application application(registry, main_thread, dialogs);
+  application.instance = std::move(instance);
   if (!app::StartupMain(application)) return 1;
 
   qt_app->exec();

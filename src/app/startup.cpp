@@ -2,6 +2,7 @@
 
 #include "core/autostart.h"
 #include "platform/host_name.h"
+#include "platform/single_instance.h"
 #include "store/installation_id.h"
 
 namespace pelrion::app {
@@ -15,6 +16,8 @@ bool InitializeDirectories(Application& app) {
   auto folders = platform::ResolveFolders(app.registry, app.dialogs);
   if (!folders) return false;
   app.folders = std::move(*folders);
+  // A second copy on the same data or database folder ends here, silently.
+  if (!platform::LockFolders(app.instance, app.folders, app.dialogs)) return false;
   // A file that cannot be removed is left for the next start; it is ours and harmless.
   platform::EmptyFolder(app.folders.temp);
   return true;

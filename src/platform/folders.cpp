@@ -91,22 +91,6 @@ std::optional<std::string> ProgramFolder() {
   return path.substr(0, slash + 1);
 }
 
-// The user's private temporary folder: created 0700 and accepted only when it is a real
-// directory (not a symlink) owned by the user, so another user of a shared /tmp cannot
-// plant it or its files in advance.
-std::optional<std::string> PrivateTempFolder() {
-  std::string base = WithoutSlash(AbsoluteEnv("TMPDIR").value_or("/tmp"));
-  if (!IsDirectory(base) || !IsWritableFolder(WithSlash(base))) return std::nullopt;
-  std::string folder = (base == "/" ? "" : base) + "/Pelrion-" + std::to_string(geteuid());
-  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return std::nullopt;
-  struct stat st {};
-  if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) {
-    return std::nullopt;
-  }
-  if ((st.st_mode & 077) != 0 && chmod(folder.c_str(), 0700) != 0) return std::nullopt;
-  return folder + "/";
-}
-
 }  // namespace
 
 bool IsWritableFolder(std::string_view path) {
@@ -144,6 +128,43 @@ bool EmptyFolder(std::string_view path) {
   return ok;
 }
 
+namespace {
+
+// Accepts the directory at path only when it belongs to the user (not a symlink in its
+// place), leaving it with mode 0700. False when it is someone else's, not a directory, or its
+// mode cannot be made private.
+bool IsOwnPrivateDirectory(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  // Checked through the descriptor, so the directory cannot be swapped between the check
+  // and the mode change.
+  const bool own = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+                   ((st.st_mode & 07777) == 0700 || fchmod(fd, 0700) == 0);
+  close(fd);
+  return own;
+}
+
+// The private folder at path when it is, or can be made, ours and usable.
+bool UsablePrivateFolder(const std::string& path) {
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  return IsOwnPrivateDirectory(path) && IsWritableFolder(path);
+}
+
+}  // namespace
+
+std::optional<std::string> PrivateTempFolder(std::string_view base_folder) {
+  const std::string base = WithoutSlash(base_folder);
+  if (!IsDirectory(base)) return std::nullopt;
+  const std::string prefix = (base == "/" ? "" : base) + "/Pelrion-" + std::to_string(geteuid());
+  if (UsablePrivateFolder(prefix)) return prefix + "/";
+  // The name is taken (another user's folder or file, a symlink, a folder we cannot make
+  // private): a fresh folder of our own instead, which nobody else can have made in advance.
+  std::string fresh = prefix + "-XXXXXX";
+  if (mkdtemp(fresh.data()) == nullptr || !UsablePrivateFolder(fresh)) return std::nullopt;
+  return fresh + "/";
+}
+
 std::string DataFolderPath() {
   const std::string base =
       WithoutSlash(AbsoluteEnv("XDG_DATA_HOME").value_or(HomeFolder() + "/.local/share"));
@@ -179,7 +200,7 @@ std::optional<Folders> ResolveFolders(Registry& registry, Dialogs& dialogs) {
     return std::nullopt;
   }
 
-  auto temp = PrivateTempFolder();
+  auto temp = PrivateTempFolder(AbsoluteEnv("TMPDIR").value_or("/tmp"));
   if (!temp) {
     ShowSystemFolderError(dialogs, "Temp");
     return std::nullopt;

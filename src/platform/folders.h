@@ -30,6 +30,14 @@ bool CreateFolderPath(std::string_view path);
 // file cannot be deleted.
 bool EmptyFolder(std::string_view path);
 
+// The user's temporary folder under base_folder (the system's, $TMPDIR or /tmp), with a
+// trailing '/': base + "/Pelrion-<uid>/", created 0700 and accepted only when it is a real
+// directory owned by the user, so no other user of a shared base can plant it or files in
+// it. When that name is taken by someone else, a fresh mkdtemp folder
+// base + "/Pelrion-<uid>-XXXXXX/" instead. The writable probe runs inside the chosen folder,
+// never on the shared base. nullopt when neither can be had.
+std::optional<std::string> PrivateTempFolder(std::string_view base_folder);
+
 // $XDG_DATA_HOME (or ~/.local/share) + "/Pelrion/", without touching the disk.
 std::string DataFolderPath();
 

@@ -22,6 +22,21 @@ void SetMainThread(MainThread* main_thread) {
   g_main_thread.store(main_thread, std::memory_order_release);
 }
 
+std::optional<std::chrono::steady_clock::time_point> DeadlineFromNow(
+    std::optional<std::chrono::milliseconds> timeout) {
+  if (!timeout) return std::nullopt;
+  return std::chrono::steady_clock::now() + *timeout;
+}
+
+bool PollUntil(const std::function<bool()>& ended,
+               std::optional<std::chrono::steady_clock::time_point> deadline) {
+  while (!ended()) {
+    if (deadline && std::chrono::steady_clock::now() >= *deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
 PlainMainThread::PlainMainThread() : owner_(std::this_thread::get_id()) {}
 
 bool PlainMainThread::IsMainThread() const { return std::this_thread::get_id() == owner_; }
@@ -70,14 +85,23 @@ void PlainMainThread::PumpPending() {
   }
 }
 
-void PlainMainThread::RunUntil(const std::function<bool()>& predicate) {
-  while (!predicate()) {
+bool PlainMainThread::WaitServing(const std::function<bool()>& ended,
+                                  std::optional<std::chrono::milliseconds> deadline) {
+  const auto until = DeadlineFromNow(deadline);
+  if (!IsMainThread()) return PollUntil(ended, until);
+  while (!ended()) {
+    if (until && std::chrono::steady_clock::now() >= *until) return false;
     if (ServeOne()) continue;
-    // The predicate may turn true without a queued call (a worker set a flag), so the wait
-    // is bounded and the predicate checked again.
+    // ended() may turn true without a queued call (a worker set a flag), so the wait is
+    // bounded and ended() checked again.
     std::unique_lock lock(mutex_);
     queued_.wait_for(lock, std::chrono::milliseconds(1), [&] { return !queue_.empty(); });
   }
+  return true;
+}
+
+void PlainMainThread::RunUntil(const std::function<bool()>& predicate) {
+  WaitServing(predicate);
 }
 
 void PlainMainThread::SetTimer(int id, int period_ms, std::function<void()> fn) {

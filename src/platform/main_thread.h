@@ -4,6 +4,7 @@
 // The program backs this with the Qt event loop; tests use PlainMainThread.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -48,11 +49,31 @@ class MainThread {
   virtual void SetTimer(int id, int period_ms, std::function<void()> fn) = 0;
   virtual void KillTimer(int id) = 0;
 
-  // Runs the calls queued so far; the main thread uses it while it waits for a worker.
+  // Runs the calls queued so far (in the program, the other pending events too, except
+  // user input); no-op off the main thread.
   virtual void PumpPending() = 0;
+
+  // Waits for a worker to end while serving it: runs the calls workers make into the main
+  // thread (a worker told to stop may be inside one, or in a FatalStop box) until ended()
+  // holds, checking ended() after each call and at least every millisecond. In the program
+  // the main thread's other events run too, except user input, which waits until this
+  // returns: a click must not start a command in the middle of the operation that waits.
+  // With a deadline, gives up once it has passed. True when ended() held, false when the
+  // deadline came first. Off the main thread it only waits for ended().
+  virtual bool WaitServing(const std::function<bool()>& ended,
+                           std::optional<std::chrono::milliseconds> deadline = std::nullopt) = 0;
 
   virtual bool IsMainThread() const = 0;
 };
+
+// The deadline of a wait that starts now; nullopt stays "no deadline".
+std::optional<std::chrono::steady_clock::time_point> DeadlineFromNow(
+    std::optional<std::chrono::milliseconds> timeout);
+
+// Polls ended() every millisecond until it holds (true) or the deadline has passed (false):
+// the wait of a thread that has no calls to serve.
+bool PollUntil(const std::function<bool()>& ended,
+               std::optional<std::chrono::steady_clock::time_point> deadline);
 
 // The process-wide port; a PlainMainThread owned by the process's initial thread until
 // SetMainThread installs another (nullptr restores it).
@@ -71,10 +92,11 @@ class PlainMainThread : public MainThread {
   void SetTimer(int id, int period_ms, std::function<void()> fn) override;
   void KillTimer(int id) override;
   void PumpPending() override;
+  bool WaitServing(const std::function<bool()>& ended,
+                   std::optional<std::chrono::milliseconds> deadline = std::nullopt) override;
   bool IsMainThread() const override;
 
-  // Serves queued calls until predicate() holds (checked after each call and at least
-  // every millisecond). Main thread only.
+  // WaitServing without a deadline.
   void RunUntil(const std::function<bool()>& predicate);
 
   // Runs timer id's function once; false when no such timer is set.

@@ -1,5 +1,7 @@
 #include "platform/random.h"
 
+#include <unistd.h>
+
 #include <ctime>
 
 #include "platform/clock.h"
@@ -11,6 +13,23 @@ namespace {
 // what an unseeded thread starts with.
 thread_local std::uint32_t g_state = 1;
 
+std::uint32_t ClockSeed() {
+  const auto seconds = static_cast<std::uint32_t>(std::time(nullptr));
+  return (seconds << 16) | (TickCount() & 0xFFFF);
+}
+
+// A one-to-one scrambling of 31-bit values (multiplication by an odd number and an
+// xor-shift, both invertible modulo 2^31), so nearby thread ids end far apart in the seed
+// and distinct ids never give the same mix.
+std::uint32_t Mix31(std::uint32_t value) {
+  constexpr std::uint32_t kMask = 0x7FFFFFFFu;
+  value = (value * 0x9E3779B1u) & kMask;
+  value ^= value >> 15;
+  value = (value * 0x85EBCA6Bu) & kMask;
+  value ^= value >> 13;
+  return value;
+}
+
 }  // namespace
 
 int Rand() {
@@ -20,10 +39,14 @@ int Rand() {
 
 void SeedRand(std::uint32_t seed) { g_state = seed; }
 
-void SeedRandFromClock() {
-  const auto seconds = static_cast<std::uint32_t>(std::time(nullptr));
-  SeedRand((seconds << 16) | (TickCount() & 0xFFFF));
+void SeedRandFromClock() { SeedRand(ClockSeed()); }
+
+std::uint32_t ThreadSeed(std::uint32_t clock_seed) {
+  // The kernel's thread id is unique among the threads alive at the same time.
+  return clock_seed ^ Mix31(static_cast<std::uint32_t>(gettid()));
 }
+
+void SeedRandForThread() { SeedRand(ThreadSeed(ClockSeed())); }
 
 std::uint32_t Random32() {
   std::uint32_t value;

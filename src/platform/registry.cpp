@@ -5,8 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <sstream>
+#include <cstring>
 
 #include "platform/folders.h"
 
@@ -152,6 +151,33 @@ std::optional<RegistryValue> ParseData(std::string_view data) {
   return std::nullopt;
 }
 
+// Reads the regular file at path into text; 0, or the errno of the failure (ENOENT when the
+// file does not exist, EISDIR/EINVAL when it is a directory or another kind of file).
+int ReadWholeFile(const std::string& path, std::string& text) {
+  // Non-blocking so that a FIFO in the file's place cannot hang the start.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return errno;
+  struct stat st {};
+  int error = 0;
+  if (fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (S_ISDIR(st.st_mode)) {
+    error = EISDIR;
+  } else if (!S_ISREG(st.st_mode)) {
+    error = EINVAL;
+  }
+  char buffer[65536];
+  while (error == 0) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error = errno;
+    if (n <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  return error;
+}
+
 // Writes text to path through a temporary file in the same folder, so that the file is at
 // every moment either the old or the new complete text, even if the process dies.
 bool WriteAtomically(const std::string& path, const std::string& text) {
@@ -280,14 +306,23 @@ bool Registry::DeleteValue(std::string_view key, std::string_view name) {
 // ---- FileRegistry --------------------------------------------------------------------
 
 FileRegistry::FileRegistry(std::string path) : path_(std::move(path)) {
-  std::ifstream in(path_, std::ios::binary);
-  if (!in) return;
-  std::ostringstream text;
-  text << in.rdbuf();
-  keys_ = Parse(text.str(), &key_names_);
+  std::string text;
+  const int error = ReadWholeFile(path_, text);
+  // No settings yet (a path below a plain file cannot hold any either): start empty.
+  if (error == ENOENT || error == ENOTDIR) return;
+  if (error != 0) {
+    load_error_ = "The settings file '" + path_ + "' could not be read (" +
+                  std::strerror(error) + "). It has been left unchanged.";
+    return;
+  }
+  keys_ = Parse(text, &key_names_);
 }
 
-bool FileRegistry::Persist(const Keys& keys) { return WriteAtomically(path_, Format(keys, key_names_)); }
+bool FileRegistry::Persist(const Keys& keys) {
+  // Writing would replace a file whose content was never read.
+  if (load_error_) return false;
+  return WriteAtomically(path_, Format(keys, key_names_));
+}
 
 std::string FileRegistry::Format(const Keys& keys,
                                  const std::map<std::string, std::string>& key_names) {

@@ -71,8 +71,14 @@ class MemoryRegistry : public Registry {
 // accepts dword:XXXXXXXX (read as a 4-byte binary) and hex lines continued with '\'.
 class FileRegistry : public Registry {
  public:
-  // Loads path when it exists; lines that do not parse are skipped.
+  // Loads path when it exists; lines that do not parse are skipped. A file that exists but
+  // cannot be read (no permission, an I/O error, not a regular file) leaves the registry
+  // empty, sets LoadError and refuses every change, so the file is never overwritten.
   explicit FileRegistry(std::string path);
+
+  // Why the existing file could not be read, as a sentence for the user; nullopt when it
+  // was read or did not exist.
+  const std::optional<std::string>& LoadError() const { return load_error_; }
 
   // Parses REGEDIT4 text into key -> values (keys lower-cased, spellings in key_names).
   static Keys Parse(std::string_view text, std::map<std::string, std::string>* key_names);
@@ -84,6 +90,7 @@ class FileRegistry : public Registry {
 
  private:
   std::string path_;
+  std::optional<std::string> load_error_;
 };
 
 }  // namespace pelrion::platform

@@ -202,21 +202,92 @@ TEST_P(ResolveFoldersBrokenTest, UnusableSystemFolderFailsWithItsName) {
 INSTANTIATE_TEST_SUITE_P(Folders, ResolveFoldersBrokenTest, testing::ValuesIn(kBrokenFolders),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Another user could create /tmp/Pelrion-<uid> first; a symlink or a folder owned by
-// someone else must not be used.
-TEST_F(ResolveFoldersTest, PlantedTempFolderIsRefused) {
-  const std::string temp = root_ / ("Pelrion-" + std::to_string(geteuid()));
-  std::filesystem::create_directories(root_ / "elsewhere");
-  std::filesystem::create_directory_symlink(root_ / "elsewhere", temp);
-  EXPECT_EQ(Resolve(), std::nullopt);
-  ASSERT_EQ(dialogs_.boxes.size(), 1u);
-  EXPECT_EQ(dialogs_.boxes[0].text, "System folder 'Temp' could not be found or written to.");
+// Another user of a shared /tmp can create /tmp/Pelrion-<uid> first. Whatever is in the
+// way is left alone and a fresh private folder of our own is used, so start-up still
+// succeeds and nothing is written through the planted name.
+struct TakenTempCase {
+  const char* name;
+  bool needs_root;
+  void (*plant)(const std::string& path, const std::string& elsewhere);
+};
 
-  if (geteuid() != 0) GTEST_SKIP() << "changing a folder's owner needs root";
-  std::filesystem::remove(temp);
-  ASSERT_EQ(mkdir(temp.c_str(), 0700), 0);
-  ASSERT_EQ(chown(temp.c_str(), 12345, 12345), 0);
-  EXPECT_EQ(Resolve(), std::nullopt);
+const TakenTempCase kTakenTemp[] = {
+    {"SymlinkToAFolder", false,
+     [](const std::string& path, const std::string& elsewhere) {
+       std::filesystem::create_directory_symlink(elsewhere, path);
+     }},
+    {"DanglingSymlink", false,
+     [](const std::string& path, const std::string& elsewhere) {
+       std::filesystem::create_directory_symlink(elsewhere + "/missing", path);
+     }},
+    {"PlainFile", false,
+     [](const std::string& path, const std::string&) { std::ofstream(path) << "planted"; }},
+    {"AnotherUsersFolder", true,
+     [](const std::string& path, const std::string&) {
+       ASSERT_EQ(mkdir(path.c_str(), 0777), 0);
+       ASSERT_EQ(chown(path.c_str(), 12345, 12345), 0);
+       ASSERT_EQ(chmod(path.c_str(), 0777), 0);
+     }},
+};
+
+class TakenTempFolderTest : public ResolveFoldersTest,
+                            public testing::WithParamInterface<TakenTempCase> {};
+
+TEST_P(TakenTempFolderTest, FreshPrivateFolderIsUsedInstead) {
+  if (GetParam().needs_root && geteuid() != 0) GTEST_SKIP() << "chown needs root";
+  const std::string prefix = root_ / ("Pelrion-" + std::to_string(geteuid()));
+  std::filesystem::create_directories(root_ / "elsewhere");
+  GetParam().plant(prefix, root_ / "elsewhere");
+  struct stat planted {};
+  ASSERT_EQ(lstat(prefix.c_str(), &planted), 0);
+
+  auto folders = Resolve();
+  ASSERT_TRUE(folders.has_value());
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  const std::string& temp = folders->temp;
+  ASSERT_EQ(temp.size(), prefix.size() + 8) << temp;  // prefix + "-XXXXXX/"
+  EXPECT_EQ(temp.substr(0, prefix.size() + 1), prefix + "-");
+  struct stat st {};
+  ASSERT_EQ(lstat(temp.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_uid, geteuid());
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+  EXPECT_TRUE(IsWritableFolder(temp));
+
+  // The planted entry is untouched and nothing was created through it.
+  struct stat after {};
+  ASSERT_EQ(lstat(prefix.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, planted.st_ino);
+  EXPECT_EQ(after.st_uid, planted.st_uid);
+  EXPECT_EQ(after.st_mode, planted.st_mode);
+  EXPECT_TRUE(std::filesystem::is_empty(root_ / "elsewhere"));
+
+  // Every start with the name still taken gets a private folder too.
+  auto again = PrivateTempFolder(root_.path());
+  ASSERT_TRUE(again.has_value());
+  EXPECT_EQ(again->substr(0, prefix.size() + 1), prefix + "-");
+}
+
+INSTANTIATE_TEST_SUITE_P(Planted, TakenTempFolderTest, testing::ValuesIn(kTakenTemp),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The writable-folder probe's name in the shared base belongs to whoever made it first; a
+// folder of that name (which cannot be opened for writing even by root) must not matter.
+TEST_F(ResolveFoldersTest, ProbeNameTakenInTheSharedTempBaseDoesNotStopTheStart) {
+  ASSERT_EQ(mkdir((root_ / "test1324.fil").c_str(), 0755), 0);
+  auto folders = Resolve();
+  ASSERT_TRUE(folders.has_value());
+  EXPECT_EQ(folders->temp, root_ / ("Pelrion-" + std::to_string(geteuid()) + "/"));
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_TRUE(IsDir(root_ / "test1324.fil"));
+}
+
+TEST_F(ResolveFoldersTest, OwnTempFolderIsKeptAcrossStarts) {
+  auto first = PrivateTempFolder(root_.path());
+  ASSERT_TRUE(first.has_value());
+  std::ofstream(*first + "left-over") << "x";
+  EXPECT_EQ(PrivateTempFolder(root_.path() + "/"), first);
+  EXPECT_TRUE(std::filesystem::exists(*first + "left-over"));
 }
 
 TEST_F(ResolveFoldersTest, LooseTempFolderModeIsTightened) {

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/wait_serving_cases.h"
+
 namespace pelrion::platform {
 namespace {
 
@@ -66,6 +68,21 @@ TEST(MainThreadThreadTest, PumpPendingServesAWorkerTheMainThreadWaitsFor) {
   }
   worker.join();
   EXPECT_EQ(stored, 2);
+}
+
+TEST(MainThreadThreadTest, WaitServingServesAWorkerUntilItEnds) {
+  PlainMainThread main_thread;
+  testing_support::ExpectWaitServesAWorkerUntilItEnds(main_thread);
+}
+
+TEST(MainThreadThreadTest, WaitServingGivesUpAtTheDeadline) {
+  PlainMainThread main_thread;
+  testing_support::ExpectWaitGivesUpAtTheDeadline(main_thread);
+}
+
+TEST(MainThreadTest, WaitServingForAnEndedWorker) {
+  PlainMainThread main_thread;
+  testing_support::ExpectWaitForAnEndedWorkerSucceeds(main_thread);
 }
 
 TEST(MainThreadThreadTest, ExceptionReachesTheCallingWorker) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <latch>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -51,6 +54,48 @@ TEST(RandomTest, StateIsPerThread) {
   std::thread([&] { other = Draw(kSeedOneSequence.size()); }).join();
   EXPECT_EQ(other, kSeedOneSequence);
   EXPECT_EQ(Rand(), expected_next);
+}
+
+// Sequences drawn by kThreads threads that all start together; seed(thread) is called by
+// each thread once every thread is running, so they seed within the same moment.
+template <typename Seed>
+std::vector<std::vector<int>> DrawOnThreadsStartedTogether(Seed seed) {
+  constexpr int kThreads = 8;
+  std::vector<std::vector<int>> sequences(kThreads);
+  std::latch all_running(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      all_running.arrive_and_wait();
+      seed();
+      sequences[t] = Draw(16);
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  return sequences;
+}
+
+void ExpectAllDifferent(const std::vector<std::vector<int>>& sequences) {
+  const std::set<std::vector<int>> distinct(sequences.begin(), sequences.end());
+  EXPECT_EQ(distinct.size(), sequences.size());
+  // Not merely shifted copies of one stream either: the first values differ too.
+  std::set<int> firsts;
+  for (const auto& sequence : sequences) firsts.insert(sequence.front());
+  EXPECT_GT(firsts.size(), 1u);
+}
+
+TEST(RandomThreadTest, ThreadsSeededTogetherDrawDifferentSequences) {
+  ExpectAllDifferent(DrawOnThreadsStartedTogether([] { SeedRandForThread(); }));
+}
+
+// The same clock reading on every thread (threads started in one millisecond): the thread's
+// identity alone must set them apart, and keep them apart in the 15 bits drawn.
+TEST(RandomThreadTest, SameClockSeedOnDifferentThreadsGivesDifferentSequences) {
+  constexpr std::uint32_t kClockSeed = 0x5F3A1234;
+  ExpectAllDifferent(DrawOnThreadsStartedTogether([] { SeedRand(ThreadSeed(kClockSeed)); }));
+  // On one thread the seed is a pure function of the clock reading.
+  EXPECT_EQ(ThreadSeed(kClockSeed), ThreadSeed(kClockSeed));
+  EXPECT_NE(ThreadSeed(kClockSeed), ThreadSeed(kClockSeed + 1));
 }
 
 TEST(RandomTest, Random32TakesItsHighHalfFromTheGenerator) {

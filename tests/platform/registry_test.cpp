@@ -214,6 +214,68 @@ TEST_F(FileRegistryTest, GarbageFileLoadsEmpty) {
   EXPECT_TRUE(registry.SetString("Software\\Pelrion", "a", "b"));
 }
 
+// A settings file that exists but cannot be read must not pass for an empty one: the next
+// change would replace it and lose every setting. Each case puts something unreadable
+// (even for root) where the file belongs; it stays as it was and no change is accepted.
+struct UnreadableCase {
+  const char* name;
+  void (*make)(const std::string& path, const std::string& dir);
+  std::filesystem::file_type type;
+};
+
+const UnreadableCase kUnreadable[] = {
+    {"Directory",
+     [](const std::string& path, const std::string&) {
+       std::filesystem::create_directory(path);
+       WriteFile(path + "/kept", "x");
+     },
+     std::filesystem::file_type::directory},
+    // Opening a FIFO for reading would wait for a writer for ever.
+    {"Fifo", [](const std::string& path, const std::string&) { mkfifo(path.c_str(), 0600); },
+     std::filesystem::file_type::fifo},
+    {"SymlinkLoop",
+     [](const std::string& path, const std::string&) {
+       std::filesystem::create_symlink(path, path);
+     },
+     std::filesystem::file_type::symlink},
+    {"SymlinkToADirectory",
+     [](const std::string& path, const std::string& dir) {
+       std::filesystem::create_directory(dir + "/target");
+       std::filesystem::create_directory_symlink(dir + "/target", path);
+     },
+     std::filesystem::file_type::symlink},
+};
+
+class FileRegistryUnreadableTest : public FileRegistryTest,
+                                   public testing::WithParamInterface<UnreadableCase> {};
+
+TEST_P(FileRegistryUnreadableTest, IsReportedAndNeverOverwritten) {
+  std::filesystem::create_directories(dir_ / "config/Pelrion");
+  GetParam().make(Path(), dir_.path());
+  FileRegistry registry(Path());
+  ASSERT_TRUE(registry.LoadError().has_value());
+  EXPECT_NE(registry.LoadError()->find(Path()), std::string::npos) << *registry.LoadError();
+  EXPECT_FALSE(registry.SetString("Software\\Pelrion", "Db", "/somewhere/"));
+  EXPECT_FALSE(registry.SetNumber("Software\\Pelrion", "setonce", 1));
+  EXPECT_EQ(registry.Get("Software\\Pelrion", "Db"), std::nullopt);
+  EXPECT_EQ(std::filesystem::symlink_status(Path()).type(), GetParam().type);
+  EXPECT_FALSE(std::filesystem::exists(Path() + ".tmp"));
+  if (GetParam().type == std::filesystem::file_type::directory) {
+    EXPECT_EQ(ReadFile(Path() + "/kept"), "x");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, FileRegistryUnreadableTest, testing::ValuesIn(kUnreadable),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FileRegistryTest, MissingFileIsAFirstRunNotAnError) {
+  FileRegistry registry(Path());
+  EXPECT_EQ(registry.LoadError(), std::nullopt);
+  EXPECT_TRUE(registry.SetString("Software\\Pelrion", "a", "b"));
+  EXPECT_EQ(FileRegistry(Path()).GetString("Software\\Pelrion", "a"), "b");
+  EXPECT_EQ(FileRegistry(Path()).LoadError(), std::nullopt);
+}
+
 // Random and mutated texts never crash the parser, and what it accepts is stable: writing
 // the parsed tree and parsing that again gives the same tree.
 TEST(FileRegistryParseTest, ArbitraryTextParsesToAStableTree) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMetaObject>
 #include <QTimer>
 
@@ -11,7 +14,9 @@
 #include <stdexcept>
 #include <thread>
 #include <vector>
+#include <chrono>
 
+#include "platform/wait_serving_cases.h"
 #include "qt_test_app.h"
 
 namespace pelrion::platform {
@@ -83,6 +88,114 @@ TEST(QtMainThreadThreadTest, ResultsAndExceptionsReachTheWorker) {
   EXPECT_TRUE(main_thread.IsMainThread());
   EXPECT_EQ(result, 42);
   EXPECT_EQ(caught, "refused");
+}
+
+TEST(QtMainThreadThreadTest, WaitServingServesAWorkerUntilItEnds) {
+  TestApp();
+  QtMainThread main_thread;
+  testing_support::ExpectWaitServesAWorkerUntilItEnds(main_thread);
+}
+
+TEST(QtMainThreadThreadTest, WaitServingGivesUpAtTheDeadline) {
+  TestApp();
+  QtMainThread main_thread;
+  testing_support::ExpectWaitGivesUpAtTheDeadline(main_thread);
+}
+
+TEST(QtMainThreadTest, WaitServingForAnEndedWorker) {
+  TestApp();
+  QtMainThread main_thread;
+  testing_support::ExpectWaitForAnEndedWorkerSucceeds(main_thread);
+}
+
+// Records the input events it receives, in order.
+class InputRecorder : public QObject {
+ public:
+  std::vector<QEvent::Type> received;
+
+ protected:
+  bool event(QEvent* e) override {
+    if (e->isInputEvent()) {
+      received.push_back(e->type());
+      return true;
+    }
+    return QObject::event(e);
+  }
+};
+
+void PostKey(QObject* to, Qt::Key key) {
+  QCoreApplication::postEvent(to, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
+}
+
+void PostClick(QObject* to) {
+  QCoreApplication::postEvent(
+      to, new QMouseEvent(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+}
+
+// A click or key press must not run a command in the middle of the operation that waits for
+// a worker: input pending when the wait starts, or arriving during it, is delivered only
+// after the wait, in its order, while the worker's calls and other events run meanwhile.
+TEST(QtMainThreadThreadTest, UserInputWaitsUntilTheWaitForAWorkerEnds) {
+  TestApp();
+  QtMainThread main_thread;
+  InputRecorder recorder;
+  PostKey(&recorder, Qt::Key_A);
+  PostClick(&recorder);
+  std::atomic<bool> ended{false};
+  std::vector<std::size_t> seen_during_calls;
+  bool queued_call_ran = false;
+  std::thread worker([&] {
+    for (int i = 0; i < 5; ++i) {
+      main_thread.Call([&] {
+        // Ordinary queued work of the main thread still runs while it waits.
+        QMetaObject::invokeMethod(&recorder, [&] { queued_call_ran = true; },
+                                  Qt::QueuedConnection);
+        seen_during_calls.push_back(recorder.received.size());
+        if (seen_during_calls.size() == 2) PostKey(&recorder, Qt::Key_B);
+      });
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ended = true;
+  });
+  ASSERT_TRUE(main_thread.WaitServing([&] { return ended.load(); }));
+  worker.join();
+  EXPECT_EQ(seen_during_calls, std::vector<std::size_t>(5, 0));
+  EXPECT_TRUE(recorder.received.empty());
+  EXPECT_TRUE(queued_call_ran);
+
+  QCoreApplication::processEvents();
+  EXPECT_EQ(recorder.received, (std::vector<QEvent::Type>{QEvent::KeyPress,
+                                                         QEvent::MouseButtonPress,
+                                                         QEvent::KeyPress}));
+}
+
+// A worker may be inside a FatalStop's message box when it is told to stop: the box runs its
+// own event loop, and the user must be able to answer it during the wait.
+TEST(QtMainThreadThreadTest, NestedEventLoopDuringTheWaitGetsItsInput) {
+  TestApp();
+  QtMainThread main_thread;
+  InputRecorder recorder;
+  std::atomic<bool> ended{false};
+  std::size_t received_in_nested_loop = 0;
+  std::thread worker([&] {
+    main_thread.Call([&] {
+      QEventLoop box_loop;
+      QTimer::singleShot(5000, &box_loop, &QEventLoop::quit);  // never hang the test
+      QTimer poll;
+      QObject::connect(&poll, &QTimer::timeout, &box_loop, [&] {
+        if (!recorder.received.empty()) box_loop.quit();
+      });
+      poll.start(1);
+      PostClick(&recorder);
+      box_loop.exec();
+      received_in_nested_loop = recorder.received.size();
+    });
+    ended = true;
+  });
+  ASSERT_TRUE(main_thread.WaitServing([&] { return ended.load(); }));
+  worker.join();
+  EXPECT_EQ(received_in_nested_loop, 1u);
 }
 
 TEST(QtMainThreadTest, TimerFiresUntilKilled) {

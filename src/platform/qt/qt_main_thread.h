@@ -26,8 +26,13 @@ class QtMainThread : public MainThread {
   // Timers may be set and killed from any thread; the change is made on the main thread.
   void SetTimer(int id, int period_ms, std::function<void()> fn) override;
   void KillTimer(int id) override;
-  // Processes pending events (queued calls, timers, repaints); no-op off the main thread.
+  // Processes pending events (queued calls, timers, repaints) except user input; no-op off
+  // the main thread.
   void PumpPending() override;
+  // Runs the event loop without user input: input from the window system stays queued, and
+  // input events posted or sent meanwhile are held and posted again when the wait ends.
+  bool WaitServing(const std::function<bool()>& ended,
+                   std::optional<std::chrono::milliseconds> deadline = std::nullopt) override;
   bool IsMainThread() const override;
 
  private:
