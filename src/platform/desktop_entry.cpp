@@ -7,6 +7,18 @@ namespace {
 
 constexpr const char* kGroup = "Desktop Entry";
 
+// Field codes that stand for the file, and those that are dropped: %i %c %k, which would
+// name the entry's icon, name and file, and the deprecated %d %D %n %N %v %m.
+constexpr std::string_view kFileCodes = "fFuU";
+constexpr std::string_view kRemovedCodes = "ickdDnNvm";
+
+// The bytes a backslash escapes inside a quoted argument of an Exec line.
+constexpr std::string_view kQuotedEscapes = "\"`$\\";
+
+// String escapes: the byte after the backslash, and the byte it stands for.
+constexpr std::string_view kStringEscapes = "sntr\\";
+constexpr std::string_view kStringEscaped = " \n\t\r\\";
+
 bool IsSeparator(char c) {
   return c == ' ' || c == '\t' || c == '\n';
 }
@@ -23,8 +35,7 @@ std::optional<std::vector<std::string>> SplitArguments(std::string_view exec) {
       if (c == '"') {
         quoted = false;
       } else if (c == '\\' && i + 1 < exec.size() &&
-                 (exec[i + 1] == '"' || exec[i + 1] == '`' || exec[i + 1] == '$' ||
-                  exec[i + 1] == '\\')) {
+                 kQuotedEscapes.find(exec[i + 1]) != std::string_view::npos) {
         current.push_back(exec[++i]);
       } else {
         current.push_back(c);
@@ -35,8 +46,11 @@ std::optional<std::vector<std::string>> SplitArguments(std::string_view exec) {
       in_argument = false;
     } else {
       in_argument = true;
-      if (c == '"') quoted = true;
-      else current.push_back(c);
+      if (c == '"') {
+        quoted = true;
+      } else {
+        current.push_back(c);
+      }
     }
   }
   if (quoted) return std::nullopt;
@@ -59,22 +73,18 @@ Expansion ExpandFieldCodes(std::string& argument, const std::string& file_path, 
       continue;
     }
     if (++i == argument.size()) return Expansion::kInvalid;
-    switch (argument[i]) {
-      case 'f': case 'F': case 'u': case 'U':
-        out += file_path;
-        *used_file = true;
-        only_removed_codes = false;
-        break;
-      case '%':
-        out.push_back('%');
-        only_removed_codes = false;
-        break;
-      case 'i': case 'c': case 'k':
-      case 'd': case 'D': case 'n': case 'N': case 'v': case 'm':
-        break;
-      default:
-        return Expansion::kInvalid;
+    const char code = argument[i];
+    if (kFileCodes.find(code) != std::string_view::npos) {
+      out += file_path;
+      *used_file = true;
+    } else if (code == '%') {
+      out.push_back('%');
+    } else if (kRemovedCodes.find(code) != std::string_view::npos) {
+      continue;
+    } else {
+      return Expansion::kInvalid;
     }
+    only_removed_codes = false;
   }
   argument = std::move(out);
   return only_removed_codes ? Expansion::kRemoved : Expansion::kKept;
@@ -104,14 +114,12 @@ std::string UnescapeStringValue(std::string_view value) {
       out.push_back(value[i]);
       continue;
     }
-    switch (value[i + 1]) {
-      case 's': out.push_back(' '); break;
-      case 'n': out.push_back('\n'); break;
-      case 't': out.push_back('\t'); break;
-      case 'r': out.push_back('\r'); break;
-      case '\\': out.push_back('\\'); break;
-      default: out.push_back('\\'); continue;  // the next byte is read as itself
+    const std::size_t escape = kStringEscapes.find(value[i + 1]);
+    if (escape == std::string_view::npos) {
+      out.push_back('\\');  // the next byte is then read as itself
+      continue;
     }
+    out.push_back(kStringEscaped[escape]);
     ++i;
   }
   return out;
@@ -133,9 +141,13 @@ std::optional<std::vector<std::string>> SplitExecLine(std::string_view exec,
   for (std::size_t i = 1; i < split->size(); ++i) {
     std::string& argument = (*split)[i];
     switch (ExpandFieldCodes(argument, file_path, &used_file)) {
-      case Expansion::kKept: arguments.push_back(std::move(argument)); break;
-      case Expansion::kRemoved: break;
-      case Expansion::kInvalid: return std::nullopt;
+      case Expansion::kKept:
+        arguments.push_back(std::move(argument));
+        break;
+      case Expansion::kRemoved:
+        break;
+      case Expansion::kInvalid:
+        return std::nullopt;
     }
   }
   if (!used_file) arguments.push_back(file_path);

@@ -48,9 +48,8 @@ KeyFile ParseKeyFile(std::string_view text) {
     if (line.empty() || line.front() == '#') continue;
     if (line.front() == '[') {
       const std::size_t close = line.find(']');
-      group = close == std::string_view::npos
-                  ? nullptr
-                  : &file[std::string(line.substr(1, close - 1))];
+      group =
+          close == std::string_view::npos ? nullptr : &file[std::string(line.substr(1, close - 1))];
       continue;
     }
     const std::size_t equals = line.find('=');

@@ -106,7 +106,8 @@ bool ProgramExists(const std::string& program) {
     const std::size_t end = folders.find(':');
     const std::string_view folder = folders.substr(0, end);
     // An empty entry means the current folder, as for the shell.
-    if (IsExecutableFile((folder.empty() ? std::string(".") : std::string(folder)) + "/" + program)) {
+    if (IsExecutableFile((folder.empty() ? std::string(".") : std::string(folder)) + "/" +
+                         program)) {
       return true;
     }
     if (end == std::string_view::npos) return false;

@@ -126,8 +126,7 @@ std::vector<Level> Levels(const XdgDirs& dirs) {
   return levels;
 }
 
-std::vector<MimeAppsList> ReadMimeAppsLists(const std::vector<Level>& levels,
-                                            const XdgDirs& dirs) {
+std::vector<MimeAppsList> ReadMimeAppsLists(const std::vector<Level>& levels, const XdgDirs& dirs) {
   std::vector<MimeAppsList> lists;
   for (std::size_t level = 0; level < levels.size(); ++level) {
     std::vector<std::string> names;
@@ -154,7 +153,8 @@ XdgDirs XdgDirsFromEnvironment() {
   const std::string home =
       home_value != nullptr && home_value[0] == '/' ? WithoutTrailingSlashes(home_value) : "";
   XdgDirs dirs;
-  dirs.config_home = FolderFromEnvironment("XDG_CONFIG_HOME", home.empty() ? "" : home + "/.config");
+  dirs.config_home =
+      FolderFromEnvironment("XDG_CONFIG_HOME", home.empty() ? "" : home + "/.config");
   dirs.config_dirs = FoldersFromEnvironment("XDG_CONFIG_DIRS", "/etc/xdg");
   dirs.data_home =
       FolderFromEnvironment("XDG_DATA_HOME", home.empty() ? "" : home + "/.local/share");
@@ -179,7 +179,8 @@ ViewerCommand DefaultApplicationFor(std::string_view mime_type, const XdgDirs& d
   }
 
   std::set<std::string> removed;
-  const auto first_usable = [&](const std::vector<std::string>& ids) -> std::optional<ViewerCommand> {
+  const auto first_usable =
+      [&](const std::vector<std::string>& ids) -> std::optional<ViewerCommand> {
     for (const std::string& id : ids) {
       if (removed.count(id) != 0) continue;
       if (std::optional<ViewerCommand> found = UsableApplication(id, dirs)) return found;

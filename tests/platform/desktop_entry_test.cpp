@@ -33,7 +33,8 @@ const ExecCase kExecCases[] = {
      Argv{"viewer", R"(a "b" `c` $d \e)", kFile}},
     {"OtherBackslashInQuotesKept", R"(viewer "a\nb")", kFile, Argv{"viewer", R"(a\nb)", kFile}},
     {"BackslashOutsideQuotesKept", R"(viewer a\b)", kFile, Argv{"viewer", R"(a\b)", kFile}},
-    {"QuotesJoinAWord", R"(viewer pre"fix mid"post)", kFile, Argv{"viewer", "prefix midpost", kFile}},
+    {"QuotesJoinAWord", R"(viewer pre"fix mid"post)", kFile,
+     Argv{"viewer", "prefix midpost", kFile}},
     {"EmptyQuotedArgumentKept", R"(viewer "" %f)", kFile, Argv{"viewer", "", kFile}},
     {"DroppedCodes", "viewer %i %c %k %f", kFile, Argv{"viewer", kFile}},
     {"DeprecatedCodes", "viewer %d %D %n %N %v %m %f", kFile, Argv{"viewer", kFile}},
@@ -77,13 +78,9 @@ TEST(UnescapeStringValueTest, UndoesTheStringEscapes) {
     std::string want;
   };
   const std::vector<Row> rows = {
-      {R"(a\sb)", "a b"},
-      {R"(\n\t\r)", "\n\t\r"},
-      {R"(\\s)", R"(\s)"},  // an escaped backslash, then a plain 's'
-      {R"(\\\s)", R"(\ )"},
-      {R"(\q\")", R"(\q\")"},
-      {R"(end\)", R"(end\)"},
-      {"plain", "plain"},
+      {R"(a\sb)", "a b"},   {R"(\n\t\r)", "\n\t\r"}, {R"(\\s)", R"(\s)"},  // an escaped backslash,
+                                                                           // then a plain 's'
+      {R"(\\\s)", R"(\ )"}, {R"(\q\")", R"(\q\")"},  {R"(end\)", R"(end\)"}, {"plain", "plain"},
   };
   for (const Row& row : rows) EXPECT_EQ(UnescapeStringValue(row.raw), row.want) << row.raw;
 }
@@ -100,14 +97,16 @@ TEST(SplitExecLineTest, StringEscapesComeBeforeQuoting) {
 
 TEST(ReadDesktopEntryTest, ReadsTheKeysOfFixtureEntries) {
   const std::string folder = PELRION_FIXTURES "/xdg/";
-  const std::optional<DesktopEntry> home = ReadDesktopEntry(folder + "home/applications/homeview.desktop");
+  const std::optional<DesktopEntry> home =
+      ReadDesktopEntry(folder + "home/applications/homeview.desktop");
   ASSERT_TRUE(home);
   EXPECT_EQ(home->type, "Application");
   EXPECT_EQ(home->exec, "present-viewer --title \"Home View\" %f");
   EXPECT_EQ(home->try_exec, "");
   EXPECT_FALSE(home->hidden);
 
-  const std::optional<DesktopEntry> hidden = ReadDesktopEntry(folder + "sys/applications/hidden.desktop");
+  const std::optional<DesktopEntry> hidden =
+      ReadDesktopEntry(folder + "sys/applications/hidden.desktop");
   ASSERT_TRUE(hidden);
   EXPECT_TRUE(hidden->hidden);
 

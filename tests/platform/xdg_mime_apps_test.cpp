@@ -51,8 +51,7 @@ const LookupCase kLookupCases[] = {
     {"ConfigDirs", "application/x-config-dirs", std::nullopt, "/sys/applications/sysview.desktop"},
     {"AddedNotRemovedByALessImportantList", "application/x-added", std::nullopt,
      "/home/applications/homeview.desktop"},
-    {"TypeIgnoresCase", "Application/X-Added", std::nullopt,
-     "/home/applications/homeview.desktop"},
+    {"TypeIgnoresCase", "Application/X-Added", std::nullopt, "/home/applications/homeview.desktop"},
     {"DefaultAnywhereBeatsAdded", "application/x-default-beats-added", std::nullopt,
      "/sys/applications/sysview.desktop"},
     {"RemovedSkipsInstalledEntry", "application/x-removed", std::nullopt,
@@ -95,7 +94,8 @@ TEST(DefaultApplicationCommandTest, GivesTheEntrysExecLineWithEscapesUndone) {
 TEST(DefaultApplicationCommandTest, MissingProgramsMakeNoViewer) {
   const FixtureEnvironment environment(std::nullopt);
   const ScopedEnv path("PATH", kXdg + "/absent");
-  EXPECT_TRUE(DefaultApplicationFor("application/x-config-default", XdgDirsFromEnvironment()).empty());
+  EXPECT_TRUE(
+      DefaultApplicationFor("application/x-config-default", XdgDirsFromEnvironment()).empty());
   EXPECT_TRUE(DefaultApplicationFor("text/plain", XdgDirsFromEnvironment()).empty());
 }
 
@@ -105,6 +105,7 @@ TEST(XdgDirsFromEnvironmentTest, DefaultsAndValues) {
     std::optional<std::string> config_home, config_dirs, data_home, data_dirs, desktop;
     XdgDirs want;
   };
+  // clang-format off
   const std::vector<Row> rows = {
       {"Unset", std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
        {"/h/.config", {"/etc/xdg"}, "/h/.local/share", {"/usr/local/share", "/usr/share"}, {}}},
@@ -116,6 +117,7 @@ TEST(XdgDirsFromEnvironmentTest, DefaultsAndValues) {
       {"Given", "/c/", "/d1::/d2", "/dh", "/s1:/s2/", "ubuntu:GNOME",
        {"/c", {"/d1", "/d2"}, "/dh", {"/s1", "/s2"}, {"ubuntu", "gnome"}}},
   };
+  // clang-format on
   const ScopedEnv home("HOME", "/h/");
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -131,6 +133,15 @@ TEST(XdgDirsFromEnvironmentTest, DefaultsAndValues) {
     EXPECT_EQ(dirs.data_dirs, row.want.data_dirs);
     EXPECT_EQ(dirs.desktops, row.want.desktops);
   }
+}
+
+TEST(XdgDirsFromEnvironmentTest, NoHomeMeansNoUserFolders) {
+  const ScopedEnv home("HOME", std::nullopt);
+  const ScopedEnv config_home("XDG_CONFIG_HOME", std::nullopt);
+  const ScopedEnv data_home("XDG_DATA_HOME", std::nullopt);
+  const XdgDirs dirs = XdgDirsFromEnvironment();
+  EXPECT_EQ(dirs.config_home, "");
+  EXPECT_EQ(dirs.data_home, "");
 }
 
 }  // namespace
