@@ -57,7 +57,7 @@ bool WriteFileAtomically(const std::string& folder, const std::string& path,
   std::string temp_name = folder + "/." + std::string(kEntryFileName) + ".XXXXXX";
   std::vector<char> temp(temp_name.begin(), temp_name.end());
   temp.push_back('\0');
-  const int fd = ::mkstemp(temp.data());
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
   const bool written = ::fchmod(fd, 0644) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
   const bool closed = ::close(fd) == 0;

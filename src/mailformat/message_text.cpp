@@ -41,7 +41,7 @@ std::optional<TextSource> FindTextSource(const PartTable& table) {
 // Lines of the file up to and including the first line that is exactly CR LF. When the file ends
 // first, nullopt unless end_may_close, in which case a CR LF is added.
 std::optional<std::string> ReadHeaderBlock(const std::string& path, bool end_may_close) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = std::fopen(path.c_str(), "rbe");
   if (file == nullptr) return std::nullopt;
   std::string block;
   bool closed = false;

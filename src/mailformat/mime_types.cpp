@@ -1,16 +1,16 @@
 #include "mailformat/mime_types.h"
 
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <unordered_map>
 
 #include "mailformat/ascii.h"
+#include "platform/mime_types_file.h"
 
 namespace pelrion::mailformat {
 namespace {
 
-constexpr const char* kSystemTable = "/etc/mime.types";
+constexpr const char* kSystemTable = platform::kSystemMimeTypesPath;
 
 struct Registry {
   std::mutex mutex;
@@ -24,32 +24,13 @@ Registry& TheRegistry() {
   return registry;
 }
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r';
-}
-
-// The next blank-separated word of line from pos, or empty at the end.
-std::string_view NextWord(std::string_view line, std::size_t& pos) {
-  while (pos < line.size() && IsBlank(line[pos])) ++pos;
-  const std::size_t begin = pos;
-  while (pos < line.size() && !IsBlank(line[pos])) ++pos;
-  return line.substr(begin, pos - begin);
-}
-
 void Load(Registry& registry) {
   registry.extensions.clear();
   registry.loaded = true;
-  std::ifstream in(registry.path, std::ios::binary);
-  std::string line;
-  while (std::getline(in, line)) {
-    std::string_view text = line;
-    text = text.substr(0, text.find('#'));
-    std::size_t pos = 0;
-    const std::string_view type = NextWord(text, pos);
-    const std::string_view extension = NextWord(text, pos);
-    if (type.empty() || extension.empty()) continue;
+  for (const platform::MimeTypesLine& line : platform::ReadMimeTypesFile(registry.path)) {
+    if (line.extensions.empty()) continue;
     // A type listed twice keeps the extension of its first line.
-    registry.extensions.emplace(ascii::ToLowerCopy(type), "." + std::string(extension));
+    registry.extensions.emplace(ascii::ToLowerCopy(line.type), "." + line.extensions.front());
   }
 }
 

@@ -120,9 +120,9 @@ class MemorySink {
 bool DecodePartToFile(std::uint32_t offset, std::uint32_t line_count, bool mime,
                       std::uint32_t encoding, const std::string& source_path,
                       const std::string& destination_path) {
-  FileCloser source(std::fopen(source_path.c_str(), "rb"));
+  FileCloser source(std::fopen(source_path.c_str(), "rbe"));
   if (source.get() == nullptr) return false;
-  FileCloser destination(std::fopen(destination_path.c_str(), "wb"));
+  FileCloser destination(std::fopen(destination_path.c_str(), "wbe"));
   if (destination.get() == nullptr) return false;
   FileSink sink(destination.get());
   const bool decoded = DecodeLines(source.get(), offset, line_count, mime, encoding, sink);
@@ -136,7 +136,7 @@ bool DecodePartToMemory(std::uint32_t offset, std::uint32_t line_count, bool mim
                         std::uint32_t encoding, const std::string& source_path, char* buffer,
                         std::size_t capacity, std::size_t& placed) {
   placed = 0;
-  FileCloser source(std::fopen(source_path.c_str(), "rb"));
+  FileCloser source(std::fopen(source_path.c_str(), "rbe"));
   if (source.get() == nullptr) return false;
   MemorySink sink(buffer, capacity, placed);
   return DecodeLines(source.get(), offset, line_count, mime, encoding, sink);

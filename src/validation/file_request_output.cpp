@@ -3,7 +3,7 @@
 namespace pelrion::validation {
 
 FileRequestOutput::FileRequestOutput(const std::string& path)
-    : file_(std::fopen(path.c_str(), "wb")), failed_(file_ == nullptr) {}
+    : file_(std::fopen(path.c_str(), "wbe")), failed_(file_ == nullptr) {}
 
 FileRequestOutput::~FileRequestOutput() {
   Close();
