@@ -12,6 +12,7 @@
 #include "platform/main_thread.h"
 #include "platform/registry.h"
 #include "platform/single_instance.h"
+#include "platform/viewer.h"
 
 namespace pelrion::app {
 
@@ -30,6 +31,8 @@ struct Application {
   std::string host_name;
   std::string installation_id;
   core::Preferences preferences;
+  // The ".txt" and ".eml" viewers, looked up once at start.
+  platform::ViewerCommands viewers;
 
   // Opened once the database folder is known; they read the preferences above.
   Stores stores;

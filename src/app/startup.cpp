@@ -3,6 +3,7 @@
 #include "core/autostart.h"
 #include "platform/host_name.h"
 #include "platform/single_instance.h"
+#include "platform/viewer.h"
 #include "store/installation_id.h"
 
 namespace pelrion::app {
@@ -79,6 +80,8 @@ bool StartupMain(Application& app) {
   LoadCredentials(app);
   OpenAllStores(app);
   StartQuarantineExpiry(app);
+  // Messages and texts are shown with the desktop's programs for ".eml" and ".txt".
+  app.viewers = platform::LookUpViewerCommands();
   CreateListeners(app);
   CheckFirstRun(app);
   // The first mail-cycle tick comes here.
