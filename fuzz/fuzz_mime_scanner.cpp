@@ -92,9 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   pelrion::platform::SeedRand(1);
-  const PartTable table = BuildPartTable(scanner, path, folder);
+  const PartTable table = BuildPartTable(scanner, path);
   pelrion::platform::SeedRand(1);
-  if (!(BuildPartTable(chunked, path, folder) == table)) std::abort();
+  if (!(BuildPartTable(chunked, path) == table)) std::abort();
   if (table.text_part_count != 0 &&
       std::size_t{table.first_text_index} + table.text_part_count > table.parts.size()) {
     std::abort();
@@ -107,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   for (const SegmentEntry& segment : table.segments) {
     CheckDecodes(segment.data_offset, segment.data_line_count, segment.data_size,
-                 segment.uuencoded == 0, kEncoding7Bit, path, buffer);
+                 segment.uuencoded == 0, TransferEncoding::k7Bit, path, buffer);
   }
   if (!table.parts.empty()) {
     const PartEntry& part = table.parts.back();
@@ -116,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else if (!table.segments.empty()) {
     const SegmentEntry& segment = table.segments.back();
     DecodePartToFile(segment.data_offset, segment.data_line_count, segment.uuencoded == 0,
-                     kEncoding7Bit, path, folder + "decoded");
+                     TransferEncoding::k7Bit, path, folder + "decoded");
   }
   return 0;
 }

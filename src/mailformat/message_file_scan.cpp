@@ -9,7 +9,7 @@
 namespace pelrion::mailformat {
 
 bool FeedMessageFile(const std::string& path, MimeScanner& scanner, std::size_t chunk_size) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = std::fopen(path.c_str(), "rbe");
   if (file == nullptr) return false;
   std::vector<char> chunk(std::max<std::size_t>(chunk_size, 1));
   std::string pending;  // the start of a line that runs past the chunk

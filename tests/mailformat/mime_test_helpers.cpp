@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -28,6 +30,15 @@ void WriteFile(const std::string& path, std::string_view bytes) {
 bool FileExists(const std::string& path) {
   struct stat info;
   return ::stat(path.c_str(), &info) == 0;
+}
+
+std::vector<std::string> FileNamesIn(const TempDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::string Crlf(std::string_view text) {
@@ -63,7 +74,7 @@ Scanned ScanMessage(const TempDir& dir, std::string_view message) {
   result.headers_ended = scanner.headers_ended();
   result.header_length = scanner.header_length();
   result.body_line_count = scanner.body_line_count();
-  result.table = BuildPartTable(scanner, result.path, dir.path());
+  result.table = BuildPartTable(scanner, result.path);
   return result;
 }
 

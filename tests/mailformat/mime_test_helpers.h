@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "mailformat/mime_scanner.h"
 #include "mailformat/part_table.h"
@@ -28,6 +29,8 @@ class TempDir {
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, std::string_view bytes);
 bool FileExists(const std::string& path);
+// The names of the files in dir, sorted.
+std::vector<std::string> FileNamesIn(const TempDir& dir);
 
 // text with every "\n" turned into CR LF (test messages are written readably with "\n").
 std::string Crlf(std::string_view text);

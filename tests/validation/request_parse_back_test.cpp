@@ -43,7 +43,7 @@ StoredRequest StoreAndScan(const platform::testing_support::TempDir& dir,
                      static_cast<std::uint32_t>(end));
     start = end;
   }
-  stored.table = mailformat::BuildPartTable(scanner, stored.path, dir.path() + "/");
+  stored.table = mailformat::BuildPartTable(scanner, stored.path);
   return stored;
 }
 
