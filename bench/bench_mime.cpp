@@ -147,7 +147,7 @@ class Folder {
   std::string path_;
 };
 
-PartTable Scan(const std::vector<Line>& lines, const std::string& path, const Folder& folder) {
+PartTable Scan(const std::vector<Line>& lines, const std::string& path) {
   MimeScanner scanner;
   for (const Line& line : lines) scanner.FeedLine(line.text, line.offset_after);
   return BuildPartTable(scanner, path);
@@ -165,7 +165,7 @@ void ScanBenchmark(benchmark::State& state, const std::vector<std::string>& mess
   }
   for (auto _ : state) {
     for (std::size_t i = 0; i < messages.size(); ++i) {
-      PartTable table = Scan(lines[i], paths[i], folder);
+      PartTable table = Scan(lines[i], paths[i]);
       benchmark::DoNotOptimize(table);
     }
   }
@@ -192,7 +192,7 @@ void DecodeBenchmark(benchmark::State& state, TransferEncoding encoding) {
   Folder folder;
   const std::string message = LargeMessage();
   const std::string path = folder.Store("large.eml", message);
-  const PartTable table = Scan(SplitLines(message), path, folder);
+  const PartTable table = Scan(SplitLines(message), path);
   const PartEntry* part = nullptr;
   for (const PartEntry& entry : table.parts) {
     if (entry.transfer_encoding == encoding) {
