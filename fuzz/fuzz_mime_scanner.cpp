@@ -59,7 +59,7 @@ void FeedLines(MimeScanner& scanner, std::string_view message) {
 // Decodes one entry into memory; when it succeeds with room to spare, it must have produced
 // exactly the counted size.
 void CheckDecodes(std::uint32_t offset, std::uint32_t lines, std::uint32_t size, bool mime,
-                  std::uint32_t encoding, const std::string& path, std::vector<char>& buffer) {
+                  TransferEncoding encoding, const std::string& path, std::vector<char>& buffer) {
   const std::size_t capacity = std::min<std::size_t>(size + 1, kDecodeLimit);
   buffer.resize(capacity);
   std::size_t placed = 0;
@@ -95,6 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const PartTable table = BuildPartTable(scanner, path);
   pelrion::platform::SeedRand(1);
   if (!(BuildPartTable(chunked, path) == table)) std::abort();
+  if (table.parts.size() > kMaxParts) std::abort();
   if (table.text_part_count != 0 &&
       std::size_t{table.first_text_index} + table.text_part_count > table.parts.size()) {
     std::abort();
