@@ -17,10 +17,10 @@ namespace {
 using namespace pelrion::mailformat;
 using namespace pelrion::bench;
 
-PartTable Scan(const std::vector<Line>& lines, const std::string& path, const Folder& folder) {
+PartTable Scan(const std::vector<Line>& lines, const std::string& path) {
   MimeScanner scanner;
   for (const Line& line : lines) scanner.FeedLine(line.text, line.offset_after);
-  return BuildPartTable(scanner, path, folder.path());
+  return BuildPartTable(scanner, path);
 }
 
 void ScanBenchmark(benchmark::State& state, const std::vector<std::string>& messages) {
@@ -35,7 +35,7 @@ void ScanBenchmark(benchmark::State& state, const std::vector<std::string>& mess
   }
   for (auto _ : state) {
     for (std::size_t i = 0; i < messages.size(); ++i) {
-      PartTable table = Scan(lines[i], paths[i], folder);
+      PartTable table = Scan(lines[i], paths[i]);
       benchmark::DoNotOptimize(table);
     }
   }
@@ -58,11 +58,11 @@ void BM_ScanPlainUuencodedMessage(benchmark::State& state) {
 BENCHMARK(BM_ScanPlainUuencodedMessage)->Unit(benchmark::kMillisecond);
 
 // Decodes the first part of the large message with the given encoding, whole, into memory.
-void DecodeBenchmark(benchmark::State& state, std::uint32_t encoding) {
+void DecodeBenchmark(benchmark::State& state, TransferEncoding encoding) {
   Folder folder;
   const std::string message = LargeMessage();
   const std::string path = folder.Store("large.eml", message);
-  const PartTable table = Scan(SplitLines(message), path, folder);
+  const PartTable table = Scan(SplitLines(message), path);
   const PartEntry* part = nullptr;
   for (const PartEntry& entry : table.parts) {
     if (entry.transfer_encoding == encoding) {
@@ -86,12 +86,12 @@ void DecodeBenchmark(benchmark::State& state, std::uint32_t encoding) {
 }
 
 void BM_DecodeBase64PartToMemory(benchmark::State& state) {
-  DecodeBenchmark(state, kEncodingBase64);
+  DecodeBenchmark(state, TransferEncoding::kBase64);
 }
 BENCHMARK(BM_DecodeBase64PartToMemory)->Unit(benchmark::kMicrosecond);
 
 void BM_DecodeQuotedPrintablePartToMemory(benchmark::State& state) {
-  DecodeBenchmark(state, kEncodingQuotedPrintable);
+  DecodeBenchmark(state, TransferEncoding::kQuotedPrintable);
 }
 BENCHMARK(BM_DecodeQuotedPrintablePartToMemory)->Unit(benchmark::kMicrosecond);
 

@@ -36,6 +36,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using pelrion::mailformat::TransferEncoding;
 using pelrion::store::AddressListTable;
 using pelrion::store::MessageAccounts;
 using pelrion::store::MessageRecord;
@@ -169,11 +170,15 @@ MessageSummary MakeSummary(std::size_t n) {
   table.text_part_count = 2;
   table.first_text_index = 1;
   const std::uint32_t body = static_cast<std::uint32_t>(s.header_length) + 2;
-  table.parts.push_back({body, 2, 0, 0, 0, 1, 0, "multipart", "alternative", ""});
-  table.parts.push_back({body + 120, 30, 1200, 0, 1, 1, 1, "text", "plain", ""});
-  table.parts.push_back({body + 1500, 60, 3800, 0, 2, 1, 1, "text", "html", ""});
+  table.parts.push_back(
+      {body, 2, 0, 0, TransferEncoding::k7Bit, 1, 0, "multipart", "alternative", ""});
+  table.parts.push_back(
+      {body + 120, 30, 1200, 0, TransferEncoding::k8Bit, 1, 1, "text", "plain", ""});
+  table.parts.push_back(
+      {body + 1500, 60, 3800, 0, TransferEncoding::kBase64, 1, 1, "text", "html", ""});
   if (n % 5 == 0) {
-    table.parts.push_back({body + 5600, 400, 24000, 1, 3, 2, 0, "application", "pdf",
+    table.parts.push_back({body + 5600, 400, 24000, 1, TransferEncoding::kQuotedPrintable, 2, 0,
+                           "application", "pdf",
                            "statement-" + std::to_string(n) + ".pdf"});
   }
   for (std::size_t i = 0; i < s.content_digest.size(); ++i) {

@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       scanner.headers_ended() ? static_cast<std::int32_t>(scanner.header_length()) : -1;
   record.summary.body_line_count = scanner.body_line_count();
   record.summary.file_size = static_cast<std::uint32_t>(size);
-  record.summary.part_table = pelrion::mailformat::BuildPartTable(scanner, path, folder);
+  record.summary.part_table = pelrion::mailformat::BuildPartTable(scanner, path);
 
   pelrion::validation::ClassificationInput input;
   std::string message_id;

@@ -59,7 +59,7 @@ void FeedLines(MimeScanner& scanner, std::string_view message) {
 // Decodes one entry into memory; when it succeeds with room to spare, it must have produced
 // exactly the counted size.
 void CheckDecodes(std::uint32_t offset, std::uint32_t lines, std::uint32_t size, bool mime,
-                  std::uint32_t encoding, const std::string& path, std::vector<char>& buffer) {
+                  TransferEncoding encoding, const std::string& path, std::vector<char>& buffer) {
   const std::size_t capacity = std::min<std::size_t>(size + 1, kDecodeLimit);
   buffer.resize(capacity);
   std::size_t placed = 0;
@@ -92,9 +92,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   pelrion::platform::SeedRand(1);
-  const PartTable table = BuildPartTable(scanner, path, folder);
+  const PartTable table = BuildPartTable(scanner, path);
   pelrion::platform::SeedRand(1);
-  if (!(BuildPartTable(chunked, path, folder) == table)) std::abort();
+  if (!(BuildPartTable(chunked, path) == table)) std::abort();
+  if (table.parts.size() > kMaxParts) std::abort();
   if (table.text_part_count != 0 &&
       std::size_t{table.first_text_index} + table.text_part_count > table.parts.size()) {
     std::abort();
@@ -107,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   for (const SegmentEntry& segment : table.segments) {
     CheckDecodes(segment.data_offset, segment.data_line_count, segment.data_size,
-                 segment.uuencoded == 0, kEncoding7Bit, path, buffer);
+                 segment.uuencoded == 0, TransferEncoding::k7Bit, path, buffer);
   }
   if (!table.parts.empty()) {
     const PartEntry& part = table.parts.back();
@@ -116,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else if (!table.segments.empty()) {
     const SegmentEntry& segment = table.segments.back();
     DecodePartToFile(segment.data_offset, segment.data_line_count, segment.uuencoded == 0,
-                     kEncoding7Bit, path, folder + "decoded");
+                     TransferEncoding::k7Bit, path, folder + "decoded");
   }
   return 0;
 }

@@ -52,9 +52,14 @@ std::vector<PartEntry> CollectParts(const MimePartNode& root) {
   return entries;
 }
 
-// The first part that is no attachment, with the rest of its alternative group.
-void SelectText(PartTable& table) {
-  const std::vector<PartEntry>& parts = table.parts;
+// The first part that is no attachment, with the rest of its alternative group. The body of a
+// single-part text message is its text whatever its disposition says: some mail programs mark
+// a plain reply "inline", and a code typed into it must still be found.
+void SelectText(PartTable& table, bool single_part) {
+  std::vector<PartEntry>& parts = table.parts;
+  if (single_part && parts.size() == 1 && parts.front().type == "text") {
+    parts.front().attachment = 0;
+  }
   std::size_t first = 0;
   while (first < parts.size() && parts[first].attachment != 0) ++first;
   if (first == parts.size()) return;
@@ -71,9 +76,8 @@ std::string RandomNumberText() {
 }
 
 // A forwarded message is named after its own Subject.
-std::string NameForForwardedMessage(const PartEntry& part, const std::string& message_path,
-                                    const std::string& temp_folder) {
-  if (const std::optional<HeaderList> headers = ReadInnerHeaders(part, message_path, temp_folder)) {
+std::string NameForForwardedMessage(const PartEntry& part, const std::string& message_path) {
+  if (const std::optional<HeaderList> headers = ReadInnerHeaders(part, message_path)) {
     if (const std::optional<std::string> subject = FindHeader(*headers, "Subject", false)) {
       const std::string decoded = DecodeHeaderText(*subject);
       std::string name(ascii::Trim(decoded));
@@ -86,10 +90,9 @@ std::string NameForForwardedMessage(const PartEntry& part, const std::string& me
   return "A" + RandomNumberText() + ".eml";
 }
 
-std::string MadeUpName(const PartEntry& part, const std::string& message_path,
-                       const std::string& temp_folder) {
+std::string MadeUpName(const PartEntry& part, const std::string& message_path) {
   if (part.type == "message" && part.subtype == "rfc822") {
-    return NameForForwardedMessage(part, message_path, temp_folder);
+    return NameForForwardedMessage(part, message_path);
   }
   const std::string number = RandomNumberText();
   return "A" + number +
@@ -98,8 +101,7 @@ std::string MadeUpName(const PartEntry& part, const std::string& message_path,
 
 }  // namespace
 
-PartTable BuildPartTable(MimeScanner& scanner, const std::string& message_path,
-                         const std::string& temp_folder) {
+PartTable BuildPartTable(MimeScanner& scanner, const std::string& message_path) {
   PartTable table;
   const MimePartNode& root = scanner.root();
   if (root.in_headers) return table;  // nothing is known of a message without a body
@@ -109,13 +111,13 @@ PartTable BuildPartTable(MimeScanner& scanner, const std::string& message_path,
   }
   table.mime = 1;
   table.parts = CollectParts(root);
-  SelectText(table);
+  SelectText(table, !root.multipart);
   const std::size_t text_end = table.first_text_index + table.text_part_count;
   for (std::size_t i = 0; i < table.parts.size(); ++i) {
     if (table.text_part_count != 0 && i >= table.first_text_index && i < text_end) continue;
     PartEntry& part = table.parts[i];
     part.attachment = 1;
-    if (part.name.empty()) part.name = MadeUpName(part, message_path, temp_folder);
+    if (part.name.empty()) part.name = MadeUpName(part, message_path);
   }
   return table;
 }

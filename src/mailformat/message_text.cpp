@@ -1,13 +1,10 @@
 #include "mailformat/message_text.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string_view>
 
 #include "mailformat/header_block.h"
-#include "mailformat/line_reader.h"
 #include "mailformat/part_decoder.h"
-#include "platform/random.h"
 
 namespace pelrion::mailformat {
 namespace {
@@ -16,14 +13,15 @@ struct TextSource {
   std::uint32_t offset = 0;
   std::uint32_t line_count = 0;
   std::uint32_t size = 0;
-  std::uint32_t encoding = 0;
+  TransferEncoding encoding = TransferEncoding::k7Bit;
 };
 
 std::optional<TextSource> FindTextSource(const PartTable& table) {
   if (table.mime == 0) {
     if (table.segments.empty()) return std::nullopt;
     const SegmentEntry& segment = table.segments.front();
-    return TextSource{segment.data_offset, segment.data_line_count, segment.data_size, 0};
+    return TextSource{segment.data_offset, segment.data_line_count, segment.data_size,
+                      TransferEncoding::k7Bit};
   }
   const std::size_t first = table.first_text_index;
   const std::size_t end = std::min<std::size_t>(
@@ -38,31 +36,31 @@ std::optional<TextSource> FindTextSource(const PartTable& table) {
   return std::nullopt;
 }
 
-// Lines of the file up to and including the first line that is exactly CR LF. When the file ends
-// first, nullopt unless end_may_close, in which case a CR LF is added.
-std::optional<std::string> ReadHeaderBlock(const std::string& path, bool end_may_close) {
-  std::FILE* file = std::fopen(path.c_str(), "rbe");
-  if (file == nullptr) return std::nullopt;
-  std::string block;
-  bool closed = false;
-  {
-    LineReader reader(file);
-    std::string_view line;
-    while (reader.ReadLine(false, line)) {
-      block.append(line);
-      if (line == "\r\n") {
-        closed = true;
-        break;
+// Collects decoded bytes up to and including the first line that is exactly CR LF.
+class HeaderBlockCollector {
+ public:
+  // Takes the next decoded bytes; false once the block is complete (nothing more is needed).
+  bool Take(std::string_view piece) {
+    block_.append(piece);
+    for (std::size_t lf = block_.find('\n', line_start_); lf != std::string::npos;
+         lf = block_.find('\n', line_start_)) {
+      if (lf == line_start_ + 1 && block_[line_start_] == '\r') {
+        block_.resize(lf + 1);
+        closed_ = true;
+        return false;
       }
+      line_start_ = lf + 1;
     }
+    return true;
   }
-  std::fclose(file);
-  if (!closed) {
-    if (!end_may_close) return std::nullopt;
-    block += "\r\n";
-  }
-  return block;
-}
+  bool closed() const { return closed_; }
+  std::string& block() { return block_; }
+
+ private:
+  std::string block_;
+  std::size_t line_start_ = 0;
+  bool closed_ = false;
+};
 
 }  // namespace
 
@@ -80,21 +78,24 @@ std::string ReadMessageText(const PartTable& table, const std::string& message_p
   return text;
 }
 
-std::optional<HeaderList> ReadInnerHeaders(const PartEntry& part, const std::string& message_path,
-                                           const std::string& temp_folder) {
+std::optional<HeaderList> ReadInnerHeaders(const PartEntry& part, const std::string& message_path) {
   const bool rfc822 = part.type == "message" && part.subtype == "rfc822";
   const bool headers_only = part.type == "text" && part.subtype == "rfc822-headers";
   if (!rfc822 && !headers_only) return std::nullopt;
-  const std::string decoded_path =
-      temp_folder + "E" + std::to_string(static_cast<unsigned>(platform::Rand()));
-  if (!DecodePartToFile(part.body_offset, part.body_line_count, true, part.transfer_encoding,
-                        message_path, decoded_path)) {
+  // Only the header block is decoded: a forwarded message's body is never read.
+  HeaderBlockCollector collector;
+  if (!DecodePartPieces(part.body_offset, part.body_line_count, true, part.transfer_encoding,
+                        message_path,
+                        [&collector](std::string_view piece) { return collector.Take(piece); })) {
     return std::nullopt;
   }
-  std::optional<std::string> block = ReadHeaderBlock(decoded_path, headers_only);
-  if (!block) return std::nullopt;
-  UnfoldHeaderBlock(*block);
-  return SplitHeaderBlock(*block);
+  std::string& block = collector.block();
+  if (!collector.closed()) {
+    if (!headers_only) return std::nullopt;
+    block += "\r\n";
+  }
+  UnfoldHeaderBlock(block);
+  return SplitHeaderBlock(block);
 }
 
 }  // namespace pelrion::mailformat

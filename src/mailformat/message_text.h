@@ -19,10 +19,8 @@ std::string ReadMessageText(const PartTable& table, const std::string& message_p
 
 // The header block of a "message"/"rfc822" part (its empty ending line must be present) or of a
 // "text"/"rfc822-headers" part (the end of the part may stand in for the empty line), unfolded
-// and split. The part is first decoded into temp_folder (which ends in '/') as "E<n>" with n a
-// random number 0..32767; that file is left for the temporary folder's clean-up. nullopt for
-// other types or on any decoding failure.
-std::optional<HeaderList> ReadInnerHeaders(const PartEntry& part, const std::string& message_path,
-                                           const std::string& temp_folder);
+// and split. Decoding stops at the end of the header block, in memory: the body is not read and
+// no file is written. nullopt for other types or on any decoding failure before the block ends.
+std::optional<HeaderList> ReadInnerHeaders(const PartEntry& part, const std::string& message_path);
 
 }  // namespace pelrion::mailformat

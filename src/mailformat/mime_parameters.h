@@ -1,5 +1,5 @@
 // MIME header values: Content-Type and Content-Disposition with their parameters (RFC 2045
-// section 5.1, RFC 2183), and the Content-Transfer-Encoding codes kept in the part table.
+// section 5.1, RFC 2183), and the Content-Transfer-Encoding of a part.
 // Parsers take any bytes and never fail by more than returning nullopt.
 #pragma once
 
@@ -9,14 +9,9 @@
 #include <string_view>
 #include <vector>
 
-namespace pelrion::mailformat {
+#include "mailformat/transfer_encoding.h"
 
-// Content-Transfer-Encoding codes as stored in a PartEntry.
-inline constexpr std::uint32_t kEncoding7Bit = 0;
-inline constexpr std::uint32_t kEncoding8Bit = 1;
-inline constexpr std::uint32_t kEncodingBase64 = 2;
-inline constexpr std::uint32_t kEncodingQuotedPrintable = 3;
-inline constexpr std::uint32_t kEncodingUndecodable = 4;
+namespace pelrion::mailformat {
 
 // Parameters in the order written; names keep their letter case, values are unquoted.
 struct MimeParameters {
@@ -54,12 +49,15 @@ std::optional<Disposition> ParseDisposition(std::string_view value);
 // ended by "=", an empty name, an unterminated quoted value, or a value not followed by ";".
 MimeParameters ParseParameters(std::string_view text);
 
-// The value of the first parameter whose name equals name ignoring ASCII case.
+// The value of the parameter called name (ignoring ASCII case). An RFC 2231 extended value
+// ("name*=", or the sections "name*0", "name*1*", ...) is decoded and preferred; its
+// percent-encoded bytes are kept as they are (the charset is not converted) and the language
+// is dropped. Otherwise the value of the first plain "name" parameter.
 std::optional<std::string> FindParameter(const MimeParameters& parameters, std::string_view name);
 
 // 0 "7BIT", 1 "8BIT", 2 "base64", 3 "quoted-printable", 4 anything else. A value matches a
 // name when, after leading spaces and tabs, it starts with the name in any letter case and the
 // name is followed by the end, a space or a tab.
-std::uint32_t TransferEncodingCode(std::string_view value);
+TransferEncoding TransferEncodingCode(std::string_view value);
 
 }  // namespace pelrion::mailformat

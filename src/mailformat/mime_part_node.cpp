@@ -18,7 +18,7 @@ BoundaryKind BoundaryKindOf(std::string_view line, std::string_view boundary) {
   return BoundaryKind::kNextPart;
 }
 
-void MimePartNode::ParseHeaders() {
+void MimePartNode::ParseHeaders(bool may_nest) {
   // The root keeps its raw header text for the caller; a part's is not needed any more.
   std::string text = parent != nullptr ? std::move(header_text) : header_text;
   if (parent != nullptr) std::string().swap(header_text);
@@ -43,7 +43,7 @@ void MimePartNode::ParseHeaders() {
 
   if (type == "multipart") {
     std::optional<std::string> found = FindParameter(parameters, "boundary");
-    if (found && !found->empty()) {
+    if (may_nest && found && !found->empty()) {
       multipart = true;
       boundary = std::move(*found);
       return;
@@ -57,7 +57,7 @@ void MimePartNode::ParseHeaders() {
           FindHeader(headers, "Content-Transfer-Encoding", false)) {
     transfer_encoding = TransferEncodingCode(*value);
   }
-  if (transfer_encoding == kEncodingUndecodable) undecodable = true;
+  if (transfer_encoding == TransferEncoding::kUndecodable) undecodable = true;
 
   if (!name.empty()) {
     attachment = true;
@@ -78,7 +78,7 @@ void MimePartNode::ParseHeaders() {
 void MimePartNode::TakeBodyLine(std::string_view line) {
   if (undecodable) return;
   switch (transfer_encoding) {
-    case kEncodingBase64: {
+    case TransferEncoding::kBase64: {
       if (base64_end) return;  // after the padded line: not part of the data
       // Only the size is needed here; the bytes are decoded when the part is read.
       const Base64DecodeResult result = Base64DecodedSize(line);
@@ -90,7 +90,7 @@ void MimePartNode::TakeBodyLine(std::string_view line) {
       decoded_size += static_cast<std::uint32_t>(result.size);
       break;
     }
-    case kEncodingQuotedPrintable:
+    case TransferEncoding::kQuotedPrintable:
       decoded_size += static_cast<std::uint32_t>(QuotedPrintableDecodedSize(StripLineEnd(line)));
       break;
     default:

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "mailformat/transfer_encoding.h"
+
 namespace pelrion::mailformat {
 
 // What a line is to a multipart with a given boundary.
@@ -19,6 +21,7 @@ BoundaryKind BoundaryKindOf(std::string_view line, std::string_view boundary);
 struct MimePartNode {
   std::uint32_t serial = 0;        // unique and non-zero within the scan
   MimePartNode* parent = nullptr;  // the enclosing multipart; none for the whole message
+  std::uint32_t depth = 0;         // number of enclosing multiparts
   bool in_headers = true;          // until the empty line that ends the header block
   std::string header_text;         // raw header lines (released after parsing, except the root's)
   bool mime = false;               // has a parent, or the root has "MIME-Version"
@@ -29,7 +32,7 @@ struct MimePartNode {
   std::uint32_t decoded_size = 0;
   bool attachment = false;
   std::string name;
-  std::uint32_t transfer_encoding = 0;
+  TransferEncoding transfer_encoding = TransferEncoding::k7Bit;
   bool undecodable = false;  // code 4, or a base64 line that failed: left out of the table
   bool base64_end = false;   // a base64 line held "="; later lines are not counted
   bool multipart = false;
@@ -39,8 +42,10 @@ struct MimePartNode {
   bool closed = false;                    // the closing boundary was seen
 
   // Reads the header text collected so far: MIME flag, type, boundary, name, encoding,
-  // attachment flag. A malformed or missing field falls back to its default.
-  void ParseHeaders();
+  // attachment flag. A malformed or missing field falls back to its default. When may_nest is
+  // false a multipart is read as a multipart without a usable boundary (text/plain): its
+  // structure stays in its body lines.
+  void ParseHeaders(bool may_nest);
 
   // Takes one body line (CR LF included) of a leaf part: counts it and its decoded size
   // (found without decoding the line).

@@ -10,6 +10,7 @@ MimePartNode& MimeScanner::NewNode(MimePartNode* parent) {
   auto node = std::make_unique<MimePartNode>();
   node->serial = static_cast<std::uint32_t>(nodes_.size() + 1);
   node->parent = parent;
+  node->depth = parent != nullptr ? parent->depth + 1 : 0;
   nodes_.push_back(std::move(node));
   return *nodes_.back();
 }
@@ -36,16 +37,13 @@ void MimeScanner::FeedLine(std::string_view line, std::uint32_t offset_after) {
   if (node.parent != nullptr) {
     // Only the immediate parent's boundary is recognised from inside a leaf.
     const BoundaryKind kind = BoundaryKindOf(line, node.parent->boundary);
-    if (kind != BoundaryKind::kNone) {
-      TakeBoundary(*node.parent, kind);
-      return;
-    }
+    if (kind != BoundaryKind::kNone && TakeBoundary(*node.parent, kind)) return;
   }
   node.TakeBodyLine(line);
 }
 
 void MimeScanner::EndHeaders(MimePartNode& node, std::uint32_t offset) {
-  node.ParseHeaders();
+  node.ParseHeaders(node.depth < kMaxNestingDepth);
   node.in_headers = false;
   if (&node == &mutable_root()) header_length_ = offset;
   if (!node.mime) {
@@ -60,19 +58,21 @@ void MimeScanner::EndHeaders(MimePartNode& node, std::uint32_t offset) {
   }
 }
 
-void MimeScanner::TakeBoundary(MimePartNode& multipart, BoundaryKind kind) {
+bool MimeScanner::TakeBoundary(MimePartNode& multipart, BoundaryKind kind) {
   if (kind == BoundaryKind::kClose) {
     // Following lines go to the multipart's parent.
     multipart.closed = true;
     multipart.current_child = nullptr;
     if (multipart.parent != nullptr) multipart.parent->current_child = nullptr;
     deepest_ = multipart.parent != nullptr ? multipart.parent : &multipart;
-    return;
+    return true;
   }
+  if (nodes_.size() > kMaxParts) return false;  // nodes_ holds the root besides the parts
   MimePartNode& child = NewNode(&multipart);
   multipart.children.push_back(&child);
   multipart.current_child = &child;
   deepest_ = &child;
+  return true;
 }
 
 }  // namespace pelrion::mailformat

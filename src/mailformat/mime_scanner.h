@@ -3,11 +3,17 @@
 // its body starts, how many lines it has and how many bytes they decode to — never the bodies.
 // BuildPartTable then turns the scan into the message's PartTable.
 //
-// Limits: none on part count, nesting depth or line length. Lines are walked without recursion,
-// and the node receiving lines is kept at hand, so each line costs time linear in its length.
-// A part whose header block never ends takes every following line into its header text.
+// Limits: at most kMaxParts header blocks below the message's own and kMaxNestingDepth
+// multiparts nested in one another, so that a hostile message cannot make the scan hold
+// millions of nodes. Beyond them further structure is kept as body lines of the current part:
+// a boundary that would open one part too many is a body line of the part it ends, and a
+// multipart nested too deeply is read as text/plain. The message is still stored whole. No
+// limit on line length: lines are walked without recursion, and the node receiving lines is
+// kept at hand, so each line costs time linear in its length. A part whose header block never
+// ends takes every following line into its header text.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -19,6 +25,9 @@
 #include "mailformat/plain_text_segments.h"
 
 namespace pelrion::mailformat {
+
+inline constexpr std::size_t kMaxParts = 10'000;
+inline constexpr std::uint32_t kMaxNestingDepth = 100;
 
 class MimeScanner {
  public:
@@ -48,7 +57,8 @@ class MimeScanner {
   MimePartNode& mutable_root() { return *nodes_.front(); }
   MimePartNode& NewNode(MimePartNode* parent);
   void EndHeaders(MimePartNode& node, std::uint32_t offset);
-  void TakeBoundary(MimePartNode& multipart, BoundaryKind kind);
+  // False when the boundary would open a part beyond kMaxParts: it is then no boundary.
+  bool TakeBoundary(MimePartNode& multipart, BoundaryKind kind);
 
   std::vector<std::unique_ptr<MimePartNode>> nodes_;  // every node; nodes_[0] is the root
   MimePartNode* deepest_;  // the end of the current-child chain from the root
@@ -57,11 +67,10 @@ class MimeScanner {
   std::uint32_t body_line_count_ = 0;
 };
 
-// The part table of the scanned message. message_path is the stored message file (forwarded
-// messages are read from it for their Subject, which names them); temp_folder ends in '/'.
-// Parts outside the message text are named "A<n><ext>" (n from platform::Rand()) when they
-// carry no name. Call once, after the last line.
-PartTable BuildPartTable(MimeScanner& scanner, const std::string& message_path,
-                         const std::string& temp_folder);
+// The part table of the scanned message. message_path is the stored message file (the header
+// block of a forwarded message is read from it for the Subject that names the part). Parts
+// outside the message text are named "A<n><ext>" (n from platform::Rand()) when they carry no
+// name. Call once, after the last line.
+PartTable BuildPartTable(MimeScanner& scanner, const std::string& message_path);
 
 }  // namespace pelrion::mailformat

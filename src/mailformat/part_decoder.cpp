@@ -40,7 +40,7 @@ class FileCloser {
 
 // Decodes one line into `decoded` (or points `piece` at the line itself). False when the line
 // cannot be decoded.
-bool DecodeLine(std::string_view line, bool mime, std::uint32_t encoding, std::string& decoded,
+bool DecodeLine(std::string_view line, bool mime, TransferEncoding encoding, std::string& decoded,
                 std::string_view& piece) {
   decoded.clear();
   if (!mime) {
@@ -49,15 +49,15 @@ bool DecodeLine(std::string_view line, bool mime, std::uint32_t encoding, std::s
     return true;
   }
   switch (encoding) {
-    case kEncoding7Bit:
-    case kEncoding8Bit:
+    case TransferEncoding::k7Bit:
+    case TransferEncoding::k8Bit:
       piece = line;
       return true;
-    case kEncodingBase64:
+    case TransferEncoding::kBase64:
       if (!Base64Decode(line, decoded).ok) return false;
       piece = decoded;
       return true;
-    case kEncodingQuotedPrintable:
+    case TransferEncoding::kQuotedPrintable:
       QuotedPrintableDecodeLine(StripLineEnd(line), decoded);
       piece = decoded;
       return true;
@@ -70,7 +70,7 @@ bool DecodeLine(std::string_view line, bool mime, std::uint32_t encoding, std::s
 // stops early, successfully, once sink.Full().
 template <typename Sink>
 bool DecodeLines(std::FILE* source, std::uint32_t offset, std::uint32_t line_count, bool mime,
-                 std::uint32_t encoding, Sink& sink) {
+                 TransferEncoding encoding, Sink& sink) {
   if (::fseeko(source, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
   LineReader reader(source);
   std::string decoded;
@@ -115,10 +115,25 @@ class MemorySink {
   std::size_t& placed_;
 };
 
+// Gives each piece to a caller's function until it asks for no more.
+class PieceSink {
+ public:
+  explicit PieceSink(const std::function<bool(std::string_view)>& take) : take_(take) {}
+  bool Full() const { return done_; }
+  bool Put(std::string_view piece) {
+    done_ = !take_(piece);
+    return true;
+  }
+
+ private:
+  const std::function<bool(std::string_view)>& take_;
+  bool done_ = false;
+};
+
 }  // namespace
 
 bool DecodePartToFile(std::uint32_t offset, std::uint32_t line_count, bool mime,
-                      std::uint32_t encoding, const std::string& source_path,
+                      TransferEncoding encoding, const std::string& source_path,
                       const std::string& destination_path) {
   FileCloser source(std::fopen(source_path.c_str(), "rbe"));
   if (source.get() == nullptr) return false;
@@ -133,12 +148,21 @@ bool DecodePartToFile(std::uint32_t offset, std::uint32_t line_count, bool mime,
 }
 
 bool DecodePartToMemory(std::uint32_t offset, std::uint32_t line_count, bool mime,
-                        std::uint32_t encoding, const std::string& source_path, char* buffer,
+                        TransferEncoding encoding, const std::string& source_path, char* buffer,
                         std::size_t capacity, std::size_t& placed) {
   placed = 0;
   FileCloser source(std::fopen(source_path.c_str(), "rbe"));
   if (source.get() == nullptr) return false;
   MemorySink sink(buffer, capacity, placed);
+  return DecodeLines(source.get(), offset, line_count, mime, encoding, sink);
+}
+
+bool DecodePartPieces(std::uint32_t offset, std::uint32_t line_count, bool mime,
+                      TransferEncoding encoding, const std::string& source_path,
+                      const std::function<bool(std::string_view)>& take) {
+  FileCloser source(std::fopen(source_path.c_str(), "rbe"));
+  if (source.get() == nullptr) return false;
+  PieceSink sink(take);
   return DecodeLines(source.get(), offset, line_count, mime, encoding, sink);
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "mailformat/transfer_encoding.h"
+
 namespace pelrion::mailformat {
 
 // One part of a MIME message: words body offset, body line count, decoded size,
@@ -17,7 +19,7 @@ struct PartEntry {
   std::uint32_t body_line_count = 0;
   std::uint32_t decoded_size = 0;
   std::uint32_t attachment = 0;
-  std::uint32_t transfer_encoding = 0;
+  TransferEncoding transfer_encoding = TransferEncoding::k7Bit;
   std::uint32_t group_identity = 0;
   std::uint32_t in_alternative = 0;
   std::string type;

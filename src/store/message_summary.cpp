@@ -73,8 +73,8 @@ std::string EncodeMessageSummary(const MessageSummary& summary) {
     const std::uint32_t at = blob.AppendWord(part.body_offset);
     if (parts_at == 0) parts_at = at;
     for (std::uint32_t word : {part.body_line_count, part.decoded_size, part.attachment,
-                               part.transfer_encoding, part.group_identity, part.in_alternative,
-                               0u, 0u, 0u}) {
+                               mailformat::TransferEncodingWord(part.transfer_encoding),
+                               part.group_identity, part.in_alternative, 0u, 0u, 0u}) {
       blob.AppendWord(word);
     }
   }
@@ -152,7 +152,7 @@ std::optional<MessageSummary> DecodeMessageSummary(std::string_view bytes) {
     part.body_line_count = word(entry + 4);
     part.decoded_size = word(entry + 8);
     part.attachment = word(entry + 12);
-    part.transfer_encoding = word(entry + 16);
+    part.transfer_encoding = mailformat::TransferEncodingFromWord(word(entry + 16));
     part.group_identity = word(entry + 20);
     part.in_alternative = word(entry + 24);
     auto type = text(entry + 28);

@@ -49,13 +49,13 @@ bool IsDeliveryStatusNotification(const HeaderList& headers, const PartTable& pa
   return HasSystemReturnPath(headers) || IsDeliveryStatusReport(headers, parts);
 }
 
+// The returned header block is read in memory; the scratch folder is no longer used.
 void CollectReturnedContent(const PartTable& parts, const std::string& message_path,
-                            const std::string& temp_folder, DeliveryReport& report) {
+                            const std::string& /*temp_folder*/, DeliveryReport& report) {
   if (parts.mime != 0) {
     for (const PartEntry& part : parts.parts) {
       if (!IsReturnedMessagePart(part)) continue;
-      if (std::optional<HeaderList> returned =
-              mailformat::ReadInnerHeaders(part, message_path, temp_folder)) {
+      if (std::optional<HeaderList> returned = mailformat::ReadInnerHeaders(part, message_path)) {
         report.returned_headers = std::move(*returned);
         report.returned_headers_found = true;
       }

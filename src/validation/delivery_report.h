@@ -23,7 +23,7 @@ bool IsDeliveryStatusNotification(const mailformat::HeaderList& headers,
 
 // Fills the rest of `report` for a notification stored in `message_path`: the header block
 // of its first message/rfc822 or text/rfc822-headers part, else its text (at most 4096
-// bytes). `temp_folder` (ending in '/') receives the decoded part's scratch file.
+// bytes). `temp_folder` is not used: the header block is decoded in memory.
 void CollectReturnedContent(const mailformat::PartTable& parts, const std::string& message_path,
                             const std::string& temp_folder, DeliveryReport& report);
 

@@ -29,13 +29,13 @@ struct EncodedPart {
   std::string headers;   // Content-Type and Content-Transfer-Encoding lines, CR LF
   std::string encoded;   // the body lines, each ended by CR LF
   std::string expected;  // what the body decodes to
-  std::uint32_t encoding;
+  TransferEncoding encoding;
 };
 
 // Checks that decoding [offset, lines) gives `expected`, to a file and into buffers of
 // several capacities, and that the table's size matches.
 void ExpectDecodes(const mimetest::TempDir& dir, const std::string& source, std::uint32_t offset,
-                   std::uint32_t lines, std::uint32_t size, bool mime, std::uint32_t encoding,
+                   std::uint32_t lines, std::uint32_t size, bool mime, TransferEncoding encoding,
                    const std::string& expected) {
   EXPECT_EQ(size, expected.size());
   const std::string out = dir.File("decoded");
@@ -88,30 +88,31 @@ TEST_F(PartDecodingTest, EveryPartOfAMultipartDecodesToItsPayload) {
   const std::string b64 = "Content-Transfer-Encoding: base64\r\n";
   const std::string qp = "Content-Transfer-Encoding: quoted-printable\r\n";
   const std::vector<EncodedPart> parts = {
-      {"7bit text", "Content-Type: text/plain\r\n", ascii, ascii, kEncoding7Bit},
+      {"7bit text", "Content-Type: text/plain\r\n", ascii, ascii, TransferEncoding::k7Bit},
       {"8bit text", "Content-Type: text/plain\r\nContent-Transfer-Encoding: 8bit\r\n", text1, text1,
-       kEncoding8Bit},
+       TransferEncoding::k8Bit},
       {"base64, own encoder", "Content-Type: application/octet-stream; name=a\r\n" + b64,
-       Base64EncodeLines(binary1), binary1, kEncodingBase64},
+       Base64EncodeLines(binary1), binary1, TransferEncoding::kBase64},
       {"base64, coreutils", "Content-Type: image/png; name=b.png\r\n" + b64,
-       LfToCrlf(RunFilter(dir_, "base64 -w 76 \"$IN\"", binary2)), binary2, kEncodingBase64},
+       LfToCrlf(RunFilter(dir_, "base64 -w 76 \"$IN\"", binary2)), binary2,
+       TransferEncoding::kBase64},
       {"base64, python", "Content-Type: application/octet-stream; name=c\r\n" + b64,
-       LfToCrlf(Python(python_base64, binary2)), binary2, kEncodingBase64},
+       LfToCrlf(Python(python_base64, binary2)), binary2, TransferEncoding::kBase64},
       {"base64, one byte", "Content-Type: application/octet-stream; name=d\r\n" + b64,
-       Base64EncodeLines(binary3), binary3, kEncodingBase64},
+       Base64EncodeLines(binary3), binary3, TransferEncoding::kBase64},
       {"base64, empty", "Content-Type: application/octet-stream; name=e\r\n" + b64, "", "",
-       kEncodingBase64},
+       TransferEncoding::kBase64},
       {"quoted-printable text, own encoder", "Content-Type: text/plain\r\n" + qp,
-       QuotedPrintableEncode(text2), text2, kEncodingQuotedPrintable},
+       QuotedPrintableEncode(text2), text2, TransferEncoding::kQuotedPrintable},
       {"quoted-printable binary, own encoder", "Content-Type: application/x-q; name=q\r\n" + qp,
-       QuotedPrintableEncode(binary4), binary4, kEncodingQuotedPrintable},
+       QuotedPrintableEncode(binary4), binary4, TransferEncoding::kQuotedPrintable},
       {"quoted-printable text, python", "Content-Type: text/html\r\n" + qp,
-       LfToCrlf(Python(python_quopri, text3)), text3, kEncodingQuotedPrintable},
+       LfToCrlf(Python(python_quopri, text3)), text3, TransferEncoding::kQuotedPrintable},
       // A blank line before the boundary is part of the body: CR LF for text, nothing in base64.
       {"7bit with blank line", "Content-Type: text/plain\r\n", ascii + "\r\n", ascii + "\r\n",
-       kEncoding7Bit},
+       TransferEncoding::k7Bit},
       {"base64 with blank line", "Content-Type: application/octet-stream; name=f\r\n" + b64,
-       Base64EncodeLines(binary1) + "\r\n", binary1, kEncodingBase64},
+       Base64EncodeLines(binary1) + "\r\n", binary1, TransferEncoding::kBase64},
   };
 
   std::string message =
@@ -165,7 +166,7 @@ TEST_F(PartDecodingTest, EverySegmentOfAPlainMessageDecodes) {
     EXPECT_EQ(segment.uuencoded != 0, want[i].uuencoded);
     // Text segments are read as MIME code 0 (lines unchanged), blocks uudecoded.
     ExpectDecodes(dir_, s.path, segment.data_offset, segment.data_line_count, segment.data_size,
-                  segment.uuencoded == 0, kEncoding7Bit, want[i].decoded);
+                  segment.uuencoded == 0, TransferEncoding::k7Bit, want[i].decoded);
   }
 }
 
@@ -176,21 +177,22 @@ TEST_F(PartDecodingTest, DecodesOnlyTheRequestedLines) {
     std::uint32_t offset;
     std::uint32_t lines;
     bool mime;
-    std::uint32_t encoding;
+    TransferEncoding encoding;
     std::string want;
   };
   const std::vector<Row> rows = {
-      {"no lines", "abc\r\n", 0, 0, true, kEncoding7Bit, ""},
-      {"middle of the file", "skip\r\nQUJD\r\nREVG\r\nrest", 6, 1, true, kEncodingBase64, "ABC"},
-      {"partial last line not read", "a\r\nb", 0, 1, true, kEncoding7Bit, "a\r\n"},
-      {"LF-only quoted-printable line", "a=3Db\nc=\n", 0, 2, true, kEncodingQuotedPrintable,
-       "a=b\r\nc"},
-      {"quoted-printable with CR LF", "x=41=\r\ny\r\n", 0, 2, true, kEncodingQuotedPrintable,
-       "xAy\r\n"},
-      {"8bit bytes and NUL kept", std::string("\xe9\0\xff\r\n", 5), 0, 1, true, kEncoding8Bit,
-       std::string("\xe9\0\xff\r\n", 5)},
-      {"uudecoded line", "#86)C\r\n", 0, 1, false, kEncoding7Bit, "abc"},
-      {"base64 stops at the pad", "QQ==QUJD\r\n", 0, 1, true, kEncodingBase64, "A"},
+      {"no lines", "abc\r\n", 0, 0, true, TransferEncoding::k7Bit, ""},
+      {"middle of the file", "skip\r\nQUJD\r\nREVG\r\nrest", 6, 1, true, TransferEncoding::kBase64,
+       "ABC"},
+      {"partial last line not read", "a\r\nb", 0, 1, true, TransferEncoding::k7Bit, "a\r\n"},
+      {"LF-only quoted-printable line", "a=3Db\nc=\n", 0, 2, true,
+       TransferEncoding::kQuotedPrintable, "a=b\r\nc"},
+      {"quoted-printable with CR LF", "x=41=\r\ny\r\n", 0, 2, true,
+       TransferEncoding::kQuotedPrintable, "xAy\r\n"},
+      {"8bit bytes and NUL kept", std::string("\xe9\0\xff\r\n", 5), 0, 1, true,
+       TransferEncoding::k8Bit, std::string("\xe9\0\xff\r\n", 5)},
+      {"uudecoded line", "#86)C\r\n", 0, 1, false, TransferEncoding::k7Bit, "abc"},
+      {"base64 stops at the pad", "QQ==QUJD\r\n", 0, 1, true, TransferEncoding::kBase64, "A"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -208,18 +210,19 @@ TEST_F(PartDecodingTest, FailuresDeleteTheDestination) {
     std::uint32_t offset;
     std::uint32_t lines;
     bool mime;
-    std::uint32_t encoding;
+    TransferEncoding encoding;
   };
   const std::vector<Row> rows = {
-      {"line count past the end", "a\r\nb\r\n", 0, 3, true, kEncoding7Bit},
-      {"partial last line", "a\r\nb", 0, 2, true, kEncoding7Bit},
-      {"offset past the end", "a\r\n", 1000, 1, true, kEncoding7Bit},
-      {"bad base64 character", "QUJD\r\n!!!!\r\n", 0, 2, true, kEncodingBase64},
-      {"undecodable code", "x\r\n", 0, 1, true, kEncodingUndecodable},
-      {"unknown code", "x\r\n", 0, 1, true, 99},
-      {"malformed uuencoded line", "#86)C\r\nhello world\r\n", 0, 2, false, kEncoding7Bit},
-      {"zero-length uuencoded line", "#86)C\r\n`\r\n", 0, 2, false, kEncoding7Bit},
-      {"empty uuencoded line", "\r\n", 0, 1, false, kEncoding7Bit},
+      {"line count past the end", "a\r\nb\r\n", 0, 3, true, TransferEncoding::k7Bit},
+      {"partial last line", "a\r\nb", 0, 2, true, TransferEncoding::k7Bit},
+      {"offset past the end", "a\r\n", 1000, 1, true, TransferEncoding::k7Bit},
+      {"bad base64 character", "QUJD\r\n!!!!\r\n", 0, 2, true, TransferEncoding::kBase64},
+      {"undecodable code", "x\r\n", 0, 1, true, TransferEncoding::kUndecodable},
+      {"unknown stored code", "x\r\n", 0, 1, true, TransferEncodingFromWord(99)},
+      {"malformed uuencoded line", "#86)C\r\nhello world\r\n", 0, 2, false,
+       TransferEncoding::k7Bit},
+      {"zero-length uuencoded line", "#86)C\r\n`\r\n", 0, 2, false, TransferEncoding::k7Bit},
+      {"empty uuencoded line", "\r\n", 0, 1, false, TransferEncoding::k7Bit},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -241,13 +244,14 @@ TEST_F(PartDecodingTest, MissingSourceOrDestinationFolderFails) {
   const std::string source = dir_.File("source");
   mimetest::WriteFile(source, "a\r\n");
   const std::string absent = dir_.File("absent.eml");
-  EXPECT_FALSE(DecodePartToFile(0, 1, true, kEncoding7Bit, absent, dir_.File("out1")));
+  EXPECT_FALSE(DecodePartToFile(0, 1, true, TransferEncoding::k7Bit, absent, dir_.File("out1")));
   EXPECT_FALSE(mimetest::FileExists(dir_.File("out1")));
-  EXPECT_FALSE(DecodePartToFile(0, 1, true, kEncoding7Bit, source, dir_.File("no/such/dir")));
+  EXPECT_FALSE(
+      DecodePartToFile(0, 1, true, TransferEncoding::k7Bit, source, dir_.File("no/such/dir")));
   char buffer[8];
   std::size_t placed = 0;
-  EXPECT_FALSE(
-      DecodePartToMemory(0, 1, true, kEncoding7Bit, absent, buffer, sizeof buffer, placed));
+  EXPECT_FALSE(DecodePartToMemory(0, 1, true, TransferEncoding::k7Bit, absent, buffer,
+                                  sizeof buffer, placed));
   EXPECT_EQ(placed, 0u);
 }
 

@@ -175,12 +175,48 @@ TEST(FindParameterTest, MatchesNamesIgnoringCaseAndTakesTheFirst) {
   }
 }
 
+// RFC 2231 forms, parsed from a parameter text as they arrive and looked up by the plain name.
+TEST(FindParameterTest, DecodesExtendedValuesAndContinuations) {
+  struct Row {
+    const char* label;
+    std::string parameters;
+    std::optional<std::string> want;  // of FindParameter(..., "name")
+  };
+  const std::vector<Row> rows = {
+      {"extended, bytes kept raw", "name*=utf-8'en'%E2%82%AC%20rates.pdf",
+       std::string("\xE2\x82\xAC rates.pdf")},
+      {"extended without language", "NAME*=iso-8859-1''caf%E9.txt", std::string("caf\xE9.txt")},
+      {"extended wins over the plain stand-in", "name=\"fallback.pdf\"; name*=utf-8''real%2Epdf",
+       std::string("real.pdf")},
+      {"plain alone", "name=plain.txt", std::string("plain.txt")},
+      {"sections joined in number order", "name*1=\"b c\"; name*0=a; name*2=d",
+       std::string("ab cd")},
+      {"encoded sections, charset only in the first",
+       "name*0*=utf-8''%C3%A9t%C3%A9; name*1*=%20r%C3%A9sum%C3%A9; name*2=.pdf",
+       std::string("\xC3\xA9t\xC3\xA9 r\xC3\xA9sum\xC3\xA9.pdf")},
+      {"a gap ends the value", "name*0=a; name*2=c", std::string("a")},
+      {"no section 0: plain form used", "name*1=b; name=plain", std::string("plain")},
+      {"no section 0 and no plain form", "name*1=b", std::nullopt},
+      {"repeated number: first one counts", "name*0=a; name*0=x; name*1=b", std::string("ab")},
+      {"leading zero is no section", "name*00=a; name=plain", std::string("plain")},
+      {"broken percent escapes kept", "name*=''100%; name2=x", std::string("100%")},
+      {"bad hex kept", "name*=''a%zzb%4", std::string("a%zzb%4")},
+      {"no charset quotes: whole value decoded", "name*=a%41", std::string("aA")},
+      {"other parameter with the same start", "names*=''x; name=plain", std::string("plain")},
+      {"extended form of another parameter", "filename*=''x.txt", std::nullopt},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    EXPECT_EQ(FindParameter(ParseParameters(row.parameters), "name"), row.want);
+  }
+}
+
 // --- TransferEncodingCode ---------------------------------------------------------------------
 
 struct EncodingRow {
   std::string name;
   std::string value;
-  std::uint32_t want;
+  TransferEncoding want;
 };
 
 class TransferEncodingCodeTest : public testing::TestWithParam<EncodingRow> {};
@@ -191,19 +227,20 @@ TEST_P(TransferEncodingCodeTest, Codes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, TransferEncodingCodeTest,
-    testing::Values(EncodingRow{"SevenBit", "7bit", kEncoding7Bit},
-                    EncodingRow{"EightBitUpper", "8BIT", kEncoding8Bit},
-                    EncodingRow{"Base64MixedCase", "BaSe64", kEncodingBase64},
-                    EncodingRow{"QuotedPrintable", "Quoted-Printable", kEncodingQuotedPrintable},
-                    EncodingRow{"LeadingBlanks", " \t base64", kEncodingBase64},
-                    EncodingRow{"FollowedBySpace", "base64 (comment)", kEncodingBase64},
-                    EncodingRow{"FollowedByTab", "7bit\tx", kEncoding7Bit},
-                    EncodingRow{"LongerWord", "base64x", kEncodingUndecodable},
-                    EncodingRow{"FollowedBySemicolon", "base64;", kEncodingUndecodable},
-                    EncodingRow{"XUuencode", "x-uuencode", kEncodingUndecodable},
-                    EncodingRow{"Binary", "binary", kEncodingUndecodable},
-                    EncodingRow{"Empty", "", kEncodingUndecodable},
-                    EncodingRow{"Prefix", "quoted", kEncodingUndecodable}),
+    testing::Values(EncodingRow{"SevenBit", "7bit", TransferEncoding::k7Bit},
+                    EncodingRow{"EightBitUpper", "8BIT", TransferEncoding::k8Bit},
+                    EncodingRow{"Base64MixedCase", "BaSe64", TransferEncoding::kBase64},
+                    EncodingRow{"QuotedPrintable", "Quoted-Printable",
+                                TransferEncoding::kQuotedPrintable},
+                    EncodingRow{"LeadingBlanks", " \t base64", TransferEncoding::kBase64},
+                    EncodingRow{"FollowedBySpace", "base64 (comment)", TransferEncoding::kBase64},
+                    EncodingRow{"FollowedByTab", "7bit\tx", TransferEncoding::k7Bit},
+                    EncodingRow{"LongerWord", "base64x", TransferEncoding::kUndecodable},
+                    EncodingRow{"FollowedBySemicolon", "base64;", TransferEncoding::kUndecodable},
+                    EncodingRow{"XUuencode", "x-uuencode", TransferEncoding::kUndecodable},
+                    EncodingRow{"Binary", "binary", TransferEncoding::kUndecodable},
+                    EncodingRow{"Empty", "", TransferEncoding::kUndecodable},
+                    EncodingRow{"Prefix", "quoted", TransferEncoding::kUndecodable}),
     RowName<EncodingRow>);
 
 }  // namespace

@@ -1,13 +1,16 @@
 // Hostile shapes: very deep nesting, very many parts, very long lines. Each must be scanned,
-// built, decoded and freed without running out of stack or taking quadratic time.
+// built, decoded and freed without running out of stack or taking quadratic time, and the
+// structure kept is bounded: beyond the limits it stays in the body of the current part.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "mailformat/base64.h"
 #include "mailformat/message_text.h"
 #include "mailformat/mime_parameters.h"
+#include "mailformat/mime_scanner.h"
 #include "mailformat/mime_types.h"
 #include "mailformat/part_decoder.h"
 #include "mime_test_helpers.h"
@@ -26,6 +29,7 @@ class MimeRobustnessTest : public testing::Test {
   mimetest::TempDir dir_;
 };
 
+// A root multipart with `depth` multiparts nested in it and a text leaf at the bottom.
 // Boundaries end in "z" so that no level's boundary is a prefix of another's.
 std::string NestedMultiparts(int depth, bool closed, std::string_view leaf_body) {
   std::string m = "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=0z\r\n\r\n";
@@ -41,23 +45,85 @@ std::string NestedMultiparts(int depth, bool closed, std::string_view leaf_body)
   return m;
 }
 
-TEST_F(MimeRobustnessTest, HundredThousandNestedMultiparts) {
+TEST_F(MimeRobustnessTest, NestingBeyondTheDepthLimitIsBodyText) {
   const std::string leaf = Crlf("deep text\n");
+  constexpr int kDeepest = static_cast<int>(kMaxNestingDepth) - 1;  // multiparts 0..99 nest
   struct Row {
     const char* name;
+    int depth;
     bool closed;
     std::size_t want_parts;
+    bool leaf_is_the_part;  // else the part is the too-deep multipart, read as text
   };
-  const std::vector<Row> rows = {{"all closed", true, 1}, {"none closed", false, 0}};
+  const std::vector<Row> rows = {
+      {"at the limit", kDeepest, true, 1, true},
+      {"one level beyond", kDeepest + 1, true, 1, false},
+      {"a hundred thousand levels", kDepth, true, 1, false},
+      {"a hundred thousand levels, none closed", kDepth, false, 0, false},
+  };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    const std::string message = NestedMultiparts(kDepth, row.closed, leaf);
+    const std::string message = NestedMultiparts(row.depth, row.closed, leaf);
     const mimetest::Scanned s = mimetest::ScanMessage(dir_, message);
     ASSERT_EQ(s.table.parts.size(), row.want_parts);
     if (row.want_parts == 0) continue;
-    EXPECT_EQ(s.table.parts[0].body_offset, message.find(leaf));
+    const PartEntry& part = s.table.parts[0];
+    EXPECT_EQ(part.type + "/" + part.subtype, "text/plain");
     EXPECT_EQ(s.table.text_part_count, 1u);
-    EXPECT_EQ(ReadMessageText(s.table, s.path, 4096), leaf);
+    if (row.leaf_is_the_part) {
+      EXPECT_EQ(part.body_offset, message.find(leaf));
+      EXPECT_EQ(ReadMessageText(s.table, s.path, 4096), leaf);
+      continue;
+    }
+    // Everything from the first boundary of the too-deep multipart up to its parent's closing
+    // boundary is the body of that one part: the nested headers, boundaries and the leaf.
+    const std::string limit = std::to_string(kMaxNestingDepth);
+    const std::size_t begin = message.find("--" + limit + "z\r\n");
+    const std::size_t end = message.find("--" + std::to_string(kDeepest) + "z--\r\n");
+    ASSERT_NE(begin, std::string::npos);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_EQ(part.body_offset, begin);
+    ASSERT_EQ(part.decoded_size, end - begin);
+    const std::string text = ReadMessageText(s.table, s.path, end - begin);
+    EXPECT_TRUE(text == message.substr(begin, end - begin));
+    EXPECT_NE(text.find(leaf), std::string::npos);
+  }
+}
+
+TEST_F(MimeRobustnessTest, PartsBeyondThePartLimitAreBodyLinesOfTheLastPart) {
+  struct Row {
+    const char* name;
+    std::size_t parts;
+  };
+  const std::vector<Row> rows = {
+      {"at the limit", kMaxParts}, {"one over", kMaxParts + 1}, {"a hundred thousand", 100'000}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::string message = Crlf("MIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=m\n\n");
+    std::vector<std::size_t> starts;  // of each part's boundary line
+    for (std::size_t i = 0; i < row.parts; ++i) {
+      starts.push_back(message.size());
+      message += "--m\r\nContent-Type: text/plain\r\n\r\npart " + std::to_string(i) + "\r\n";
+    }
+    const std::size_t close = message.size();
+    message += "--m--\r\n";
+    const mimetest::Scanned s = mimetest::ScanMessage(dir_, message);
+    const std::size_t kept = std::min(row.parts, kMaxParts);
+    ASSERT_EQ(s.table.parts.size(), kept);
+    // The closing boundary is still seen, and the last part kept holds the rest: the extra
+    // boundaries, headers and bodies, decoded as far as the table goes.
+    const PartEntry& last = s.table.parts.back();
+    const std::size_t last_body =
+        starts[kept - 1] + std::string("--m\r\nContent-Type: text/plain\r\n\r\n").size();
+    EXPECT_EQ(last.body_offset, last_body);
+    ASSERT_EQ(last.decoded_size, close - last_body);
+    std::string buffer(last.decoded_size, '\0');
+    std::size_t placed = 0;
+    ASSERT_TRUE(DecodePartToMemory(last.body_offset, last.body_line_count, true,
+                                   last.transfer_encoding, s.path, buffer.data(), buffer.size(),
+                                   placed));
+    EXPECT_TRUE(buffer == message.substr(last_body, close - last_body));
+    EXPECT_EQ(s.table.parts[kept / 2].body_line_count, 1u);
   }
 }
 
@@ -156,8 +222,9 @@ TEST_F(MimeRobustnessTest, TenMegabyteLines) {
   ASSERT_EQ(big.decoded_size, payload.size());
   std::string buffer(payload.size(), '\0');
   std::size_t placed = 0;
-  ASSERT_TRUE(DecodePartToMemory(big.body_offset, big.body_line_count, true, kEncodingBase64,
-                                 s.path, buffer.data(), buffer.size(), placed));
+  ASSERT_TRUE(DecodePartToMemory(big.body_offset, big.body_line_count, true,
+                                 TransferEncoding::kBase64, s.path, buffer.data(), buffer.size(),
+                                 placed));
   EXPECT_EQ(placed, payload.size());
   EXPECT_TRUE(buffer == payload);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "mailformat/message_file_scan.h"
+#include "mailformat/message_text.h"
 #include "mailformat/mime_parameters.h"
 #include "mailformat/mime_types.h"
 #include "mime_test_helpers.h"
@@ -159,8 +160,8 @@ TEST_F(MimeScannerTest, LeafCountsItsLinesUpToTheNextBoundary) {
   ASSERT_EQ(s.table.parts.size(), 2u);
   ExpectBody(s.table.parts[0], plain);
   ExpectBody(s.table.parts[1], eight_bit);
-  EXPECT_EQ(s.table.parts[0].transfer_encoding, kEncoding7Bit);
-  EXPECT_EQ(s.table.parts[1].transfer_encoding, kEncoding8Bit);
+  EXPECT_EQ(s.table.parts[0].transfer_encoding, TransferEncoding::k7Bit);
+  EXPECT_EQ(s.table.parts[1].transfer_encoding, TransferEncoding::k8Bit);
   EXPECT_EQ(s.table.parts[0].type, "text");  // no Content-Type: text/plain
   EXPECT_EQ(s.table.parts[0].subtype, "plain");
 }
@@ -319,6 +320,86 @@ TEST_F(MimeScannerTest, AttachmentFlagAndNameSources) {
   }
 }
 
+// A reply that is one text part is read for the code typed into it, however it is marked.
+TEST_F(MimeScannerTest, SinglePartTextIsTheMessageTextWhateverItsDisposition) {
+  struct Row {
+    const char* label;
+    std::string headers;  // after MIME-Version, written with "\n"
+    bool text;
+    std::string want_name;
+  };
+  const std::vector<Row> rows = {
+      {"inline", "Content-Type: text/plain\nContent-Disposition: inline\n", true, ""},
+      {"attachment", "Content-Type: text/plain\nContent-Disposition: attachment\n", true, ""},
+      {"attachment with a file name",
+       "Content-Type: text/plain\nContent-Disposition: attachment; filename=r.txt\n", true,
+       "r.txt"},
+      {"named", "Content-Type: text/html; name=page.htm\n", true, "page.htm"},
+      {"no content type, inline", "Content-Disposition: inline\n", true, ""},
+      {"inline image is no text", "Content-Type: image/png\nContent-Disposition: inline\n", false,
+       ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    MessageBuilder m;
+    m.Add("MIME-Version: 1.0\n").Add(row.headers).Add("\n");
+    const auto body = m.Body("Code: 123456\n");
+    const mimetest::Scanned s = Scan(m.text());
+    ASSERT_EQ(s.table.parts.size(), 1u);
+    ExpectBody(s.table.parts[0], body);
+    if (row.text) {
+      EXPECT_EQ(s.table.text_part_count, 1u);
+      EXPECT_EQ(s.table.first_text_index, 0u);
+      EXPECT_EQ(s.table.parts[0].attachment, 0u);
+      EXPECT_EQ(s.table.parts[0].name, row.want_name);
+      EXPECT_EQ(ReadMessageText(s.table, s.path, 4096), Crlf("Code: 123456\n"));
+    } else {
+      EXPECT_EQ(s.table.text_part_count, 0u);
+      EXPECT_EQ(s.table.parts[0].attachment, 1u);
+      EXPECT_EQ(ReadMessageText(s.table, s.path, 4096), "");
+    }
+  }
+}
+
+// RFC 2231 parameters are used wherever the plain ones are: boundaries and part names.
+TEST_F(MimeScannerTest, ExtendedParametersDivideAndNameParts) {
+  struct Row {
+    const char* label;
+    std::string multipart_parameters;  // after "multipart/mixed; "; the boundary is "b7"
+    std::string part_headers;          // of the second part
+    std::string want_name;             // of the second part
+  };
+  const std::vector<Row> rows = {
+      {"boundary*", "boundary*=us-ascii'en'b%37", "Content-Type: application/pdf; name=x.pdf\n",
+       "x.pdf"},
+      {"boundary in sections", "boundary*0=b; boundary*1=\"7\"",
+       "Content-Type: application/pdf; name*=utf-8''%E2%82%AC.pdf\n", "\xE2\x82\xAC.pdf"},
+      {"file name in encoded sections", "boundary=b7",
+       "Content-Type: application/pdf\nContent-Disposition: attachment;\n"
+       " filename*0*=iso-8859-1''caf%E9%20; filename*1=\"menu.pdf\"\n",
+       "caf\xE9 menu.pdf"},
+      {"extended name beside its plain stand-in", "boundary=b7",
+       "Content-Type: application/pdf; name=\"fallback.pdf\";\n name*=utf-8''%C3%A9t%C3%A9.pdf\n",
+       "\xC3\xA9t\xC3\xA9.pdf"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    MessageBuilder m;
+    m.Add("MIME-Version: 1.0\nContent-Type: multipart/mixed; " + row.multipart_parameters +
+          "\n\n--b7\nContent-Type: text/plain\n\n");
+    const auto text = m.Body("text\n");
+    m.Add("--b7\n").Add(row.part_headers).Add("\n");
+    const auto attachment = m.Body("data\n");
+    m.Add("--b7--\n");
+    const mimetest::Scanned s = Scan(m.text());
+    ASSERT_EQ(s.table.parts.size(), 2u);
+    ExpectBody(s.table.parts[0], text);
+    ExpectBody(s.table.parts[1], attachment);
+    EXPECT_EQ(s.table.parts[1].name, row.want_name);
+    EXPECT_EQ(s.table.parts[1].attachment, 1u);
+  }
+}
+
 TEST_F(MimeScannerTest, FallbackTypes) {
   struct Row {
     const char* name;
@@ -401,6 +482,21 @@ TEST_F(MimeScannerTest, Base64ForwardedMessageIsDecodedBeforeItsSubjectIsRead) {
   const mimetest::Scanned s = Scan(m.text());
   ASSERT_EQ(s.table.parts.size(), 2u);
   EXPECT_EQ(s.table.parts[1].name, "Hidden_ one.eml");
+}
+
+// Only the forwarded message's header block is read for its name, in memory: a large body is
+// not copied anywhere and no file is left beside the message.
+TEST_F(MimeScannerTest, ForwardedMessageNameLeavesNoFileBehind) {
+  MessageBuilder m;
+  m.Add("MIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n--b\n\ntext\n");
+  m.Add("--b\nContent-Type: message/rfc822\n\nSubject: Minutes\n\n");
+  std::string body;
+  for (int i = 0; i < 100'000; ++i) body += "a line of the forwarded message's body\n";
+  m.Add(body).Add("--b--\n");
+  const mimetest::Scanned s = Scan(m.text());
+  ASSERT_EQ(s.table.parts.size(), 2u);
+  EXPECT_EQ(s.table.parts[1].name, "Minutes.eml");
+  EXPECT_EQ(mimetest::FileNamesIn(dir_), std::vector<std::string>{"message.eml"});
 }
 
 TEST_F(MimeScannerTest, DigestPartsDefaultToForwardedMessages) {
@@ -525,7 +621,7 @@ TEST_F(MimeScannerTest, FileFeedInAnyChunkSizeMatchesLineFeed) {
       EXPECT_EQ(scanner.header_length(), want.header_length);
       EXPECT_EQ(scanner.body_line_count(), want.body_line_count);
       platform::SeedRand(7);
-      EXPECT_EQ(BuildPartTable(scanner, want.path, dir_.path()), want.table);
+      EXPECT_EQ(BuildPartTable(scanner, want.path), want.table);
     }
   }
 }

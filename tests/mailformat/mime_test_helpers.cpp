@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -13,6 +15,15 @@
 #include "support/run_command.h"
 
 namespace pelrion::mailformat::mimetest {
+
+std::vector<std::string> FileNamesIn(const TempDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 std::string Crlf(std::string_view text) {
   return LfToCrlf(text);
@@ -47,7 +58,7 @@ Scanned ScanMessage(const TempDir& dir, std::string_view message) {
   result.headers_ended = scanner.headers_ended();
   result.header_length = scanner.header_length();
   result.body_line_count = scanner.body_line_count();
-  result.table = BuildPartTable(scanner, result.path, dir.path());
+  result.table = BuildPartTable(scanner, result.path);
   return result;
 }
 

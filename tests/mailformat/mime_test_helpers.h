@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "mailformat/mime_scanner.h"
 #include "mailformat/part_table.h"
@@ -29,6 +30,8 @@ class TempDir {
 using test_support::FileExists;
 using test_support::ReadFile;
 using test_support::WriteFile;
+// The names of the files in dir, sorted.
+std::vector<std::string> FileNamesIn(const TempDir& dir);
 
 // text with every "\n" turned into CR LF (test messages are written readably with "\n").
 std::string Crlf(std::string_view text);

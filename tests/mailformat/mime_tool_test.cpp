@@ -55,7 +55,7 @@ std::string PartJson(const PartEntry& p, bool with_name) {
           "\",";
   }
   out += "\"attachment\":" + std::string(p.attachment ? "true" : "false") +
-         ",\"encoding\":" + std::to_string(p.transfer_encoding) +
+         ",\"encoding\":" + std::to_string(TransferEncodingWord(p.transfer_encoding)) +
          ",\"size\":" + std::to_string(p.decoded_size) +
          ",\"lines\":" + std::to_string(p.body_line_count) +
          ",\"offset\":" + std::to_string(p.body_offset) +

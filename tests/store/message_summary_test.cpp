@@ -9,6 +9,8 @@
 namespace pelrion::store {
 namespace {
 
+using mailformat::TransferEncoding;
+
 // Expected blobs are laid out here by hand from the stored layout: 28 fixed words, then
 // the entry arrays, their texts, the eight strings and (unpadded length mod 8) zero bytes.
 void Le32(std::string& out, std::uint32_t value) {
@@ -92,9 +94,9 @@ TEST(MessageSummaryLayoutTest, MimeSummaryWithPartsAndStrings) {
   summary.part_table.text_part_count = 2;
   summary.part_table.first_text_index = 0;
   summary.part_table.parts = {
-      {900, 10, 300, 0, 3, 7, 1, "text", "plain", ""},
-      {1300, 12, 700, 0, 2, 7, 1, "text", "html", ""},
-      {2100, 20, 1500, 1, 2, 9, 0, "image", "png", "A123.png"},
+      {900, 10, 300, 0, TransferEncoding::kQuotedPrintable, 7, 1, "text", "plain", ""},
+      {1300, 12, 700, 0, TransferEncoding::kBase64, 7, 1, "text", "html", ""},
+      {2100, 20, 1500, 1, TransferEncoding::kBase64, 9, 0, "image", "png", "A123.png"},
   };
   SetStrings(summary);
 
@@ -222,7 +224,8 @@ struct MalformedBlob {
 std::string ValidBlob() {
   MessageSummary summary;
   summary.part_table.mime = 1;
-  summary.part_table.parts = {{1, 2, 3, 0, 0, 5, 0, "text", "plain", "n"}};
+  summary.part_table.parts = {
+      {1, 2, 3, 0, TransferEncoding::k7Bit, 5, 0, "text", "plain", "n"}};
   summary.part_table.segments = {{1, 2, 3, 1, "seg"}};
   SetStrings(summary);
   return EncodeMessageSummary(summary);

@@ -219,6 +219,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "Content-Transfer-Encoding: quoted-printable\n\nCode: 654=\n321 =E9t=E9\n"
                  "--alt\nContent-Type: text/html\n\n<p>Code</p>\n--alt--\n",
                  true, true, "Code: 654321 \xE9t\xE9\n"},
+        ReplyRow{"SinglePartMarkedInline",
+                 "From: x@example.org\nSubject: Re: {TAG}\nMIME-Version: 1.0\n"
+                 "Content-Type: text/plain\nContent-Disposition: inline\n\n654321\n",
+                 true, true, "654321\n"},
         ReplyRow{"TextStopsAt4096Bytes",
                  "From: x@example.org\nSubject: {TAG}\n\n" + std::string(3000, 'a') + "\n" +
                      std::string(3000, 'b') + "\n",

@@ -21,7 +21,8 @@ std::string Crlf(std::string_view text) {
 }
 
 void WriteAndScanInto(const std::string& path, std::string_view bytes,
-                      const std::string& temp_folder, store::MessageRecord& record) {
+                      const std::string& /*temp_folder: no longer needed to scan*/,
+                      store::MessageRecord& record) {
   {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -34,7 +35,7 @@ void WriteAndScanInto(const std::string& path, std::string_view bytes,
       scanner.headers_ended() ? static_cast<std::int32_t>(scanner.header_length()) : -1;
   summary.body_line_count = scanner.body_line_count();
   summary.file_size = static_cast<std::uint32_t>(bytes.size());
-  summary.part_table = mailformat::BuildPartTable(scanner, path, temp_folder);
+  summary.part_table = mailformat::BuildPartTable(scanner, path);
 }
 
 std::unique_ptr<store::MessageRecord> WriteAndScan(const std::string& path, std::string_view bytes,

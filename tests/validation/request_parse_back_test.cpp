@@ -42,7 +42,7 @@ StoredRequest StoreAndScan(const test_support::TempDir& dir, const std::string& 
                      static_cast<std::uint32_t>(end));
     start = end;
   }
-  stored.table = mailformat::BuildPartTable(scanner, stored.path, dir.path() + "/");
+  stored.table = mailformat::BuildPartTable(scanner, stored.path);
   return stored;
 }
 

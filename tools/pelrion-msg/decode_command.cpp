@@ -53,7 +53,7 @@ int RunDecode(const std::vector<std::string>& args) {
     // Text segments are copied line by line; uuencoded blocks are uudecoded.
     const mailformat::SegmentEntry& segment = table.segments[*index];
     ok = mailformat::DecodePartToFile(segment.data_offset, segment.data_line_count,
-                                      segment.uuencoded == 0, mailformat::kEncoding7Bit, args[0],
+                                      segment.uuencoded == 0, mailformat::TransferEncoding::k7Bit, args[0],
                                       args[2]);
   }
   if (!ok) {

@@ -1,6 +1,5 @@
 // Scanning a stored message file for the pelrion-msg commands, the way the download scans it:
-// lines split after each LF, the offset after each line, the part table built with a private
-// temporary folder that is removed afterwards.
+// lines split after each LF, the offset after each line, then the part table.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +17,7 @@ struct ScannedMessage {
   std::uint32_t body_lines = 0;
 };
 
-// nullopt (with a message on standard error) when the file cannot be read or no private
-// temporary folder can be made.
+// nullopt (with a message on standard error) when the file cannot be read.
 std::optional<ScannedMessage> ScanMessage(const std::string& path, const char* command);
 
 }  // namespace pelrion::msgtool

@@ -22,7 +22,7 @@ void WritePart(tools::JsonWriter& json, const mailformat::PartEntry& part) {
   json.Key("attachment");
   json.Bool(part.attachment != 0);
   json.Key("encoding");
-  json.Int(part.transfer_encoding);
+  json.Int(mailformat::TransferEncodingWord(part.transfer_encoding));
   json.Key("size");
   json.Int(part.decoded_size);
   json.Key("lines");
