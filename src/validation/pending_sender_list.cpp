@@ -83,8 +83,12 @@ bool PendingSenderList::ReleaseHeldMessage(store::MessageRecord& message) {
 }
 
 void PendingSenderList::Rebuild(const store::MessageTable& messages) {
+  Rebuild(messages.records());
+}
+
+void PendingSenderList::Rebuild(std::span<store::MessageRecord* const> records) {
   entries_.clear();
-  for (store::MessageRecord* record : messages.records()) {
+  for (store::MessageRecord* record : records) {
     if (record->folder() == store::Folder::kQuarantine) HoldMessage(*record, /*loading=*/true);
   }
 }

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,6 +60,8 @@ class PendingSenderList : public store::HeldMessages {
   // Forgets every entry, then holds every Quarantine message of the table in ascending id
   // order as at load: nothing is drawn or saved.
   void Rebuild(const store::MessageTable& messages);
+  // The same from any records (those not in the Quarantine are skipped).
+  void Rebuild(std::span<store::MessageRecord* const> records);
 
   // The entry of exactly this address, or null.
   PendingSender* Find(std::string_view address);
