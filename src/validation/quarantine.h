@@ -51,7 +51,7 @@ class Quarantine {
 
  private:
   // Sets status on every message of the entry, resolves each, removes the entry.
-  void ResolveEntry(const PendingSender& entry, std::int32_t status, bool accept);
+  void ResolveEntry(PendingSender entry, std::int32_t status, bool accept);
   bool JunkPreference() const { return preferences_.junk != 0; }
   std::int64_t ExpireSeconds() const;
 
