@@ -137,10 +137,29 @@ std::string CloseDelimiter(std::string_view boundary) {
   return "\r\n--" + std::string(boundary) + "--\r\n";
 }
 
-// The body of a template as it is sent: CR LF line ends, placeholders filled.
+// The body of a template as it is sent: CR LF line ends, placeholders filled (escaped for
+// HTML in the HTML templates).
 std::string FilledTemplate(const core::Preferences& preferences, ValidationMethod method,
                            TemplateKind kind, const RequestFacts& facts) {
-  return FillPlaceholders(WithCrLfLineEnds(core::TemplateText(preferences, method, kind)), facts);
+  const std::string text = WithCrLfLineEnds(core::TemplateText(preferences, method, kind));
+  return kind == TemplateKind::kHtml ? FillHtmlPlaceholders(text, facts)
+                                     : FillPlaceholders(text, facts);
+}
+
+struct PlaceholderValues {
+  std::string_view user_name;
+  std::string_view user_email;
+  std::string_view sender_name;
+  std::string_view sender_address;
+};
+
+std::string FillPlaceholderValues(std::string_view text, const PlaceholderValues& values) {
+  std::string out(text);
+  ReplaceAll(out, "[LOCAL_USER_NAME]", values.user_name);
+  ReplaceAll(out, "[LOCAL_EMAIL]", values.user_email);
+  ReplaceAll(out, "[REMOTE_USER_NAME]", values.sender_name);
+  ReplaceAll(out, "[REMOTE_EMAIL]", values.sender_address);
+  return out;
 }
 
 void WriteTextPart(RequestOutput& output, std::string_view subtype, std::string_view charset,
@@ -232,11 +251,30 @@ void WriteCaptchaLayout(const RequestFacts& facts, RequestOutput& output,
 }  // namespace
 
 std::string FillPlaceholders(std::string_view text, const RequestFacts& facts) {
-  std::string out(text);
-  ReplaceAll(out, "[LOCAL_USER_NAME]", facts.user_name);
-  ReplaceAll(out, "[LOCAL_EMAIL]", facts.user_email);
-  ReplaceAll(out, "[REMOTE_USER_NAME]", facts.sender_name_decoded);
-  ReplaceAll(out, "[REMOTE_EMAIL]", facts.sender_address);
+  return FillPlaceholderValues(
+      text, {facts.user_name, facts.user_email, facts.sender_name_decoded, facts.sender_address});
+}
+
+std::string FillHtmlPlaceholders(std::string_view text, const RequestFacts& facts) {
+  const std::string user_name = EscapeHtml(facts.user_name);
+  const std::string user_email = EscapeHtml(facts.user_email);
+  const std::string sender_name = EscapeHtml(facts.sender_name_decoded);
+  const std::string sender_address = EscapeHtml(facts.sender_address);
+  return FillPlaceholderValues(text, {user_name, user_email, sender_name, sender_address});
+}
+
+std::string EscapeHtml(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
   return out;
 }
 

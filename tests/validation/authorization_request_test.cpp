@@ -438,6 +438,63 @@ TEST_F(ComposerTest, LineBreaksFromReceivedTextStayInsideTheirHeaderLine) {
 }
 
 // ---------------------------------------------------------------------------------------
+// Values from the received message are text in the HTML part, never markup
+
+struct HtmlValueRow {
+  std::string name;
+  std::string sender_name;     // decoded, as the received From gave it
+  std::string sender_address;
+  std::string user_name;
+  std::string html_want;       // what the HTML template "[REMOTE_USER_NAME]|..." becomes
+};
+
+void PrintTo(const HtmlValueRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class HtmlValueTest : public ComposerTest, public testing::WithParamInterface<HtmlValueRow> {};
+
+TEST_P(HtmlValueTest, HtmlPartEscapesThePlainPartKeepsTheBytes) {
+  const HtmlValueRow& row = GetParam();
+  constexpr const char* kValues = "[REMOTE_USER_NAME]|[REMOTE_EMAIL]|[LOCAL_USER_NAME]|[LOCAL_EMAIL]";
+  const std::string plain_want =
+      row.sender_name + "|" + row.sender_address + "|" + row.user_name + "|jane@example.org";
+  for (const std::int32_t code : {0, kCode}) {
+    SCOPED_TRACE(code == 0 ? "Reply" : "Captcha");
+    RequestFacts facts = SampleFacts(code);
+    facts.sender_name_decoded = row.sender_name;
+    facts.sender_address = row.sender_address;
+    facts.user_name = row.user_name;
+    const core::Preferences preferences = PreferencesWithTemplates(
+        kValues, std::string("<b>") + kValues + "</b>", kValues, std::string("<b>") + kValues + "</b>");
+    const ReaderView view = ReadWithPython(Compose(facts, preferences));
+    ASSERT_TRUE(view.ran);
+    ASSERT_GE(view.parts.size(), 2u);
+    EXPECT_EQ(view.parts[0].type, "text/plain");
+    EXPECT_EQ(view.parts[0].body, plain_want);
+    EXPECT_EQ(view.parts[1].type, "text/html");
+    EXPECT_EQ(view.parts[1].body, "<b>" + row.html_want + "</b>");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HtmlValueTest,
+    testing::Values(
+        HtmlValueRow{"ScriptInTheName", "<script>alert(1)</script>", "a@example.com", "Jane",
+                     "&lt;script&gt;alert(1)&lt;/script&gt;|a@example.com|Jane|jane@example.org"},
+        HtmlValueRow{"AmpersandAndQuotes", "Tom & \"Jerry\"", "a@example.com", "Jane",
+                     "Tom &amp; &quot;Jerry&quot;|a@example.com|Jane|jane@example.org"},
+        HtmlValueRow{"AlreadyEscapedTextIsEscapedAgain", "&lt;b&gt;", "a@example.com", "Jane",
+                     "&amp;lt;b&amp;gt;|a@example.com|Jane|jane@example.org"},
+        HtmlValueRow{"LinkInTheAddress", "John", "\"<a href=x>\"@example.com", "Jane",
+                     "John|&quot;&lt;a href=x&gt;&quot;@example.com|Jane|jane@example.org"},
+        HtmlValueRow{"UsersOwnNameIsEscapedToo", "John", "a@example.com", "Ben & <Jerry>",
+                     "John|a@example.com|Ben &amp; &lt;Jerry&gt;|jane@example.org"},
+        HtmlValueRow{"ApostropheAndEightBitStay", "O'Neil J\xF6rg", "a@example.com", "Jane",
+                     "O'Neil J\xF6rg|a@example.com|Jane|jane@example.org"}),
+    [](const testing::TestParamInfo<HtmlValueRow>& info) { return info.param.name; });
+
+// ---------------------------------------------------------------------------------------
 // Line rules of the whole text
 
 TEST_F(ComposerTest, NoLineStartsWithAFullStopOrExceedsTheLineLimit) {
