@@ -25,14 +25,14 @@ struct RequestWork {
 // One account's conversation with its SMTP server.
 struct SendGroupWork {
   std::uint32_t account_id = 0;
-  std::string account_name;             // the friendly name, for the status texts
-  bool smtp_authentication = false;     // the server requires authentication
+  std::string account_name;          // the friendly name, for the status texts
+  bool smtp_authentication = false;  // the server requires authentication
   std::string smtp_user_name;
   std::string smtp_password;
-  std::string email_address;            // MAIL FROM
-  std::string server_host;              // the account's SMTP listener's real server
+  std::string email_address;  // MAIL FROM
+  std::string server_host;    // the account's SMTP listener's real server
   std::uint32_t server_port = 0;
-  std::vector<RequestWork> requests;    // queue order
+  std::vector<RequestWork> requests;  // queue order
 };
 
 struct SendWork {

@@ -443,10 +443,10 @@ TEST_F(ComposerTest, LineBreaksFromReceivedTextStayInsideTheirHeaderLine) {
 
 struct HtmlValueRow {
   std::string name;
-  std::string sender_name;     // decoded, as the received From gave it
+  std::string sender_name;  // decoded, as the received From gave it
   std::string sender_address;
   std::string user_name;
-  std::string html_want;       // what the HTML template "[REMOTE_USER_NAME]|..." becomes
+  std::string html_want;  // what the HTML template "[REMOTE_USER_NAME]|..." becomes
 };
 
 void PrintTo(const HtmlValueRow& row, std::ostream* out) {
@@ -457,7 +457,8 @@ class HtmlValueTest : public ComposerTest, public testing::WithParamInterface<Ht
 
 TEST_P(HtmlValueTest, HtmlPartEscapesThePlainPartKeepsTheBytes) {
   const HtmlValueRow& row = GetParam();
-  constexpr const char* kValues = "[REMOTE_USER_NAME]|[REMOTE_EMAIL]|[LOCAL_USER_NAME]|[LOCAL_EMAIL]";
+  constexpr const char* kValues =
+      "[REMOTE_USER_NAME]|[REMOTE_EMAIL]|[LOCAL_USER_NAME]|[LOCAL_EMAIL]";
   const std::string plain_want =
       row.sender_name + "|" + row.sender_address + "|" + row.user_name + "|jane@example.org";
   for (const std::int32_t code : {0, kCode}) {
@@ -466,8 +467,9 @@ TEST_P(HtmlValueTest, HtmlPartEscapesThePlainPartKeepsTheBytes) {
     facts.sender_name_decoded = row.sender_name;
     facts.sender_address = row.sender_address;
     facts.user_name = row.user_name;
-    const core::Preferences preferences = PreferencesWithTemplates(
-        kValues, std::string("<b>") + kValues + "</b>", kValues, std::string("<b>") + kValues + "</b>");
+    const core::Preferences preferences =
+        PreferencesWithTemplates(kValues, std::string("<b>") + kValues + "</b>", kValues,
+                                 std::string("<b>") + kValues + "</b>");
     const ReaderView view = ReadWithPython(Compose(facts, preferences));
     ASSERT_TRUE(view.ran);
     ASSERT_GE(view.parts.size(), 2u);
@@ -591,12 +593,10 @@ INSTANTIATE_TEST_SUITE_P(
         LongFieldRow{"ShortEverything", "john.smith@example.com", "John", "Hello"},
         // The tag of a 700-byte address alone passes the limit once shortened.
         LongFieldRow{"AddressOf700", LongAddress(700), "John", "Hello"},
-        LongFieldRow{"AddressOf990WithLongSubject", LongAddress(990), "John",
-                     Words(200, "word")},
+        LongFieldRow{"AddressOf990WithLongSubject", LongAddress(990), "John", Words(200, "word")},
         LongFieldRow{"AddressOf990WithOneHugeWordSubject", LongAddress(990), "John",
                      std::string(2000, 'x')},
-        LongFieldRow{"LongNameIsLeftOutOfTo", LongAddress(500), std::string(900, 'n'),
-                     "Hello"},
+        LongFieldRow{"LongNameIsLeftOutOfTo", LongAddress(500), std::string(900, 'n'), "Hello"},
         LongFieldRow{"LongSubjectShortAddress", "john.smith@example.com", "John",
                      Words(300, "subject")}),
     [](const testing::TestParamInfo<LongFieldRow>& info) { return info.param.name; });

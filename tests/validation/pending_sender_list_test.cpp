@@ -270,7 +270,8 @@ using Snapshot = std::vector<std::pair<std::string, std::vector<std::uint32_t>>>
 
 Snapshot SnapshotOf(const PendingSenderList& list) {
   Snapshot out;
-  for (const PendingSender& entry : list.entries()) out.emplace_back(entry.address, EntryIds(entry));
+  for (const PendingSender& entry : list.entries())
+    out.emplace_back(entry.address, EntryIds(entry));
   return out;
 }
 

@@ -308,18 +308,17 @@ TEST_P(FoldedReplyTest, ReplyToAFoldedSubjectReleasesTheHeldMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, FoldedReplyTest,
-    ::testing::Values(
-        FoldedReplyRow{"FoldingKept",
-                       [](const std::string& folded) { return "Re: " + folded; }},
-        FoldedReplyRow{"FoldedWithTabs",
-                       [](const std::string& folded) {
-                         return "Re: " + Substitute(folded, "\r\n ", "\r\n\t");
-                       }},
-        FoldedReplyRow{"EncodedWordsOnFoldedLines",
-                       [](const std::string& folded) {
-                         std::string unfolded = Substitute(folded, "\r\n", "");
-                         return EncodedWordLines("Re: " + unfolded);
-                       }}),
+    ::testing::Values(FoldedReplyRow{"FoldingKept",
+                                     [](const std::string& folded) { return "Re: " + folded; }},
+                      FoldedReplyRow{"FoldedWithTabs",
+                                     [](const std::string& folded) {
+                                       return "Re: " + Substitute(folded, "\r\n ", "\r\n\t");
+                                     }},
+                      FoldedReplyRow{"EncodedWordsOnFoldedLines",
+                                     [](const std::string& folded) {
+                                       std::string unfolded = Substitute(folded, "\r\n", "");
+                                       return EncodedWordLines("Re: " + unfolded);
+                                     }}),
     [](const ::testing::TestParamInfo<FoldedReplyRow>& info) { return info.param.name; });
 
 struct CaptchaReplyRow {

@@ -30,9 +30,9 @@ std::string Describe(const SendWork& work) {
     for (const std::string& text : method) out << text << '\n';
   }
   for (const SendGroupWork& group : work.groups) {
-    out << group.account_id << '|' << group.account_name << '|' << group.smtp_authentication
-        << '|' << group.smtp_user_name << '|' << group.smtp_password << '|'
-        << group.email_address << '|' << group.server_host << '|' << group.server_port << '\n';
+    out << group.account_id << '|' << group.account_name << '|' << group.smtp_authentication << '|'
+        << group.smtp_user_name << '|' << group.smtp_password << '|' << group.email_address << '|'
+        << group.server_host << '|' << group.server_port << '\n';
     for (const RequestWork& request : group.requests) {
       const RequestFacts& f = request.facts;
       out << request.message_id << '|' << f.sender_address << '|' << f.sender_name << '|'
