@@ -42,7 +42,10 @@ void Quarantine::RequestDelivered(std::string_view address) {
   PendingSender* entry = list_.Find(address);
   if (entry == nullptr) return;
   const auto now = static_cast<std::int32_t>(platform::Now());
-  for (store::MessageRecord* message : entry->messages) {
+  // A copy: refreshing reaches the message list's view, which may look at the whole list,
+  // and that drops vacated entries, moving the others.
+  const std::vector<store::MessageRecord*> held = entry->messages;
+  for (store::MessageRecord* message : held) {
     message->request_sent_time = now;
     message->status = kStatusAwaitingReply;
     messages_.RefreshRecord(*message);
