@@ -23,6 +23,10 @@ using core::TemplateKind;
 using core::ValidationMethod;
 
 constexpr std::string_view kProductName = "Pelrion";
+// The longest line mail may carry, without its CR LF; folded lines aim at the usual width.
+constexpr std::size_t kMaxLineLength = 998;
+constexpr std::size_t kFoldWidth = 78;
+constexpr std::string_view kSubjectFieldPrefix = "Subject: ";
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kPreamble = "This is a multi-part message in MIME format.\r\n";
 
@@ -89,21 +93,59 @@ std::string RequestMessageId(std::string_view signature) {
          Hex8(now) + "@" + platform::HostName() + ">";
 }
 
+// A line longer than the limit folded before blanks (CR LF inserted, the blank kept, so
+// unfolding gives the line back byte for byte), each piece kFoldWidth bytes where the
+// blanks allow; a shorter line as it is. Ends with CR LF.
+std::string FoldedLine(std::string_view line) {
+  std::string out;
+  std::size_t start = 0;
+  if (line.size() > kMaxLineLength) {
+    while (line.size() - start > kFoldWidth) {
+      std::size_t cut = line.rfind(' ', start + kFoldWidth);
+      if (cut == std::string_view::npos || cut <= start) cut = line.find(' ', start + 1);
+      if (cut == std::string_view::npos) break;
+      out.append(line, start, cut - start);
+      out += kCrLf;
+      start = cut;
+    }
+  }
+  out.append(line, start);
+  out += kCrLf;
+  return out;
+}
+
 void WriteHeader(RequestOutput& output, std::string_view name, std::string_view value) {
   std::string line;
-  line.reserve(name.size() + value.size() + 4);
+  line.reserve(name.size() + value.size() + 2);
   line += name;
   line += ": ";
   line += value;
-  line += kCrLf;
-  output.Write(line);
+  output.Write(FoldedLine(line));
+}
+
+// text with a blank put into every run of non-blank bytes after each `piece` bytes of it.
+// Used on a subject tag too long for one line: the only word that can be that long is the
+// Sender-ID token, and the tag reader drops white space, so the token still reads whole.
+std::string BreakLongWords(std::string_view text, std::size_t piece) {
+  std::string out;
+  out.reserve(text.size() + text.size() / piece + 1);
+  std::size_t run = 0;
+  for (char c : text) {
+    if (c == ' ') {
+      run = 0;
+    } else if (run++ == piece) {
+      out += ' ';
+      run = 1;
+    }
+    out += c;
+  }
+  return out;
 }
 
 // The sender's name as written with the address, or the bare address. A name that would
 // make the line longer than SMTP allows is left out: the server would refuse the request
 // again at every mail cycle.
 std::string ToFieldValue(const std::string& name, const std::string& address) {
-  constexpr std::size_t kMaxLineLength = 998;  // without CR LF
   const std::size_t line_length =
       std::string_view("To: ").size() + name.size() + 2 + address.size() + 1;
   if (name.empty() || line_length > kMaxLineLength) return address;
@@ -137,10 +179,29 @@ std::string CloseDelimiter(std::string_view boundary) {
   return "\r\n--" + std::string(boundary) + "--\r\n";
 }
 
-// The body of a template as it is sent: CR LF line ends, placeholders filled.
+// The body of a template as it is sent: CR LF line ends, placeholders filled (escaped for
+// HTML in the HTML templates).
 std::string FilledTemplate(const core::Preferences& preferences, ValidationMethod method,
                            TemplateKind kind, const RequestFacts& facts) {
-  return FillPlaceholders(WithCrLfLineEnds(core::TemplateText(preferences, method, kind)), facts);
+  const std::string text = WithCrLfLineEnds(core::TemplateText(preferences, method, kind));
+  return kind == TemplateKind::kHtml ? FillHtmlPlaceholders(text, facts)
+                                     : FillPlaceholders(text, facts);
+}
+
+struct PlaceholderValues {
+  std::string_view user_name;
+  std::string_view user_email;
+  std::string_view sender_name;
+  std::string_view sender_address;
+};
+
+std::string FillPlaceholderValues(std::string_view text, const PlaceholderValues& values) {
+  std::string out(text);
+  ReplaceAll(out, "[LOCAL_USER_NAME]", values.user_name);
+  ReplaceAll(out, "[LOCAL_EMAIL]", values.user_email);
+  ReplaceAll(out, "[REMOTE_USER_NAME]", values.sender_name);
+  ReplaceAll(out, "[REMOTE_EMAIL]", values.sender_address);
+  return out;
 }
 
 void WriteTextPart(RequestOutput& output, std::string_view subtype, std::string_view charset,
@@ -232,11 +293,39 @@ void WriteCaptchaLayout(const RequestFacts& facts, RequestOutput& output,
 }  // namespace
 
 std::string FillPlaceholders(std::string_view text, const RequestFacts& facts) {
-  std::string out(text);
-  ReplaceAll(out, "[LOCAL_USER_NAME]", facts.user_name);
-  ReplaceAll(out, "[LOCAL_EMAIL]", facts.user_email);
-  ReplaceAll(out, "[REMOTE_USER_NAME]", facts.sender_name_decoded);
-  ReplaceAll(out, "[REMOTE_EMAIL]", facts.sender_address);
+  return FillPlaceholderValues(
+      text, {facts.user_name, facts.user_email, facts.sender_name_decoded, facts.sender_address});
+}
+
+std::string FillHtmlPlaceholders(std::string_view text, const RequestFacts& facts) {
+  const std::string user_name = EscapeHtml(facts.user_name);
+  const std::string user_email = EscapeHtml(facts.user_email);
+  const std::string sender_name = EscapeHtml(facts.sender_name_decoded);
+  const std::string sender_address = EscapeHtml(facts.sender_address);
+  return FillPlaceholderValues(text, {user_name, user_email, sender_name, sender_address});
+}
+
+std::string EscapeHtml(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
   return out;
 }
 
@@ -247,6 +336,11 @@ std::string RequestSubject(const RequestFacts& facts) {
   if (tag.size() >= kLongSubjectTag) {
     tag = FormatSubjectTag(subject.substr(0, kShortSubjectLength) + "...", facts.sender_address,
                            number);
+  }
+  // A long sender address still makes a tag too long for one line; it is then given blanks
+  // to be folded at. The signature covers the text with them, as the receiver unfolds it.
+  if (kSubjectFieldPrefix.size() + tag.size() > kMaxLineLength) {
+    tag = BreakLongWords(tag, kFoldWidth - 2);
   }
   return tag;
 }

@@ -35,10 +35,20 @@ void ComposeAuthorizationRequest(const RequestFacts& facts, RequestOutput& outpu
 // address. Each pass works on the result of the one before; inserted text is not searched
 // again by the pass that inserted it.
 std::string FillPlaceholders(std::string_view text, const RequestFacts& facts);
+// The same for an HTML template: every value is escaped first (EscapeHtml). The sender's
+// name and address come from the received message, which anyone can forge, and the
+// request goes out from the user's own address.
+std::string FillHtmlPlaceholders(std::string_view text, const RequestFacts& facts);
+
+// text with "&", "<", ">" and '"' written as "&amp;", "&lt;", "&gt;" and "&quot;".
+std::string EscapeHtml(std::string_view text);
 
 // The Subject of the request: the subject tag of the subject, the sender address and the
 // request number, made from a shortened subject when it is kLongSubjectTag long or longer.
-// Carriage returns, line feeds and zero bytes of the subject become spaces first.
+// Carriage returns, line feeds and zero bytes of the subject become spaces first. When the
+// Subject line would still pass 998 bytes (a long sender address), every word longer than
+// 76 bytes gets a blank after each 76 bytes, so the line can be folded; the Subject field
+// is then written folded, and unfolds to exactly this text.
 std::string RequestSubject(const RequestFacts& facts);
 
 // The display name of the From field for a "from" setting (0 the program, 1 the user,

@@ -1,8 +1,8 @@
 // The quarantine as the worker threads see it: each event is forwarded as a synchronous
 // call into the main thread, which owns the quarantine, and returns once it has been
-// handled there. The bounce and reply checks of the mail-check thread use the
-// QuarantineEvents interface; the send thread reports the SMTP server's verdict on a
-// request through RequestDelivered and RequestRefused.
+// handled there. The bounce and reply checks of the mail-check thread use it as
+// QuarantineEvents; the send thread reports the SMTP server's verdict on a request through
+// it as RequestOutcomes.
 #pragma once
 
 #include <cstdint>
@@ -12,10 +12,11 @@
 #include "platform/main_thread.h"
 #include "validation/quarantine.h"
 #include "validation/quarantine_events.h"
+#include "validation/request_outcomes.h"
 
 namespace pelrion::validation {
 
-class MainThreadQuarantineEvents : public QuarantineEvents {
+class MainThreadQuarantineEvents : public QuarantineEvents, public RequestOutcomes {
  public:
   // Both must outlive this object.
   MainThreadQuarantineEvents(platform::MainThread& main_thread, Quarantine& quarantine)
@@ -24,10 +25,8 @@ class MainThreadQuarantineEvents : public QuarantineEvents {
   void RequestBounced(const std::string& address, std::int32_t number) override;
   void AuthorizationReplyReceived(const std::string& address, std::int32_t number,
                                   std::string_view text) override;
-  // The SMTP server accepted the request to address (250).
-  void RequestDelivered(const std::string& address);
-  // The SMTP server refused the recipient (550 or 553).
-  void RequestRefused(const std::string& address);
+  void RequestDelivered(const std::string& address) override;
+  void RequestRefused(const std::string& address) override;
 
  private:
   platform::MainThread& main_;

@@ -36,15 +36,33 @@ std::vector<PendingSender>::iterator PendingSenderList::LowerBound(std::string_v
       [](const PendingSender& entry, std::string_view key) { return entry.address < key; });
 }
 
-PendingSender* PendingSenderList::Find(std::string_view address) {
+std::vector<PendingSender>::iterator PendingSenderList::FindEntry(std::string_view address) {
   auto at = LowerBound(address);
-  return (at != entries_.end() && at->address == address) ? &*at : nullptr;
+  const bool live = at != entries_.end() && at->address == address && !at->messages.empty();
+  return live ? at : entries_.end();
+}
+
+PendingSender* PendingSenderList::Find(std::string_view address) {
+  auto at = FindEntry(address);
+  return at != entries_.end() ? &*at : nullptr;
+}
+
+void PendingSenderList::Vacate(PendingSender& entry) {
+  entry.messages.clear();
+  ++vacated_;
+}
+
+void PendingSenderList::DropVacated() const {
+  if (vacated_ == 0) return;
+  std::erase_if(entries_, [](const PendingSender& entry) { return entry.messages.empty(); });
+  vacated_ = 0;
 }
 
 void PendingSenderList::HoldMessage(store::MessageRecord& message, bool loading) {
   const std::string& address = message.summary.sender_address;
   auto at = LowerBound(address);
-  if (at != entries_.end() && at->address == address) {
+  const bool present = at != entries_.end() && at->address == address;
+  if (present && !at->messages.empty()) {
     auto& held = at->messages;
     auto place = std::lower_bound(held.begin(), held.end(), &message, IdBefore);
     if (place != held.end() && (*place)->id == message.id) return;  // already held
@@ -60,7 +78,11 @@ void PendingSenderList::HoldMessage(store::MessageRecord& message, bool loading)
     held.insert(place, &message);
     return;
   }
-  at = entries_.insert(at, PendingSender{address, {}});
+  if (present) {
+    --vacated_;  // the sender's old place, taken back as a new entry
+  } else {
+    at = entries_.insert(at, PendingSender{address, {}});
+  }
   if (!loading) {
     const RequestFields fields = DrawRequestFields(core::SelectedMethod(preferences_));
     message.request_number = fields.request_number;
@@ -72,26 +94,48 @@ void PendingSenderList::HoldMessage(store::MessageRecord& message, bool loading)
 }
 
 bool PendingSenderList::ReleaseHeldMessage(store::MessageRecord& message) {
-  auto at = LowerBound(message.summary.sender_address);
-  if (at == entries_.end() || at->address != message.summary.sender_address) return false;
+  auto at = FindEntry(message.summary.sender_address);
+  if (at == entries_.end()) return false;
   auto& messages = at->messages;
   auto found = std::lower_bound(messages.begin(), messages.end(), &message, IdBefore);
   if (found == messages.end() || *found != &message) return false;
   messages.erase(found);
-  if (messages.empty()) entries_.erase(at);
+  if (messages.empty()) Vacate(*at);
   return true;
 }
 
 void PendingSenderList::Rebuild(const store::MessageTable& messages) {
+  Rebuild(messages.records());
+}
+
+void PendingSenderList::Rebuild(std::span<store::MessageRecord* const> records) {
   entries_.clear();
-  for (store::MessageRecord* record : messages.records()) {
-    if (record->folder() == store::Folder::kQuarantine) HoldMessage(*record, /*loading=*/true);
+  vacated_ = 0;
+  std::vector<store::MessageRecord*> held;
+  for (store::MessageRecord* record : records) {
+    if (record->folder() == store::Folder::kQuarantine) held.push_back(record);
+  }
+  // Stable, so of two records with one address and one id the earlier is kept, as holding
+  // them one by one keeps it.
+  std::stable_sort(held.begin(), held.end(),
+                   [](const store::MessageRecord* a, const store::MessageRecord* b) {
+                     const int order = a->summary.sender_address.compare(b->summary.sender_address);
+                     return order != 0 ? order < 0 : IdBefore(a, b);
+                   });
+  for (store::MessageRecord* record : held) {
+    const std::string& address = record->summary.sender_address;
+    if (entries_.empty() || entries_.back().address != address) {
+      entries_.push_back(PendingSender{address, {}});
+    }
+    auto& messages = entries_.back().messages;
+    if (!messages.empty() && messages.back()->id == record->id) continue;
+    messages.push_back(record);
   }
 }
 
 void PendingSenderList::RemoveEntry(std::string_view address) {
-  auto at = LowerBound(address);
-  if (at != entries_.end() && at->address == address) entries_.erase(at);
+  auto at = FindEntry(address);
+  if (at != entries_.end()) Vacate(*at);
 }
 
 }  // namespace pelrion::validation

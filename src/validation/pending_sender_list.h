@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,26 +57,43 @@ class PendingSenderList : public store::HeldMessages {
   // there.
   bool ReleaseHeldMessage(store::MessageRecord& message) override;
 
-  // Forgets every entry, then holds every Quarantine message of the table in ascending id
-  // order as at load: nothing is drawn or saved.
+  // Forgets every entry, then holds every Quarantine message of the table as at load:
+  // nothing is drawn or saved. The result is that of holding them one by one, made with
+  // one sort.
   void Rebuild(const store::MessageTable& messages);
+  // The same from any records (those not in the Quarantine are skipped).
+  void Rebuild(std::span<store::MessageRecord* const> records);
 
-  // The entry of exactly this address, or null.
+  // The entry of exactly this address, or null. The pointer stays valid until an entry is
+  // added or the whole list is looked at (entries(), size(), empty()).
   PendingSender* Find(std::string_view address);
   // Removes the entry of exactly this address (its messages are not touched).
   void RemoveEntry(std::string_view address);
 
   // Entries in address order.
-  const std::vector<PendingSender>& entries() const { return entries_; }
-  std::size_t size() const { return entries_.size(); }
-  bool empty() const { return entries_.empty(); }
+  const std::vector<PendingSender>& entries() const {
+    DropVacated();
+    return entries_;
+  }
+  std::size_t size() const { return entries().size(); }
+  bool empty() const { return entries().empty(); }
 
  private:
   std::vector<PendingSender>::iterator LowerBound(std::string_view address);
+  // The live (non-vacated) entry of exactly this address, or end().
+  std::vector<PendingSender>::iterator FindEntry(std::string_view address);
+  void Vacate(PendingSender& entry);
+  // Takes the vacated entries out in one pass.
+  void DropVacated() const;
 
   store::MessageTable& messages_;
   const core::Preferences& preferences_;
-  std::vector<PendingSender> entries_;
+  // An entry whose last message leaves is vacated (its message list emptied) and stays in
+  // its sorted place until the whole list is next looked at: a bulk move or an expiry that
+  // empties many entries then costs one pass instead of one erase each. Find never returns
+  // a vacated entry, and a sender held again takes its vacated place back.
+  mutable std::vector<PendingSender> entries_;
+  mutable std::size_t vacated_ = 0;
 };
 
 }  // namespace pelrion::validation

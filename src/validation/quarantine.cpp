@@ -28,23 +28,24 @@ void Quarantine::ResolveMessage(store::MessageRecord& message, bool accept) {
   messages_.ResolveMessage(message, accept, JunkPreference());
 }
 
-void Quarantine::ResolveEntry(const PendingSender& entry, std::int32_t status, bool accept) {
+void Quarantine::ResolveEntry(PendingSender entry, std::int32_t status, bool accept) {
   // The entry is removed afterwards, so work on a copy of what it names: resolving reaches
   // the message list's view, which must not find the entry half taken apart.
-  const std::string address = entry.address;
-  const std::vector<store::MessageRecord*> held = entry.messages;
-  for (store::MessageRecord* message : held) {
+  for (store::MessageRecord* message : entry.messages) {
     message->status = status;
     ResolveMessage(*message, accept);
   }
-  list_.RemoveEntry(address);
+  list_.RemoveEntry(entry.address);
 }
 
 void Quarantine::RequestDelivered(std::string_view address) {
   PendingSender* entry = list_.Find(address);
   if (entry == nullptr) return;
   const auto now = static_cast<std::int32_t>(platform::Now());
-  for (store::MessageRecord* message : entry->messages) {
+  // A copy: refreshing reaches the message list's view, which may look at the whole list,
+  // and that drops vacated entries, moving the others.
+  const std::vector<store::MessageRecord*> held = entry->messages;
+  for (store::MessageRecord* message : held) {
     message->request_sent_time = now;
     message->status = kStatusAwaitingReply;
     messages_.RefreshRecord(*message);
@@ -86,11 +87,16 @@ std::int64_t Quarantine::ExpireSeconds() const {
 void Quarantine::ExpireQuarantine() {
   const std::int64_t now = platform::Now();
   const std::int64_t limit = ExpireSeconds();
-  // From the last entry to the first: removing an entry leaves those before it in place.
-  for (std::size_t i = list_.size(); i-- > 0;) {
-    const PendingSender& entry = list_.entries()[i];
-    const std::int64_t sent = entry.first().request_sent_time;
-    if (sent != 0 && limit < now - sent) ResolveEntry(entry, kStatusExpired, /*accept=*/false);
+  // The out-of-date entries are picked in one walk from the last entry to the first, then
+  // resolved in that order; the list drops them all in one pass when next looked at.
+  std::vector<PendingSender> expired;
+  const std::vector<PendingSender>& entries = list_.entries();
+  for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+    const std::int64_t sent = entry->first().request_sent_time;
+    if (sent != 0 && limit < now - sent) expired.push_back(*entry);
+  }
+  for (PendingSender& entry : expired) {
+    ResolveEntry(std::move(entry), kStatusExpired, /*accept=*/false);
   }
 }
 

@@ -2,8 +2,8 @@
 // of an authorization request (delivered, refused, bounced), the sender's reply, the time
 // limit, and the final move of a held message out of the Quarantine. Each outcome looks the
 // sender's entry up by exact address; an unknown address or a wrong request number is
-// ignored silently. Main thread only: worker threads reach it through
-// MainThreadQuarantineEvents.
+// ignored silently. Main thread only: worker threads reach it through the QuarantineEvents
+// (mail check) and RequestOutcomes (sending) interfaces of MainThreadQuarantineEvents.
 #pragma once
 
 #include <cstdint>
@@ -51,7 +51,7 @@ class Quarantine {
 
  private:
   // Sets status on every message of the entry, resolves each, removes the entry.
-  void ResolveEntry(const PendingSender& entry, std::int32_t status, bool accept);
+  void ResolveEntry(PendingSender entry, std::int32_t status, bool accept);
   bool JunkPreference() const { return preferences_.junk != 0; }
   std::int64_t ExpireSeconds() const;
 

@@ -20,29 +20,6 @@ using mailformat::HeaderList;
 // the agent that actually sent the mail (RFC 5322 3.6.2), so it beats From.
 constexpr std::string_view kSenderFields[] = {"Sender", "From", "Reply-To"};
 
-// Whether name is one quoted string from its first byte to its last (a backslash quotes
-// the byte after it).
-bool IsOneQuotedString(std::string_view name) {
-  if (name.size() < 2 || name.front() != '"') return false;
-  for (std::size_t i = 1; i < name.size(); ++i) {
-    if (name[i] == '\\') {
-      ++i;
-    } else if (name[i] == '"') {
-      return i == name.size() - 1;
-    }
-  }
-  return false;
-}
-
-// A display name as written is either a quoted string or a phrase of encoded words. A
-// name that merely starts with a quoted string ("John" Smith) is kept as a phrase:
-// stripping its first and last byte would garble it.
-std::string DecodeDisplayName(const std::string& name) {
-  if (name.empty()) return {};
-  if (IsOneQuotedString(name)) return mailformat::UnquoteString(name);
-  return mailformat::DecodeHeaderText(name);
-}
-
 void ChooseSender(const HeaderList& headers, store::MessageSummary& summary) {
   summary.sender_address.clear();
   summary.sender_name.clear();
@@ -56,7 +33,12 @@ void ChooseSender(const HeaderList& headers, store::MessageSummary& summary) {
     if (list.size() != 1) continue;
     summary.sender_address = std::move(list.addresses.front());
     summary.sender_name = std::move(list.names.front());
-    summary.sender_name_decoded = DecodeDisplayName(summary.sender_name);
+    // Decoded word by word as the display texts are: a quoted word unquoted, any other
+    // word RFC 2047 decoded, so "John" Smith reads John Smith.
+    if (!summary.sender_name.empty()) {
+      summary.sender_name_decoded =
+          std::move(mailformat::ParseAddressList(*value, true).names.front());
+    }
   }
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mailformat/encoded_words.h"
+#include "mailformat/header_block.h"
 #include "mailformat/mail_date.h"
 #include "mailformat/message_ids.h"
 #include "platform/clock.h"
@@ -438,6 +439,65 @@ TEST_F(ComposerTest, LineBreaksFromReceivedTextStayInsideTheirHeaderLine) {
 }
 
 // ---------------------------------------------------------------------------------------
+// Values from the received message are text in the HTML part, never markup
+
+struct HtmlValueRow {
+  std::string name;
+  std::string sender_name;  // decoded, as the received From gave it
+  std::string sender_address;
+  std::string user_name;
+  std::string html_want;  // what the HTML template "[REMOTE_USER_NAME]|..." becomes
+};
+
+void PrintTo(const HtmlValueRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class HtmlValueTest : public ComposerTest, public testing::WithParamInterface<HtmlValueRow> {};
+
+TEST_P(HtmlValueTest, HtmlPartEscapesThePlainPartKeepsTheBytes) {
+  const HtmlValueRow& row = GetParam();
+  constexpr const char* kValues =
+      "[REMOTE_USER_NAME]|[REMOTE_EMAIL]|[LOCAL_USER_NAME]|[LOCAL_EMAIL]";
+  const std::string plain_want =
+      row.sender_name + "|" + row.sender_address + "|" + row.user_name + "|jane@example.org";
+  for (const std::int32_t code : {0, kCode}) {
+    SCOPED_TRACE(code == 0 ? "Reply" : "Captcha");
+    RequestFacts facts = SampleFacts(code);
+    facts.sender_name_decoded = row.sender_name;
+    facts.sender_address = row.sender_address;
+    facts.user_name = row.user_name;
+    const core::Preferences preferences =
+        PreferencesWithTemplates(kValues, std::string("<b>") + kValues + "</b>", kValues,
+                                 std::string("<b>") + kValues + "</b>");
+    const ReaderView view = ReadWithPython(Compose(facts, preferences));
+    ASSERT_TRUE(view.ran);
+    ASSERT_GE(view.parts.size(), 2u);
+    EXPECT_EQ(view.parts[0].type, "text/plain");
+    EXPECT_EQ(view.parts[0].body, plain_want);
+    EXPECT_EQ(view.parts[1].type, "text/html");
+    EXPECT_EQ(view.parts[1].body, "<b>" + row.html_want + "</b>");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HtmlValueTest,
+    testing::Values(
+        HtmlValueRow{"ScriptInTheName", "<script>alert(1)</script>", "a@example.com", "Jane",
+                     "&lt;script&gt;alert(1)&lt;/script&gt;|a@example.com|Jane|jane@example.org"},
+        HtmlValueRow{"AmpersandAndQuotes", "Tom & \"Jerry\"", "a@example.com", "Jane",
+                     "Tom &amp; &quot;Jerry&quot;|a@example.com|Jane|jane@example.org"},
+        HtmlValueRow{"AlreadyEscapedTextIsEscapedAgain", "&lt;b&gt;", "a@example.com", "Jane",
+                     "&amp;lt;b&amp;gt;|a@example.com|Jane|jane@example.org"},
+        HtmlValueRow{"LinkInTheAddress", "John", "\"<a href=x>\"@example.com", "Jane",
+                     "John|&quot;&lt;a href=x&gt;&quot;@example.com|Jane|jane@example.org"},
+        HtmlValueRow{"UsersOwnNameIsEscapedToo", "John", "a@example.com", "Ben & <Jerry>",
+                     "John|a@example.com|Ben &amp; &lt;Jerry&gt;|jane@example.org"},
+        HtmlValueRow{"ApostropheAndEightBitStay", "O'Neil J\xF6rg", "a@example.com", "Jane",
+                     "O'Neil J\xF6rg|a@example.com|Jane|jane@example.org"}),
+    [](const testing::TestParamInfo<HtmlValueRow>& info) { return info.param.name; });
+
+// ---------------------------------------------------------------------------------------
 // Line rules of the whole text
 
 TEST_F(ComposerTest, NoLineStartsWithAFullStopOrExceedsTheLineLimit) {
@@ -472,6 +532,74 @@ TEST_F(ComposerTest, NoLineStartsWithAFullStopOrExceedsTheLineLimit) {
     }
   }
 }
+
+struct LongFieldRow {
+  std::string name;
+  std::string sender_address;
+  std::string sender_name;
+  std::string subject;
+};
+
+void PrintTo(const LongFieldRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class LongFieldTest : public ComposerTest, public testing::WithParamInterface<LongFieldRow> {};
+
+// The Subject as a receiver reads it: the header block unfolded.
+std::string UnfoldedSubject(const std::string& request) {
+  std::string block = request.substr(0, request.find("\r\n\r\n") + 2);
+  mailformat::UnfoldHeaderBlock(block);
+  return mailformat::FindHeader(mailformat::SplitHeaderBlock(block), "Subject", true)
+      .value_or(std::string());
+}
+
+TEST_P(LongFieldTest, EveryLineFitsAndTheFoldedSubjectReadsBack) {
+  const LongFieldRow& row = GetParam();
+  for (const std::int32_t code : {0, kCode}) {
+    SCOPED_TRACE(code == 0 ? "Reply" : "Captcha");
+    RequestFacts facts = SampleFacts(code);
+    facts.sender_address = row.sender_address;
+    facts.sender_name = row.sender_name;
+    facts.subject = row.subject;
+    const std::string request = Compose(facts, PreferencesWithBuiltInTemplates());
+    for (const std::string& line : CrLfLines(request)) {
+      EXPECT_LE(line.size(), 998u) << line.substr(0, 40);
+    }
+    const std::string subject = UnfoldedSubject(request);
+    EXPECT_EQ(subject, RequestSubject(facts));
+    EXPECT_TRUE(VerifySignature(subject, TopHeader(request, "X-KVX-Signature")));
+    const SenderIdTag tag = ParseSenderIdTag(subject);
+    ASSERT_TRUE(tag.decoded);
+    EXPECT_EQ(tag.address, row.sender_address);
+    EXPECT_EQ(tag.number, 12345u);
+  }
+}
+
+std::string LongAddress(std::size_t length) {
+  const std::string domain = "@example.com";
+  return std::string(length - domain.size(), 'a') + domain;
+}
+
+std::string Words(std::size_t count, std::string_view word) {
+  std::string out;
+  for (std::size_t i = 0; i < count; ++i) out += (i == 0 ? "" : " ") + std::string(word);
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, LongFieldTest,
+    testing::Values(
+        LongFieldRow{"ShortEverything", "john.smith@example.com", "John", "Hello"},
+        // The tag of a 700-byte address alone passes the limit once shortened.
+        LongFieldRow{"AddressOf700", LongAddress(700), "John", "Hello"},
+        LongFieldRow{"AddressOf990WithLongSubject", LongAddress(990), "John", Words(200, "word")},
+        LongFieldRow{"AddressOf990WithOneHugeWordSubject", LongAddress(990), "John",
+                     std::string(2000, 'x')},
+        LongFieldRow{"LongNameIsLeftOutOfTo", LongAddress(500), std::string(900, 'n'), "Hello"},
+        LongFieldRow{"LongSubjectShortAddress", "john.smith@example.com", "John",
+                     Words(300, "subject")}),
+    [](const testing::TestParamInfo<LongFieldRow>& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------------------
 // Pieces

@@ -21,8 +21,9 @@ constexpr char kSender[] = "stranger@example.com";
 
 struct EventRow {
   const char* name;
-  // What the worker reports, given the events and the entry's request number.
-  std::function<void(MainThreadQuarantineEvents&, std::int32_t number)> report;
+  // What the worker reports through the interfaces it is given (the arrival checks' and the
+  // send thread's), given the entry's request number.
+  std::function<void(QuarantineEvents&, RequestOutcomes&, std::int32_t number)> report;
   std::int32_t want_status;
   store::Folder want_folder;
 };
@@ -31,7 +32,7 @@ void PrintTo(const EventRow& row, std::ostream* os) {
   *os << row.name;
 }
 
-class MainThreadQuarantineEventsTest : public ::testing::TestWithParam<EventRow> {
+class MainThreadQuarantineEventsThreadTest : public ::testing::TestWithParam<EventRow> {
  protected:
   void TearDown() override { platform::SetNowForTesting(std::nullopt); }
 
@@ -41,17 +42,19 @@ class MainThreadQuarantineEventsTest : public ::testing::TestWithParam<EventRow>
 
 // Each event reaches the quarantine only when the main thread serves it, and the worker
 // waits for that.
-TEST_P(MainThreadQuarantineEventsTest, WorkerEventIsHandledOnTheMainThread) {
+TEST_P(MainThreadQuarantineEventsThreadTest, WorkerEventIsHandledOnTheMainThread) {
   const EventRow& row = GetParam();
   const std::uint32_t account = world_.AddAccount("me@home.example");
   store::MessageRecord* held = world_.FileHeld(account, kSender);
   const std::int32_t number = held->request_number;
   platform::SetNowForTesting(1'700'000'000);
   MainThreadQuarantineEvents events(main_thread_, *world_.quarantine);
+  QuarantineEvents& arrival = events;
+  RequestOutcomes& sending = events;
 
   std::atomic<bool> returned{false};
   std::thread worker([&] {
-    row.report(events, number);
+    row.report(arrival, sending, number);
     returned = true;
   });
   // Nothing has happened while the main thread has not served the call.
@@ -66,20 +69,29 @@ TEST_P(MainThreadQuarantineEventsTest, WorkerEventIsHandledOnTheMainThread) {
 }
 
 const EventRow kRows[] = {
-    {"bounced", [](MainThreadQuarantineEvents& e, std::int32_t n) { e.RequestBounced(kSender, n); },
+    {"bounced",
+     [](QuarantineEvents& arrival, RequestOutcomes&, std::int32_t n) {
+       arrival.RequestBounced(kSender, n);
+     },
      kStatusRequestFailed, store::Folder::kJunkMail},
     {"reply",
-     [](MainThreadQuarantineEvents& e, std::int32_t n) {
-       e.AuthorizationReplyReceived(kSender, n, "thanks");
+     [](QuarantineEvents& arrival, RequestOutcomes&, std::int32_t n) {
+       arrival.AuthorizationReplyReceived(kSender, n, "thanks");
      },
      kStatusAuthorized, store::Folder::kInbox},
-    {"delivered", [](MainThreadQuarantineEvents& e, std::int32_t) { e.RequestDelivered(kSender); },
+    {"delivered",
+     [](QuarantineEvents&, RequestOutcomes& sending, std::int32_t) {
+       sending.RequestDelivered(kSender);
+     },
      kStatusAwaitingReply, store::Folder::kQuarantine},
-    {"refused", [](MainThreadQuarantineEvents& e, std::int32_t) { e.RequestRefused(kSender); },
+    {"refused",
+     [](QuarantineEvents&, RequestOutcomes& sending, std::int32_t) {
+       sending.RequestRefused(kSender);
+     },
      kStatusRequestFailed, store::Folder::kJunkMail},
 };
 
-INSTANTIATE_TEST_SUITE_P(Events, MainThreadQuarantineEventsTest, ::testing::ValuesIn(kRows),
+INSTANTIATE_TEST_SUITE_P(Events, MainThreadQuarantineEventsThreadTest, ::testing::ValuesIn(kRows),
                          [](const ::testing::TestParamInfo<EventRow>& info) {
                            return std::string(info.param.name);
                          });

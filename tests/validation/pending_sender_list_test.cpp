@@ -4,6 +4,8 @@
 
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -238,6 +240,171 @@ TEST_F(PendingSenderListTest, TheMethodIsFixedWhenTheEntryIsCreated) {
   EXPECT_NE(captcha->authorization_code, 0);
   EXPECT_EQ(joined->authorization_code, captcha->authorization_code);
   EXPECT_EQ(fresh->authorization_code, 0);
+}
+
+// ---------------------------------------------------------------------------------------
+// The list made in one sort and emptied entries dropped in one pass give exactly what
+// holding and releasing one message at a time gives.
+
+struct HeldRecord {
+  std::string address;
+  std::uint32_t id;
+  bool quarantine = true;
+};
+
+struct ListRow {
+  const char* name;
+  std::vector<HeldRecord> records;   // in the order the rebuild sees them
+  std::vector<std::size_t> release;  // indexes into records, released in this order
+  std::vector<std::string> remove;   // entries removed whole afterwards
+};
+
+void PrintTo(const ListRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+using Snapshot = std::vector<std::pair<std::string, std::vector<std::uint32_t>>>;
+
+Snapshot SnapshotOf(const PendingSenderList& list) {
+  Snapshot out;
+  for (const PendingSender& entry : list.entries())
+    out.emplace_back(entry.address, EntryIds(entry));
+  return out;
+}
+
+// Addresses in byte order, each with its distinct ids in ascending unsigned order and the
+// record first seen with that id.
+using Model = std::map<std::string, std::map<std::uint32_t, const store::MessageRecord*>>;
+
+std::vector<std::uint32_t> IdsOf(const Model::mapped_type& held) {
+  std::vector<std::uint32_t> ids;
+  for (const auto& [id, record] : held) ids.push_back(id);
+  return ids;
+}
+
+Snapshot SnapshotOf(const Model& model) {
+  Snapshot out;
+  for (const auto& [address, held] : model) {
+    if (!held.empty()) out.emplace_back(address, IdsOf(held));
+  }
+  return out;
+}
+
+class ListEquivalenceTest : public PendingSenderListTest,
+                            public ::testing::WithParamInterface<ListRow> {
+ protected:
+  // In-memory records: the list keeps pointers and never asks the table about them.
+  std::vector<store::MessageRecord*> MakeRecords(const std::vector<HeldRecord>& rows) {
+    std::vector<store::MessageRecord*> out;
+    for (const HeldRecord& row : rows) {
+      auto record = std::make_unique<store::MessageRecord>();
+      record->id = row.id;
+      record->flags = row.quarantine ? 0 : store::kFlagDecided;
+      record->summary.sender_address = row.address;
+      out.push_back(record.get());
+      owned_.push_back(std::move(record));
+    }
+    return out;
+  }
+
+  std::vector<std::unique_ptr<store::MessageRecord>> owned_;
+};
+
+TEST_P(ListEquivalenceTest, OneSortAndOnePassMatchOneAtATime) {
+  const ListRow& row = GetParam();
+  const std::vector<store::MessageRecord*> records = MakeRecords(row.records);
+
+  Model model;
+  for (const store::MessageRecord* record : records) {
+    if (record->folder() == store::Folder::kQuarantine)
+      model[record->summary.sender_address].emplace(record->id, record);
+  }
+  world_.list->Rebuild(records);
+  ASSERT_EQ(SnapshotOf(*world_.list), SnapshotOf(model));
+
+  // The same records held one at a time, in the opposite order, give the same list.
+  PendingSenderList one_by_one(*world_.messages, world_.preferences);
+  for (auto record = records.rbegin(); record != records.rend(); ++record) {
+    if ((*record)->folder() == store::Folder::kQuarantine) one_by_one.HoldMessage(**record, true);
+  }
+  EXPECT_EQ(SnapshotOf(one_by_one), SnapshotOf(model));
+
+  for (std::size_t index : row.release) {
+    const store::MessageRecord* record = records[index];
+    auto& held = model[record->summary.sender_address];
+    // Only the very record held under that id is released.
+    auto id = held.find(record->id);
+    const bool is_held = id != held.end() && id->second == record;
+    EXPECT_EQ(world_.list->ReleaseHeldMessage(*records[index]), is_held) << "release " << index;
+    if (is_held) held.erase(id);
+  }
+  for (const std::string& address : row.remove) {
+    world_.list->RemoveEntry(address);
+    model.erase(address);
+  }
+  for (const auto& [address, held] : model) {
+    const PendingSender* entry = world_.list->Find(address);
+    if (held.empty()) {
+      EXPECT_EQ(entry, nullptr) << address;
+    } else {
+      ASSERT_NE(entry, nullptr) << address;
+      EXPECT_EQ(EntryIds(*entry), IdsOf(held));
+    }
+  }
+  EXPECT_EQ(SnapshotOf(*world_.list), SnapshotOf(model));
+  EXPECT_EQ(world_.list->size(), SnapshotOf(model).size());
+  EXPECT_EQ(world_.list->empty(), SnapshotOf(model).empty());
+}
+
+const ListRow kListRows[] = {
+    {"empty", {}, {}, {}},
+    {"one_sender_ids_descending_and_high_bit",
+     {{"s@x", 0x90000000u}, {"s@x", 0x80000001u}, {"s@x", 0x7FFFFFFFu}, {"s@x", 0x10u}},
+     {3, 0},
+     {}},
+    {"byte_order_case_prefixes_and_eight_bit",
+     {{"b@x", 5}, {"\xE9t\xE9@x", 1}, {"a@x.y", 9}, {"B@x", 2}, {"a@x", 7}, {"a@x", 3}},
+     {},
+     {}},
+    {"decided_messages_are_skipped",
+     {{"a@x", 1}, {"b@x", 2, false}, {"a@x", 3, false}, {"c@x", 4}},
+     {1},
+     {}},
+    {"same_record_twice_is_held_once", {{"a@x", 1}, {"a@x", 1}, {"b@x", 2}}, {1, 0}, {}},
+    {"every_entry_emptied_in_mixed_order",
+     {{"d@x", 4}, {"a@x", 1}, {"c@x", 3}, {"b@x", 2}, {"a@x", 5}},
+     {2, 4, 0, 1, 3},
+     {}},
+    {"releases_and_removals_interleave_with_survivors",
+     {{"a@x", 1}, {"b@x", 2}, {"c@x", 3}, {"d@x", 4}, {"e@x", 5}, {"b@x", 6}, {"f@x", 7}},
+     {1, 0, 4, 0},
+     {"d@x", "b@x", "nobody@x", "a@x"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, ListEquivalenceTest, ::testing::ValuesIn(kListRows),
+                         [](const ::testing::TestParamInfo<ListRow>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST_F(PendingSenderListTest, ASenderHeldAgainAfterLeavingStartsANewRequest) {
+  store::MessageRecord* a = world_.FileHeld(account_, "s@example.com", 100);
+  world_.FileHeld(account_, "t@example.com", 200);
+  world_.quarantine->RequestDelivered("s@example.com");
+  ASSERT_TRUE(world_.list->ReleaseHeldMessage(*a));
+  ASSERT_EQ(world_.list->Find("s@example.com"), nullptr);
+
+  // The sender comes back before anyone looked at the whole list: a new entry, with its
+  // own request drawn and nothing sent yet, in its sorted place.
+  platform::SeedRand(7);
+  store::MessageRecord* again = world_.FileHeld(account_, "s@example.com", 300);
+  ReferenceRand reference(7);
+  EXPECT_EQ(again->request_number, reference.NextPair() % 90000 + 10000);
+  EXPECT_EQ(again->request_sent_time, 0);
+  const PendingSender* entry = world_.list->Find("s@example.com");
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(EntryIds(*entry), std::vector<std::uint32_t>{300});
+  EXPECT_EQ(EntryAddresses(*world_.list),
+            (std::vector<std::string>{"s@example.com", "t@example.com"}));
 }
 
 }  // namespace

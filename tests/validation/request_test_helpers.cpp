@@ -69,6 +69,10 @@ std::vector<std::pair<std::string, std::string>> TopHeaderFields(std::string_vie
   std::vector<std::pair<std::string, std::string>> fields;
   for (const std::string& line : CrLfLines(message)) {
     if (line.empty()) break;
+    if (!fields.empty() && (line.front() == ' ' || line.front() == '\t')) {
+      fields.back().second += line;  // a folded field, unfolded
+      continue;
+    }
     const std::size_t colon = line.find(':');
     if (colon == std::string::npos) {
       fields.emplace_back(line, "<no colon>");

@@ -27,7 +27,7 @@ core::Preferences PreferencesWithBuiltInTemplates();
 std::string Compose(const RequestFacts& facts, const core::Preferences& preferences);
 
 // The message's own header fields (up to the first empty line) as name and value, the
-// value without the blank after the colon. Each field must be one line.
+// value without the blank after the colon; folded fields unfolded.
 std::vector<std::pair<std::string, std::string>> TopHeaderFields(std::string_view message);
 // The value of the first top field called name; empty when absent.
 std::string TopHeader(std::string_view message, std::string_view name);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -117,9 +118,9 @@ class RoundTripTest : public ::testing::Test {
   }
 
   // The request for the held sender, composed into a file and read back.
-  std::string ComposeRequest() {
+  std::string ComposeRequest(std::string_view sender = kSender) {
     store::MailAccount* account = world_.accounts->FindAccount(account_id_);
-    const RequestFacts facts = RequestFactsOf(world_.list->Find(kSender)->first(), *account);
+    const RequestFacts facts = RequestFactsOf(world_.list->Find(sender)->first(), *account);
     world_.accounts->ReleaseAccount(account);
     const std::string path = world_.folder() + "request.eml";
     FileRequestOutput output(path);
@@ -238,6 +239,87 @@ TEST_F(RoundTripTest, AnotherInstallationsRequestIsFiledNotTakenForAReply) {
             1);
   ExpectHeldWithStatus(kStatusAwaitingRequest, store::Folder::kQuarantine);
 }
+
+// A sender address long enough that the request's Subject has to be folded, and replies
+// whose programs keep that folding or fold and encode the subject their own way.
+struct FoldedReplyRow {
+  std::string name;
+  // The reply's Subject field value (after "Subject: ") from the request's Subject field
+  // as it was written, folded lines included.
+  std::string (*reply_subject)(const std::string& folded_field);
+};
+
+void PrintTo(const FoldedReplyRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class FoldedReplyTest : public RoundTripTest,
+                        public ::testing::WithParamInterface<FoldedReplyRow> {};
+
+// The Subject field of a message as written: its first line without "Subject: " and every
+// continuation line, CR LF kept between them.
+std::string WrittenSubjectField(const std::string& message) {
+  const std::size_t start = message.find("\r\nSubject: ") + 11;
+  std::size_t end = message.find("\r\n", start);
+  while (message[end + 2] == ' ' || message[end + 2] == '\t') end = message.find("\r\n", end + 2);
+  return message.substr(start, end - start);
+}
+
+// text as RFC 2047 "Q" words of at most 40 encoded bytes each, one word per folded line.
+std::string EncodedWordLines(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  std::string word;
+  const auto flush = [&] {
+    if (word.empty()) return;
+    out += (out.empty() ? "" : "\r\n ") + std::string("=?utf-8?Q?") + word + "?=";
+    word.clear();
+  };
+  for (unsigned char c : text) {
+    if (std::isalnum(c)) {
+      word += static_cast<char>(c);
+    } else {
+      word += '=';
+      word += kHex[c >> 4];
+      word += kHex[c & 15];
+    }
+    if (word.size() >= 40) flush();
+  }
+  flush();
+  return out;
+}
+
+TEST_P(FoldedReplyTest, ReplyToAFoldedSubjectReleasesTheHeldMessage) {
+  const std::string sender = std::string(800, 'j') + "@remote.example.com";
+  ASSERT_EQ(Download(MessageFrom("John <" + sender + ">", "Meeting", "Shall we meet?\n")),
+            MessageFate::kFiled);
+  const PendingSender* entry = world_.list->Find(sender);
+  ASSERT_NE(entry, nullptr);
+  held_ = entry->messages;
+
+  const std::string request = ComposeRequest(sender);
+  const std::string folded = WrittenSubjectField(request);
+  ASSERT_NE(folded.find("\r\n "), std::string::npos) << "the request's Subject is folded";
+  EXPECT_EQ(Download(MessageFrom(kUser, GetParam().reply_subject(folded), "Yes.\n")),
+            MessageFate::kConsumed);
+  ExpectHeldWithStatus(kStatusAuthorized, store::Folder::kInbox);
+  EXPECT_TRUE(IsTrustedContact(sender));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FoldedReplyTest,
+    ::testing::Values(FoldedReplyRow{"FoldingKept",
+                                     [](const std::string& folded) { return "Re: " + folded; }},
+                      FoldedReplyRow{"FoldedWithTabs",
+                                     [](const std::string& folded) {
+                                       return "Re: " + Substitute(folded, "\r\n ", "\r\n\t");
+                                     }},
+                      FoldedReplyRow{"EncodedWordsOnFoldedLines",
+                                     [](const std::string& folded) {
+                                       std::string unfolded = Substitute(folded, "\r\n", "");
+                                       return EncodedWordLines("Re: " + unfolded);
+                                     }}),
+    [](const ::testing::TestParamInfo<FoldedReplyRow>& info) { return info.param.name; });
 
 struct CaptchaReplyRow {
   std::string name;
