@@ -56,8 +56,7 @@ char* Room(std::string& buffer, std::size_t n) {
 }
 
 // Scans as the download does (the line split included) and builds the part table.
-PartTable ScanMessage(std::string_view message, const std::string& path,
-                      const std::string& temp_folder) {
+PartTable ScanMessage(std::string_view message, const std::string& path) {
   MimeScanner scanner;
   std::size_t start = 0;
   while (start < message.size()) {
@@ -66,7 +65,7 @@ PartTable ScanMessage(std::string_view message, const std::string& path,
     scanner.FeedLine(message.substr(start, end - start), static_cast<std::uint32_t>(end));
     start = end;
   }
-  return BuildPartTable(scanner, path, temp_folder);
+  return BuildPartTable(scanner, path);
 }
 
 // Decodes every part or segment of the table from the stored file; returns the bytes decoded.
@@ -82,7 +81,7 @@ std::size_t DecodeEveryPart(const PartTable& table, const std::string& path, std
   }
   for (const SegmentEntry& segment : table.segments) {
     if (!DecodePartToMemory(segment.data_offset, segment.data_line_count, segment.uuencoded == 0,
-                            kEncoding7Bit, path, Room(buffer, segment.data_size),
+                            TransferEncoding::k7Bit, path, Room(buffer, segment.data_size),
                             segment.data_size, placed)) {
       std::abort();
     }
@@ -92,8 +91,8 @@ std::size_t DecodeEveryPart(const PartTable& table, const std::string& path, std
 }
 
 std::size_t ScanAndDecode(std::string_view message, const std::string& path,
-                          const std::string& temp_folder, std::string& buffer) {
-  return DecodeEveryPart(ScanMessage(message, path, temp_folder), path, buffer);
+                          std::string& buffer) {
+  return DecodeEveryPart(ScanMessage(message, path), path, buffer);
 }
 
 void BM_PelrionScanAndDecode(benchmark::State& state) {
@@ -103,7 +102,7 @@ void BM_PelrionScanAndDecode(benchmark::State& state) {
   for (auto _ : state) {
     decoded = 0;
     for (std::size_t i = 0; i < corpus.messages.size(); ++i) {
-      decoded += ScanAndDecode(corpus.messages[i], corpus.paths[i], corpus.folder.path(), buffer);
+      decoded += ScanAndDecode(corpus.messages[i], corpus.paths[i], buffer);
     }
     benchmark::DoNotOptimize(decoded);
   }
@@ -118,7 +117,7 @@ void BM_PelrionScanOnly(benchmark::State& state) {
   const Corpus& corpus = TheCorpus();
   for (auto _ : state) {
     for (std::size_t i = 0; i < corpus.messages.size(); ++i) {
-      PartTable table = ScanMessage(corpus.messages[i], corpus.paths[i], corpus.folder.path());
+      PartTable table = ScanMessage(corpus.messages[i], corpus.paths[i]);
       benchmark::DoNotOptimize(table);
     }
   }
@@ -130,7 +129,7 @@ void BM_PelrionDecodeOnly(benchmark::State& state) {
   const Corpus& corpus = TheCorpus();
   std::vector<PartTable> tables;
   for (std::size_t i = 0; i < corpus.messages.size(); ++i) {
-    tables.push_back(ScanMessage(corpus.messages[i], corpus.paths[i], corpus.folder.path()));
+    tables.push_back(ScanMessage(corpus.messages[i], corpus.paths[i]));
   }
   std::string buffer;
   for (auto _ : state) {

@@ -17,14 +17,14 @@
 #include <vector>
 
 #include "platform/viewer.h"
-#include "scoped_env.h"
-#include "temp_dir.h"
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
 
 namespace pelrion::platform {
 namespace {
 
-using testing_support::ScopedEnv;
-using testing_support::TempDir;
+using test_support::ScopedEnv;
+using test_support::TempDir;
 
 const std::string kXdg = PELRION_FIXTURES "/xdg";
 const std::string kRecorder = kXdg + "/bin/record-args";

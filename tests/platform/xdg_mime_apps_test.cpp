@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "scoped_env.h"
+#include "support/scoped_env.h"
 
 namespace pelrion::platform {
 namespace {
 
-using testing_support::ScopedEnv;
+using test_support::ScopedEnv;
 
 const std::string kXdg = PELRION_FIXTURES "/xdg";
 
