@@ -77,7 +77,7 @@ void AddressListTable::Load() {
     const Contact* key = contact.get();
     owned_.emplace(key, std::move(contact));
     return true;
-  });
+  }, KeepSlots::kNo);
 }
 
 std::uint32_t AddressListTable::LookupAddress(std::string_view address,
