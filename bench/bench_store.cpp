@@ -151,23 +151,24 @@ MessageSummary MakeSummary(std::size_t n) {
   const std::string first = Pick(kFirstNames, n);
   const std::string last = Pick(kLastNames, n / 7);
   const std::string domain = Pick(kDomains, n / 3);
-  const std::string display = first + " " + last;
   s.header_length = 1800 + static_cast<std::int32_t>(n % 900);
   s.body_line_count = 40 + static_cast<std::uint32_t>(n % 300);
   s.file_size = 4000 + static_cast<std::uint32_t>((n * 7919) % 60000);
   s.sent = 1'133'881'200 + static_cast<std::int32_t>(n * 37);
   s.received = s.sent + 120;
   s.has_strings = true;
-  s.sender_address = first + "." + last + std::to_string(n % 5000) + "@" + domain;
-  s.sender_name = "\"" + last + ", " + first + "\"";
-  s.sender_name_decoded = last + ", " + first;
-  s.subject = Pick(kSubjects, n);
-  s.subject_decoded = s.subject;
-  s.from_text = s.sender_name + " <" + s.sender_address + ">";
-  s.to_text = "Ann Lee <ann.lee@example.net>, \"Bob (sales)\" <bob@sales.example.net>";
-  if (n % 3 == 0) s.cc_text = "carol@example.com (Carol Smith), team@" + domain;
+  const std::string address = first + "." + last + std::to_string(n % 5000) + "@" + domain;
+  const std::string name = "\"" + last + ", " + first + "\"";
+  s.set_sender_address(address);
+  s.set_sender_name(name);
+  s.set_sender_name_decoded(last + ", " + first);
+  s.set_subject(Pick(kSubjects, n));
+  s.set_subject_decoded(Pick(kSubjects, n));
+  s.set_from_text(name + " <" + address + ">");
+  s.set_to_text("Ann Lee <ann.lee@example.net>, \"Bob (sales)\" <bob@sales.example.net>");
+  if (n % 3 == 0) s.set_cc_text("carol@example.com (Carol Smith), team@" + domain);
 
-  auto& table = s.part_table;
+  pelrion::mailformat::PartTable table;
   table.mime = 1;
   table.text_part_count = 2;
   table.first_text_index = 1;
@@ -179,6 +180,7 @@ MessageSummary MakeSummary(std::size_t n) {
     table.parts.push_back({body + 5600, 400, 24000, 1, 3, 2, 0, "application", "pdf",
                            "statement-" + std::to_string(n) + ".pdf"});
   }
+  s.set_part_table(table);
   for (std::size_t i = 0; i < s.content_digest.size(); ++i) {
     s.content_digest[i] = static_cast<std::uint8_t>(n * 31 + i * 17);
   }

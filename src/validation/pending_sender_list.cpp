@@ -42,7 +42,7 @@ PendingSender* PendingSenderList::Find(std::string_view address) {
 }
 
 void PendingSenderList::HoldMessage(store::MessageRecord& message, bool loading) {
-  const std::string& address = message.summary.sender_address;
+  const std::string address(message.summary.sender_address());
   auto at = LowerBound(address);
   if (at != entries_.end() && at->address == address) {
     auto& held = at->messages;
@@ -72,8 +72,8 @@ void PendingSenderList::HoldMessage(store::MessageRecord& message, bool loading)
 }
 
 bool PendingSenderList::ReleaseHeldMessage(store::MessageRecord& message) {
-  auto at = LowerBound(message.summary.sender_address);
-  if (at == entries_.end() || at->address != message.summary.sender_address) return false;
+  auto at = LowerBound(message.summary.sender_address());
+  if (at == entries_.end() || at->address != message.summary.sender_address()) return false;
   auto& messages = at->messages;
   auto found = std::lower_bound(messages.begin(), messages.end(), &message, IdBefore);
   if (found == messages.end() || *found != &message) return false;

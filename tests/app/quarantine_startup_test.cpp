@@ -60,7 +60,7 @@ class Stores {
     record->summary.header_length = static_cast<std::int32_t>(text.find("\r\n\r\n") + 4);
     record->summary.file_size = static_cast<std::uint32_t>(text.size());
     record->summary.has_strings = true;
-    record->summary.sender_address = sender;
+    record->summary.set_sender_address(sender);
     record->request_number = number;
     record->request_sent_time = sent;
     record->status = sent != 0 ? 2 : 1;

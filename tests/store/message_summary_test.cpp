@@ -51,14 +51,14 @@ std::string FixedPart(const std::vector<std::pair<int, std::uint32_t>>& words) {
 
 void SetStrings(MessageSummary& summary) {
   summary.has_strings = true;
-  summary.sender_address = "ann@example.org";
-  summary.sender_name = "=?iso-8859-1?q?Ann_M=FCller?=";
-  summary.sender_name_decoded = "Ann M\xFCller";
-  summary.subject = "Hello";
-  summary.subject_decoded = "Hello";
-  summary.from_text = "Ann M\xFCller";
-  summary.to_text = "bob@example.net";
-  summary.cc_text = "";
+  summary.set_sender_address("ann@example.org");
+  summary.set_sender_name("=?iso-8859-1?q?Ann_M=FCller?=");
+  summary.set_sender_name_decoded("Ann M\xFCller");
+  summary.set_subject("Hello");
+  summary.set_subject_decoded("Hello");
+  summary.set_from_text("Ann M\xFCller");
+  summary.set_to_text("bob@example.net");
+  summary.set_cc_text("");
 }
 const char* const kStrings[] = {"ann@example.org", "=?iso-8859-1?q?Ann_M=FCller?=",
                                 "Ann M\xFCller",     "Hello",
@@ -88,14 +88,16 @@ TEST(MessageSummaryLayoutTest, MimeSummaryWithPartsAndStrings) {
   summary.word14 = 0x14141414;
   summary.word27 = 0x27272727;
   summary.content_digest = SomeDigest();
-  summary.part_table.mime = 1;
-  summary.part_table.text_part_count = 2;
-  summary.part_table.first_text_index = 0;
-  summary.part_table.parts = {
+  PartTable table;
+  table.mime = 1;
+  table.text_part_count = 2;
+  table.first_text_index = 0;
+  table.parts = {
       {900, 10, 300, 0, 3, 7, 1, "text", "plain", ""},
       {1300, 12, 700, 0, 2, 7, 1, "text", "html", ""},
       {2100, 20, 1500, 1, 2, 9, 0, "image", "png", "A123.png"},
   };
+  summary.set_part_table(table);
   SetStrings(summary);
 
   std::string want = FixedPart({{1, 812},
@@ -142,9 +144,11 @@ TEST(MessageSummaryLayoutTest, PlainSummaryWithSegments) {
   summary.sent = 5;
   summary.received = 6;
   summary.content_digest = SomeDigest();
-  summary.part_table.mime = 0;
-  summary.part_table.uuencoded_count = 1;
-  summary.part_table.segments = {{400, 3, 90, 0, ""}, {520, 50, 2000, 1, "a.zip"}};
+  PartTable table;
+  table.mime = 0;
+  table.uuencoded_count = 1;
+  table.segments = {{400, 3, 90, 0, ""}, {520, 50, 2000, 1, "a.zip"}};
+  summary.set_part_table(table);
   SetStrings(summary);
 
   std::string want = FixedPart({{1, 400}, {3, 5000}, {9, 2}, {10, 1}, {11, 112}, {12, 5}, {13, 6}});
@@ -172,7 +176,7 @@ TEST(MessageSummaryLayoutTest, PaddingIsUnpaddedLengthModuloEight) {
     SCOPED_TRACE("subject of " + std::to_string(extra) + " bytes");
     MessageSummary summary;
     summary.has_strings = true;
-    summary.subject = std::string(extra, 'x');
+    summary.set_subject(std::string(extra, 'x'));
     // 112 fixed + eight terminators + the subject.
     const std::size_t unpadded = 112 + 8 + extra;
     const std::string got = EncodeMessageSummary(summary);
@@ -181,7 +185,7 @@ TEST(MessageSummaryLayoutTest, PaddingIsUnpaddedLengthModuloEight) {
     EXPECT_EQ(got.substr(unpadded), std::string(unpadded % 8, '\0'));
     auto back = DecodeMessageSummary(got);
     ASSERT_TRUE(back.has_value());
-    EXPECT_EQ(back->subject, summary.subject);
+    EXPECT_EQ(back->subject(), summary.subject());
   }
 }
 
@@ -202,16 +206,17 @@ TEST(MessageSummaryDecodeTest, FollowsReferencesWhereverTheyPoint) {
 
   auto summary = DecodeMessageSummary(blob);
   ASSERT_TRUE(summary.has_value());
-  ASSERT_EQ(summary->part_table.parts.size(), 1u);
-  const PartEntry& part = summary->part_table.parts[0];
+  const PartTable table = summary->part_table();
+  ASSERT_EQ(table.parts.size(), 1u);
+  const PartEntry& part = table.parts[0];
   EXPECT_EQ(part.body_offset, 1u);
   EXPECT_EQ(part.in_alternative, 7u);
   EXPECT_EQ(part.type, "shared");
   EXPECT_EQ(part.subtype, "shared");
   EXPECT_EQ(part.name, "");
-  EXPECT_EQ(summary->sender_address, "");
-  EXPECT_EQ(summary->sender_name, "shared");
-  EXPECT_EQ(summary->cc_text, "shared");
+  EXPECT_EQ(summary->sender_address(), "");
+  EXPECT_EQ(summary->sender_name(), "shared");
+  EXPECT_EQ(summary->cc_text(), "shared");
 }
 
 struct MalformedBlob {
@@ -221,9 +226,11 @@ struct MalformedBlob {
 
 std::string ValidBlob() {
   MessageSummary summary;
-  summary.part_table.mime = 1;
-  summary.part_table.parts = {{1, 2, 3, 0, 0, 5, 0, "text", "plain", "n"}};
-  summary.part_table.segments = {{1, 2, 3, 1, "seg"}};
+  PartTable table;
+  table.mime = 1;
+  table.parts = {{1, 2, 3, 0, 0, 5, 0, "text", "plain", "n"}};
+  table.segments = {{1, 2, 3, 1, "seg"}};
+  summary.set_part_table(table);
   SetStrings(summary);
   return EncodeMessageSummary(summary);
 }

@@ -84,7 +84,7 @@ class MessageTableTest : public ::testing::Test {
     record->summary.file_size = static_cast<std::uint32_t>(text.size());
     record->summary.content_digest = crypto::Md5Of(std::string_view(text).substr(0, 20000));
     record->summary.has_strings = true;
-    record->summary.subject_decoded = "subject " + std::to_string(text.size());
+    record->summary.set_subject_decoded("subject " + std::to_string(text.size()));
     return table_->RegisterMessage(std::move(record));
   }
 
