@@ -219,6 +219,93 @@ TEST(MessageSummaryDecodeTest, FollowsReferencesWhereverTheyPoint) {
   EXPECT_EQ(summary->cc_text(), "shared");
 }
 
+// A loaded summary keeps the blob it was read from; it must still compare and encode by
+// meaning: equal to the same summary built field by field, written back in the standard
+// layout, and with its numbers taken from the fields (not from the words it was read with).
+TEST(MessageSummaryPackedTest, LoadedBlobEncodesLikeTheSameSummaryBuiltByFields) {
+  std::string blob = FixedPart({{1, 812}, {3, 4000}, {4, 1}, {7, 1}});
+  const std::uint32_t shared = Text(blob, "shared");
+  const std::uint32_t empty = Text(blob, "");
+  const auto parts_at = static_cast<std::uint32_t>(blob.size());
+  for (int i = 0; i < 7; ++i) Le32(blob, i + 1);
+  Le32(blob, shared);
+  Le32(blob, shared);
+  Le32(blob, empty);
+  SetLe32(blob, 32, parts_at);
+  for (int s = 0; s < 8; ++s) SetLe32(blob, 4 * (15 + s), s % 2 ? shared : empty);
+  blob = Finish(blob);
+  auto loaded = DecodeMessageSummary(blob);
+  ASSERT_TRUE(loaded.has_value());
+
+  MessageSummary built;
+  built.header_length = 812;
+  built.file_size = 4000;
+  built.content_digest = SomeDigest();
+  built.has_strings = true;
+  PartTable table;
+  table.mime = 1;
+  table.parts = {{1, 2, 3, 4, 5, 6, 7, "shared", "shared", ""}};
+  built.set_part_table(table);
+  built.set_sender_name("shared");
+  built.set_subject("shared");
+  built.set_from_text("shared");
+  built.set_cc_text("shared");
+
+  EXPECT_EQ(*loaded, built);
+  EXPECT_EQ(EncodeMessageSummary(*loaded), EncodeMessageSummary(built));
+  loaded->file_size = 4001;
+  loaded->header_length = -1;
+  const std::string rewritten = EncodeMessageSummary(*loaded);
+  EXPECT_EQ(GetLe32(rewritten, 4 * 3), 4001u);
+  EXPECT_EQ(GetLe32(rewritten, 4 * 1), 0xFFFFFFFFu);
+  EXPECT_NE(*loaded, built);
+}
+
+// Every setter replaces its own text or the part table and leaves the rest as it was,
+// whichever was set first.
+TEST(MessageSummaryPackedTest, EachSetterChangesOnlyItsOwnField) {
+  using Setter = void (MessageSummary::*)(std::string_view);
+  const Setter setters[kSummaryStringCount] = {
+      &MessageSummary::set_sender_address, &MessageSummary::set_sender_name,
+      &MessageSummary::set_sender_name_decoded, &MessageSummary::set_subject,
+      &MessageSummary::set_subject_decoded, &MessageSummary::set_from_text,
+      &MessageSummary::set_to_text, &MessageSummary::set_cc_text};
+  PartTable table;
+  table.mime = 1;
+  table.parts = {{900, 10, 300, 0, 3, 7, 1, "text", "plain", "a.txt"}};
+  table.segments = {{520, 50, 2000, 1, "b.zip"}};
+  PartTable other = table;
+  other.parts.push_back({1300, 12, 700, 0, 2, 7, 1, "text", "html", ""});
+
+  for (bool table_first : {true, false}) {
+    MessageSummary base;
+    if (table_first) base.set_part_table(table);
+    SetStrings(base);
+    if (!table_first) base.set_part_table(table);
+    ASSERT_EQ(base.part_table(), table);
+    for (std::size_t i = 0; i < kSummaryStringCount; ++i) ASSERT_EQ(base.Texts()[i], kStrings[i]);
+
+    for (std::size_t i = 0; i < kSummaryStringCount; ++i) {
+      SCOPED_TRACE("text " + std::to_string(i) + (table_first ? ", table first" : ""));
+      MessageSummary changed = base;
+      (changed.*setters[i])("new text " + std::to_string(i));
+      auto want = base.Texts();
+      const std::string replacement = "new text " + std::to_string(i);
+      want[i] = replacement;
+      EXPECT_EQ(changed.Texts(), want);
+      EXPECT_EQ(changed.part_table(), table);
+      EXPECT_NE(changed, base);
+    }
+    MessageSummary retabled = base;
+    retabled.set_part_table(other);
+    EXPECT_EQ(retabled.part_table(), other);
+    EXPECT_EQ(retabled.Texts(), base.Texts());
+    auto back = DecodeMessageSummary(EncodeMessageSummary(retabled));
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(*back, retabled);
+  }
+}
+
 struct MalformedBlob {
   const char* name;
   std::string blob;
