@@ -176,8 +176,8 @@ class Corpus {
     pelrion::mailformat::MimeScanner scanner;
     pelrion::mailformat::FeedMessageFile(message.path, scanner);
     message.record->summary.header_length = static_cast<std::int32_t>(scanner.header_length());
-    message.record->summary.part_table =
-        pelrion::mailformat::BuildPartTable(scanner, message.path);
+    message.record->summary.set_part_table(
+        pelrion::mailformat::BuildPartTable(scanner, message.path));
     bytes_ += static_cast<std::int64_t>(text.size());
     messages_.push_back(std::move(message));
   }

@@ -69,8 +69,8 @@ struct HeldSet {
       record->id = static_cast<std::uint32_t>(i + 1) * 40503u;
       record->status = 2;
       record->request_sent_time = (i % 2 == 0) ? kDaysAgo10 : kHourAgo;
-      record->summary.sender_address =
-          "sender" + std::to_string(random()) + "." + std::to_string(i) + "@example.com";
+      record->summary.set_sender_address(
+          "sender" + std::to_string(random()) + "." + std::to_string(i) + "@example.com");
       records.push_back(record.get());
       owned.push_back(std::move(record));
     }

@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       scanner.headers_ended() ? static_cast<std::int32_t>(scanner.header_length()) : -1;
   record.summary.body_line_count = scanner.body_line_count();
   record.summary.file_size = static_cast<std::uint32_t>(size);
-  record.summary.part_table = pelrion::mailformat::BuildPartTable(scanner, path);
+  record.summary.set_part_table(pelrion::mailformat::BuildPartTable(scanner, path));
 
   pelrion::validation::ClassificationInput input;
   std::string message_id;
@@ -93,11 +93,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         report.is_delivery_status_notification) {
       std::abort();
     }
-    for (char c : summary.sender_address) {
+    for (char c : summary.sender_address()) {
       if (c >= 'A' && c <= 'Z') std::abort();  // stored lower case
     }
-    if (summary.sender_address.empty() && summary.sender_name.empty() &&
-        !summary.sender_name_decoded.empty()) {
+    if (summary.sender_address().empty() && summary.sender_name().empty() &&
+        !summary.sender_name_decoded().empty()) {
       std::abort();
     }
 

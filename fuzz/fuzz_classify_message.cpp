@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   store::MailAccount account;
   account.email_address.Set("me@home.example");
   store::MessageRecord message;
-  message.summary.sender_address = parts[0];
+  message.summary.set_sender_address(parts[0]);
   validation::ClassifyMessage(message, account, input, context);
 
   if (message.status < 1 || message.status > 12 || message.status == 2 || message.status == 3 ||

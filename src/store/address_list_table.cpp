@@ -77,7 +77,7 @@ void AddressListTable::Load() {
     const Contact* key = contact.get();
     owned_.emplace(key, std::move(contact));
     return true;
-  });
+  }, KeepSlots::kNo);
 }
 
 std::uint32_t AddressListTable::LookupAddress(std::string_view address,
@@ -159,7 +159,8 @@ void AddressListTable::DeleteContacts(std::span<Contact* const> contacts) {
 void AddressListTable::ApproveSenders(std::span<MessageRecord* const> messages) {
   std::vector<SenderOfMessage> senders;
   for (const MessageRecord* message : messages) {
-    senders.push_back({message->summary.sender_address, message->summary.sender_name_decoded});
+    senders.push_back({std::string(message->summary.sender_address()),
+                       std::string(message->summary.sender_name_decoded())});
   }
   FileSenders(senders, kTrustedContactsList);
 }
@@ -167,7 +168,8 @@ void AddressListTable::ApproveSenders(std::span<MessageRecord* const> messages) 
 void AddressListTable::BlacklistSenders(std::span<MessageRecord* const> messages) {
   std::vector<SenderOfMessage> senders;
   for (const MessageRecord* message : messages) {
-    senders.push_back({message->summary.sender_address, message->summary.sender_name_decoded});
+    senders.push_back({std::string(message->summary.sender_address()),
+                       std::string(message->summary.sender_name_decoded())});
   }
   FileSenders(senders, kBlackList);
 }

@@ -47,9 +47,9 @@ ContactInspection InspectContactSlot(std::string_view slot, std::string_view db4
   const HeapView heap{HeapHeader::kDigest, db4_bytes.size(),
                       [db4_bytes](std::uint64_t offset, std::size_t size) {
                         if (offset > db4_bytes.size() || db4_bytes.size() - offset < size) {
-                          return std::optional<std::string>();
+                          return std::optional<std::string_view>();
                         }
-                        return std::optional<std::string>(db4_bytes.substr(offset, size));
+                        return std::optional<std::string_view>(db4_bytes.substr(offset, size));
                       }};
   Contact contact;
   DecodeContactEntry(slot.substr(16), contact);

@@ -58,7 +58,7 @@ void DuplicateDigestTable::Load() {
     entry->set_slot_offset(slot.slot_offset);
     entries_.push_back(std::move(entry));
     return true;
-  });
+  }, KeepSlots::kNo);
 }
 
 bool DuplicateDigestTable::RememberDigest(std::uint32_t account_id, std::string_view key) {

@@ -38,6 +38,27 @@ class IdIndex {
     return true;
   }
 
+  // Replaces the contents with `records` in one sort (a load builds its index this way
+  // rather than inserting one record at a time). Of records sharing an id the first in the
+  // given order stays; the others are returned (ascending id) and not indexed.
+  std::vector<Record*> Assign(std::vector<Record*> records) {
+    std::stable_sort(records.begin(), records.end(),
+                     [this](Record* a, Record* b) { return id_of_(*a) < id_of_(*b); });
+    std::vector<Record*> duplicates;
+    auto kept = records.begin();
+    for (auto at = records.begin(); at != records.end(); ++at) {
+      if (kept != records.begin() && id_of_(**(kept - 1)) == id_of_(**at)) {
+        duplicates.push_back(*at);
+      } else {
+        *kept++ = *at;
+      }
+    }
+    records.erase(kept, records.end());
+    sorted_ = std::move(records);
+    if (hashed_) FillBuckets();
+    return duplicates;
+  }
+
   // The record with this id, or null. One bucket when hashed, else a binary search.
   Record* Find(std::uint32_t id) const {
     const auto& list = hashed_ ? buckets_[BucketOf(id)] : sorted_;
@@ -77,6 +98,17 @@ class IdIndex {
   }
 
  private:
+  // Spreads the sorted records over the buckets, each sized once and left sorted by id.
+  void FillBuckets() {
+    std::vector<std::uint32_t> counts(kHashBuckets, 0);
+    for (Record* record : sorted_) ++counts[BucketOf(id_of_(*record))];
+    for (std::size_t i = 0; i < kHashBuckets; ++i) {
+      buckets_[i].clear();
+      buckets_[i].reserve(counts[i]);
+    }
+    for (Record* record : sorted_) buckets_[BucketOf(id_of_(*record))].push_back(record);
+  }
+
   auto LowerBound(const std::vector<Record*>& list, std::uint32_t id) const {
     return std::lower_bound(list.begin(), list.end(), id,
                             [this](Record* r, std::uint32_t key) { return id_of_(*r) < key; });

@@ -103,9 +103,10 @@ MessageSlotReport InspectMessageSlot(std::string_view slot, std::string_view db2
 
   const SlotLayout layout = MessageSlotLayout();
   const HeapView heap{HeapHeader::kIdAndDigest, db2.size(),
-                      [db2](std::uint64_t offset, std::size_t size) -> std::optional<std::string> {
+                      [db2](std::uint64_t offset,
+                            std::size_t size) -> std::optional<std::string_view> {
                         if (offset > db2.size() || db2.size() - offset < size) return std::nullopt;
-                        return std::string(db2.substr(offset, size));
+                        return db2.substr(offset, size);
                       }};
   // The load order: free, digest, then pending deletion before the heap is consulted.
   const SlotVerdict mechanical = CheckSlot(slot, layout, nullptr, nullptr);

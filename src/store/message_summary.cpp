@@ -34,19 +34,77 @@ bool ArrayInside(std::string_view blob, std::uint32_t offset, std::uint32_t coun
   return end <= blob.size();
 }
 
-// The eight strings in their stored order (words 15-22).
-template <typename Summary>
-auto StringFields(Summary& summary) {
-  return std::array{&summary.sender_address, &summary.sender_name,
-                    &summary.sender_name_decoded, &summary.subject,
-                    &summary.subject_decoded, &summary.from_text,
-                    &summary.to_text, &summary.cc_text};
+// Whether a blob carries its eight strings: all eight offsets zero is the bare fixed part.
+bool HasStringRefs(const BlobView& blob) {
+  for (std::size_t i = 0; i < kSummaryStringCount; ++i) {
+    if (blob.Word(4 * (kWordFirstString + i)).value_or(0) != 0) return true;
+  }
+  return false;
 }
 
-}  // namespace
+// The part table of a checked blob.
+PartTable ReadPartTable(const BlobView& blob) {
+  auto word = [&](std::size_t offset) { return blob.Word(offset).value_or(0); };
+  auto text = [&](std::size_t ref_offset) { return std::string(blob.StringRef(ref_offset).value_or("")); };
+  PartTable table;
+  table.mime = word(4 * kWordMime);
+  table.text_part_count = word(4 * kWordTextPartCount);
+  table.first_text_index = word(4 * kWordFirstTextIndex);
+  table.uuencoded_count = word(4 * kWordUuencodedCount);
+  const std::uint32_t part_count = word(4 * kWordPartCount);
+  const std::uint32_t parts_at = word(4 * kWordPartsRef);
+  table.parts.reserve(part_count);
+  for (std::uint32_t i = 0; i < part_count; ++i) {
+    const std::size_t entry = parts_at + std::size_t{i} * kPartEntrySize;
+    table.parts.push_back({word(entry), word(entry + 4), word(entry + 8), word(entry + 12),
+                           mailformat::TransferEncodingFromWord(word(entry + 16)),
+                           word(entry + 20), word(entry + 24), text(entry + 28),
+                           text(entry + 32), text(entry + 36)});
+  }
+  const std::uint32_t segment_count = word(4 * kWordSegmentCount);
+  const std::uint32_t segments_at = word(4 * kWordSegmentsRef);
+  table.segments.reserve(segment_count);
+  for (std::uint32_t i = 0; i < segment_count; ++i) {
+    const std::size_t entry = segments_at + std::size_t{i} * kSegmentEntrySize;
+    table.segments.push_back(
+        {word(entry), word(entry + 4), word(entry + 8), word(entry + 12), text(entry + 16)});
+  }
+  return table;
+}
 
-std::string EncodeMessageSummary(const MessageSummary& summary) {
-  const PartTable& table = summary.part_table;
+// Whether every array and reference of a blob lies inside it (the decoder's checks).
+bool ReferencesInside(const BlobView& blob) {
+  const std::string_view bytes = blob.bytes();
+  auto word = [&](std::size_t offset) { return blob.Word(offset).value_or(0); };
+  auto text_ok = [&](std::size_t ref_offset) { return blob.StringRef(ref_offset).has_value(); };
+  const std::uint32_t part_count = word(4 * kWordPartCount);
+  const std::uint32_t parts_at = word(4 * kWordPartsRef);
+  if (part_count != 0 && !ArrayInside(bytes, parts_at, part_count, kPartEntrySize)) return false;
+  for (std::uint32_t i = 0; i < part_count; ++i) {
+    const std::size_t entry = parts_at + std::size_t{i} * kPartEntrySize;
+    if (!text_ok(entry + 28) || !text_ok(entry + 32) || !text_ok(entry + 36)) return false;
+  }
+  const std::uint32_t segment_count = word(4 * kWordSegmentCount);
+  const std::uint32_t segments_at = word(4 * kWordSegmentsRef);
+  if (segment_count != 0 &&
+      !ArrayInside(bytes, segments_at, segment_count, kSegmentEntrySize)) {
+    return false;
+  }
+  for (std::uint32_t i = 0; i < segment_count; ++i) {
+    if (!text_ok(segments_at + std::size_t{i} * kSegmentEntrySize + 16)) return false;
+  }
+  if (HasStringRefs(blob)) {
+    for (std::size_t i = 0; i < kSummaryStringCount; ++i) {
+      if (!text_ok(4 * (kWordFirstString + i))) return false;
+    }
+  }
+  return true;
+}
+
+// The stored blob of these numbers, texts and part table.
+std::string LayOut(const MessageSummary& summary,
+                   const std::array<std::string_view, kSummaryStringCount>& strings,
+                   bool with_strings, const PartTable& table) {
   BlobBuilder blob(kSummaryFixedSize);
   blob.SetWord(4 * kWordHeaderLength, static_cast<std::uint32_t>(summary.header_length));
   blob.SetWord(4 * kWordBodyLines, summary.body_line_count);
@@ -74,7 +132,8 @@ std::string EncodeMessageSummary(const MessageSummary& summary) {
     if (parts_at == 0) parts_at = at;
     for (std::uint32_t word : {part.body_line_count, part.decoded_size, part.attachment,
                                mailformat::TransferEncodingWord(part.transfer_encoding),
-                               part.group_identity, part.in_alternative, 0u, 0u, 0u}) {
+                               part.group_identity, part.in_alternative,
+                               0u, 0u, 0u}) {
       blob.AppendWord(word);
     }
   }
@@ -97,13 +156,9 @@ std::string EncodeMessageSummary(const MessageSummary& summary) {
   for (std::size_t i = 0; i < table.segments.size(); ++i) {
     blob.AppendStringRef(segments_at + i * kSegmentEntrySize + 16, table.segments[i].name);
   }
-
-  const auto strings = StringFields(summary);
-  bool any_text = summary.has_strings;
-  for (const std::string* text : strings) any_text |= !text->empty();
-  if (any_text) {
+  if (with_strings) {
     for (std::size_t i = 0; i < strings.size(); ++i) {
-      blob.AppendStringRef(4 * (kWordFirstString + i), *strings[i]);
+      blob.AppendStringRef(4 * (kWordFirstString + i), strings[i]);
     }
   }
   // Finish pads with (unpadded length mod 8) zero bytes -- not up to a multiple of 8 --
@@ -111,16 +166,59 @@ std::string EncodeMessageSummary(const MessageSummary& summary) {
   return std::move(blob).Finish();
 }
 
+}  // namespace
+
+std::string_view MessageSummary::Text(std::size_t index) const {
+  if (packed_.empty()) return {};
+  const BlobView blob(packed_);
+  if (!HasStringRefs(blob)) return {};
+  return blob.StringRef(4 * (kWordFirstString + index)).value_or(std::string_view());
+}
+
+std::array<std::string_view, kSummaryStringCount> MessageSummary::Texts() const {
+  std::array<std::string_view, kSummaryStringCount> texts;
+  for (std::size_t i = 0; i < texts.size(); ++i) texts[i] = Text(i);
+  return texts;
+}
+
+void MessageSummary::SetText(std::size_t index, std::string_view text) {
+  auto texts = Texts();
+  texts[index] = text;
+  // The views point into the old blob, which stays until the new one is assigned.
+  packed_ = LayOut(*this, texts, /*with_strings=*/true, part_table());
+}
+
+PartTable MessageSummary::part_table() const {
+  if (packed_.empty()) return {};
+  return ReadPartTable(BlobView(packed_));
+}
+
+void MessageSummary::set_part_table(const PartTable& table) {
+  const BlobView blob(packed_);
+  packed_ = LayOut(*this, Texts(), !packed_.empty() && HasStringRefs(blob), table);
+}
+
+bool MessageSummary::operator==(const MessageSummary& other) const {
+  return header_length == other.header_length && body_line_count == other.body_line_count &&
+         file_size == other.file_size && sent == other.sent && received == other.received &&
+         word14 == other.word14 && word27 == other.word27 && has_strings == other.has_strings &&
+         content_digest == other.content_digest && Texts() == other.Texts() &&
+         part_table() == other.part_table();
+}
+
+std::string EncodeMessageSummary(const MessageSummary& summary) {
+  const auto texts = summary.Texts();
+  bool any_text = summary.has_strings;
+  for (std::string_view text : texts) any_text |= !text.empty();
+  return LayOut(summary, texts, any_text, summary.part_table());
+}
+
 std::optional<MessageSummary> DecodeMessageSummary(std::string_view bytes) {
   const BlobView blob(bytes);
   if (bytes.size() < kSummaryFixedSize || !blob.SizeMatches()) return std::nullopt;
+  if (!ReferencesInside(blob)) return std::nullopt;
   // Every word of the fixed part lies inside the blob from here on.
   auto word = [&](std::size_t offset) { return blob.Word(offset).value_or(0); };
-  auto text = [&](std::size_t ref_offset) -> std::optional<std::string> {
-    auto found = blob.StringRef(ref_offset);
-    if (!found) return std::nullopt;
-    return std::string(*found);
-  };
 
   MessageSummary summary;
   summary.header_length = static_cast<std::int32_t>(word(4 * kWordHeaderLength));
@@ -132,72 +230,8 @@ std::optional<MessageSummary> DecodeMessageSummary(std::string_view bytes) {
   summary.word27 = word(4 * kWord27);
   std::memcpy(summary.content_digest.data(), bytes.data() + 4 * kWordDigest,
               summary.content_digest.size());
-
-  PartTable& table = summary.part_table;
-  table.mime = word(4 * kWordMime);
-  table.text_part_count = word(4 * kWordTextPartCount);
-  table.first_text_index = word(4 * kWordFirstTextIndex);
-  table.uuencoded_count = word(4 * kWordUuencodedCount);
-
-  const std::uint32_t part_count = word(4 * kWordPartCount);
-  const std::uint32_t parts_at = word(4 * kWordPartsRef);
-  if (part_count != 0 && !ArrayInside(bytes, parts_at, part_count, kPartEntrySize)) {
-    return std::nullopt;
-  }
-  table.parts.reserve(part_count);
-  for (std::uint32_t i = 0; i < part_count; ++i) {
-    const std::size_t entry = parts_at + std::size_t{i} * kPartEntrySize;
-    PartEntry part;
-    part.body_offset = word(entry);
-    part.body_line_count = word(entry + 4);
-    part.decoded_size = word(entry + 8);
-    part.attachment = word(entry + 12);
-    part.transfer_encoding = mailformat::TransferEncodingFromWord(word(entry + 16));
-    part.group_identity = word(entry + 20);
-    part.in_alternative = word(entry + 24);
-    auto type = text(entry + 28);
-    auto subtype = text(entry + 32);
-    auto name = text(entry + 36);
-    if (!type || !subtype || !name) return std::nullopt;
-    part.type = std::move(*type);
-    part.subtype = std::move(*subtype);
-    part.name = std::move(*name);
-    table.parts.push_back(std::move(part));
-  }
-
-  const std::uint32_t segment_count = word(4 * kWordSegmentCount);
-  const std::uint32_t segments_at = word(4 * kWordSegmentsRef);
-  if (segment_count != 0 && !ArrayInside(bytes, segments_at, segment_count, kSegmentEntrySize)) {
-    return std::nullopt;
-  }
-  table.segments.reserve(segment_count);
-  for (std::uint32_t i = 0; i < segment_count; ++i) {
-    const std::size_t entry = segments_at + std::size_t{i} * kSegmentEntrySize;
-    SegmentEntry segment;
-    segment.data_offset = word(entry);
-    segment.data_line_count = word(entry + 4);
-    segment.data_size = word(entry + 8);
-    segment.uuencoded = word(entry + 12);
-    auto name = text(entry + 16);
-    if (!name) return std::nullopt;
-    segment.name = std::move(*name);
-    table.segments.push_back(std::move(segment));
-  }
-
-  // All eight offsets zero: the bare fixed part, before arrival analysis added strings.
-  bool any_offset = false;
-  for (std::size_t i = 0; i < kSummaryStringCount; ++i) {
-    any_offset |= word(4 * (kWordFirstString + i)) != 0;
-  }
-  if (any_offset) {
-    summary.has_strings = true;
-    const auto strings = StringFields(summary);
-    for (std::size_t i = 0; i < strings.size(); ++i) {
-      auto found = text(4 * (kWordFirstString + i));
-      if (!found) return std::nullopt;
-      *strings[i] = std::move(*found);
-    }
-  }
+  summary.has_strings = HasStringRefs(blob);
+  summary.packed_.assign(bytes);
   return summary;
 }
 

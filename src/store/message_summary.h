@@ -1,7 +1,7 @@
 // MessageSummary: the per-message blob kept in "db2.dat". A relocatable blob: 28 fixed
 // 32-bit words, then the MIME part table's entry arrays and their texts, then eight
 // display strings, then padding. Internal references are byte offsets from the blob's
-// start on disk; in memory the summary is held as plain fields and strings.
+// start. In memory the numbers are fields and the rest stays in blob form.
 //
 // Fixed part (word: meaning): 0 total size, 1 header length (-1 until known), 2 body line
 // count, 3 file size, 4-11 part table, 12 Sent, 13 Received, 14 unused, 15-22 string
@@ -34,31 +34,67 @@ using mailformat::PartEntry;
 using mailformat::PartTable;
 using mailformat::SegmentEntry;
 
-struct MessageSummary {
+// The numbers are plain fields. The texts and the part table are held packed, laid out as a
+// stored blob (one allocation per summary instead of one per text and part), and read
+// through the accessors; a summary that was loaded keeps the blob it was read from.
+class MessageSummary {
+ public:
   std::int32_t header_length = -1;
   std::uint32_t body_line_count = 0;
   std::uint32_t file_size = 0;
-  PartTable part_table;
   mailformat::Timestamp sent = 0;
   mailformat::Timestamp received = 0;
   std::uint32_t word14 = 0;  // read by no operation; kept as stored
   std::uint32_t word27 = 0;  // read by no operation; kept as stored
 
-  // The eight strings (words 15-22, in this order). A summary without strings is the bare
-  // fixed part; they are written when has_strings is set or any of them is non-empty.
+  // The eight strings (words 15-22, in the order of the accessors below). A summary without
+  // strings is the bare fixed part; they are written when has_strings is set or any of them
+  // is non-empty.
   bool has_strings = false;
-  std::string sender_address;  // lower case
-  std::string sender_name;     // as written
-  std::string sender_name_decoded;
-  std::string subject;  // as written
-  std::string subject_decoded;
-  std::string from_text;
-  std::string to_text;
-  std::string cc_text;
 
   crypto::Md5Digest content_digest{};  // words 23-26
 
-  bool operator==(const MessageSummary&) const = default;
+  std::string_view sender_address() const { return Text(kSenderAddress); }  // lower case
+  std::string_view sender_name() const { return Text(kSenderName); }        // as written
+  std::string_view sender_name_decoded() const { return Text(kSenderNameDecoded); }
+  std::string_view subject() const { return Text(kSubject); }  // as written
+  std::string_view subject_decoded() const { return Text(kSubjectDecoded); }
+  std::string_view from_text() const { return Text(kFromText); }
+  std::string_view to_text() const { return Text(kToText); }
+  std::string_view cc_text() const { return Text(kCcText); }
+
+  void set_sender_address(std::string_view text) { SetText(kSenderAddress, text); }
+  void set_sender_name(std::string_view text) { SetText(kSenderName, text); }
+  void set_sender_name_decoded(std::string_view text) { SetText(kSenderNameDecoded, text); }
+  void set_subject(std::string_view text) { SetText(kSubject, text); }
+  void set_subject_decoded(std::string_view text) { SetText(kSubjectDecoded, text); }
+  void set_from_text(std::string_view text) { SetText(kFromText, text); }
+  void set_to_text(std::string_view text) { SetText(kToText, text); }
+  void set_cc_text(std::string_view text) { SetText(kCcText, text); }
+
+  // Words 4-11 and what they refer to, unpacked (a copy).
+  PartTable part_table() const;
+  void set_part_table(const PartTable& table);
+
+  // The same numbers, texts and part table, however they are laid out.
+  bool operator==(const MessageSummary& other) const;
+
+  // The eight strings in their stored order.
+  std::array<std::string_view, kSummaryStringCount> Texts() const;
+
+ private:
+  friend std::optional<MessageSummary> DecodeMessageSummary(std::string_view blob);
+
+  enum TextIndex : std::size_t {
+    kSenderAddress, kSenderName, kSenderNameDecoded, kSubject,
+    kSubjectDecoded, kFromText, kToText, kCcText,
+  };
+  std::string_view Text(std::size_t index) const;
+  void SetText(std::size_t index, std::string_view text);
+
+  // A blob holding the texts and the part table (checked when it was decoded), or empty for
+  // a summary with neither. Its words other than 4-11 and the references are not read.
+  std::string packed_;
 };
 
 // Encodes the summary as its stored blob: fixed part, part entries, segment entries,

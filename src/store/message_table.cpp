@@ -12,6 +12,8 @@
 #include "store/compaction.h"
 #include "store/content_digest.h"
 #include "store/database_files.h"
+#include "store/byte_reader.h"
+#include "store/record_digest.h"
 #include "store/slot_loader.h"
 #include "store/slot_scan.h"
 #include "store/store_file.h"
@@ -44,38 +46,63 @@ void MessageTable::Load() {
   owned_.clear();
   counters_.Clear();
   const SlotLayout layout = MessageSlotLayout();
+  RemoveFilesOfPendingDeletions(layout);
 
-  // Deletion-pending slots lose their message file before the heap is consulted, so a
-  // message deleted while a mail client held it is gone even if its summary is damaged.
-  if (auto existing = StoreFile::Open(slots_.path(), OpenMode::kReadOnly)) {
-    const std::string bytes = ReadAllOrDie(*existing);
-    ScanSlots(bytes, layout, nullptr, [&](ScannedSlot& slot, SlotVerdict verdict) {
-      MessageRecord record;
-      if (verdict == SlotVerdict::kValid && DecodeMessageEntry(slot.entry, record) &&
-          (record.flags & kFlagDeletePending) != 0) {
-        RemoveMessageFile(MessageFilePath(record));
-      }
-    });
+  std::vector<std::unique_ptr<MessageRecord>> loaded;
+  LoadSlotFile(
+      slots_, &heap_, layout,
+      [&](ScannedSlot& slot) {
+        auto record = std::make_unique<MessageRecord>();
+        if (!DecodeMessageEntry(slot.entry, *record)) return false;
+        if ((record->flags & kFlagDeletePending) != 0) return false;
+        auto summary = DecodeMessageSummary(slot.blob);
+        if (!summary) return false;
+        // The account check frees the slot but leaves the message file where it is.
+        if (!accounts_.AccountExists(record->account_id)) return false;
+        record->summary = std::move(*summary);
+        record->set_slot_offset(slot.slot_offset);
+        record->has_slot = true;
+        loaded.push_back(std::move(record));
+        return true;
+      },
+      KeepSlots::kNo);
+
+  // One sort builds the index; of slots sharing an id the first in the file stays and the
+  // others are freed, as if they had been refused while reading.
+  std::vector<MessageRecord*> candidates;
+  candidates.reserve(loaded.size());
+  for (const auto& record : loaded) candidates.push_back(record.get());
+  for (MessageRecord* duplicate : index_.Assign(std::move(candidates))) {
+    slots_.FreeSlot(*duplicate);
+    duplicate->has_slot = false;
   }
-
-  LoadSlotFile(slots_, &heap_, layout, [&](ScannedSlot& slot) {
-    auto record = std::make_unique<MessageRecord>();
-    if (!DecodeMessageEntry(slot.entry, *record)) return false;
-    if ((record->flags & kFlagDeletePending) != 0) return false;
-    auto summary = DecodeMessageSummary(slot.blob);
-    if (!summary) return false;
-    // The account check frees the slot but leaves the message file where it is.
-    if (!accounts_.AccountExists(record->account_id)) return false;
-    record->summary = std::move(*summary);
-    record->set_slot_offset(slot.slot_offset);
-    record->has_slot = true;
-    if (!index_.Insert(record.get())) return false;  // a second slot with the same id
+  owned_.reserve(index_.size());
+  for (auto& record : loaded) {
+    if (!record->has_slot) continue;
     accounts_.AdjustMessageCount(record->account_id, +1);
     counters_.Link(*record);
     MessageRecord* raw = record.get();
     owned_.emplace(raw, std::move(record));
-    return true;
-  });
+  }
+}
+
+void MessageTable::RemoveFilesOfPendingDeletions(const SlotLayout& layout) {
+  // Deletion-pending slots lose their message file before the heap is consulted, so a
+  // message deleted while a mail client held it is gone even if its summary is damaged.
+  // Only slots carrying the mark are digest-checked here; the load checks every slot.
+  auto existing = StoreFile::Open(slots_.path(), OpenMode::kReadOnly);
+  if (!existing) return;
+  const std::string bytes = ReadAllOrDie(*existing);
+  const std::string_view all(bytes);
+  for (std::size_t pos = 0; all.size() - pos >= kMessageSlotSize; pos += kMessageSlotSize) {
+    const std::string_view slot = all.substr(pos, kMessageSlotSize);
+    if ((U32At(slot, kDigestSize + 16).value_or(0) & kFlagDeletePending) == 0) continue;
+    if (CheckSlot(slot, layout, nullptr, nullptr) != SlotVerdict::kValid) continue;
+    MessageRecord record;
+    if (DecodeMessageEntry(slot.substr(kDigestSize), record)) {
+      RemoveMessageFile(MessageFilePath(record));
+    }
+  }
 }
 
 void MessageTable::CreateMessageFile(MessageRecord& record) {

@@ -108,6 +108,8 @@ class MessageTable {
 
  private:
   bool InTable(const MessageRecord& record) const { return index_.Find(record.id) == &record; }
+  // Deletes the message file of every valid slot marked 0x10 (the first step of Load).
+  void RemoveFilesOfPendingDeletions(const SlotLayout& layout);
   void LinkToFolder(MessageRecord& record);
   void UnlinkFromFolder(MessageRecord& record);
   // Deletes a record nobody holds any more: count, file, slot, memory.

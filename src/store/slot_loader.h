@@ -22,10 +22,14 @@ struct SlotLoadResult {
 // from the slot (it is not used again when rejected). false frees the slot.
 using SlotAcceptor = std::function<bool(ScannedSlot& slot)>;
 
+// Whether accepted slots are also collected in SlotLoadResult::kept. A table that builds its
+// records in the acceptor says kNo, so the load holds no second copy of every blob.
+enum class KeepSlots { kYes, kNo };
+
 // Loads slots with their heap (heap may be null for a slot-only file). Sets the slot file's
 // end offset to slots read * slot size and the heap's end offset to the heap length L.
 // Both files are created empty when missing. Dies on any file error.
 SlotLoadResult LoadSlotFile(SlotFile& slots, HeapFile* heap, const SlotLayout& layout,
-                            const SlotAcceptor& accept);
+                            const SlotAcceptor& accept, KeepSlots keep = KeepSlots::kYes);
 
 }  // namespace pelrion::store

@@ -21,8 +21,8 @@ SlotVerdict CheckSlot(std::string_view slot, const SlotLayout& layout, const Hea
   }
   auto bytes = heap->read(item.offset, header_size + item.size);
   if (!bytes || bytes->size() != header_size + item.size) return SlotVerdict::kHeapReadError;
-  std::string_view header = std::string_view(*bytes).substr(0, header_size);
-  std::string_view body = std::string_view(*bytes).substr(header_size);
+  std::string_view header = bytes->substr(0, header_size);
+  std::string_view body = bytes->substr(header_size);
   if (heap->header == HeapHeader::kIdAndDigest) {
     const std::uint32_t id = layout.id_of ? layout.id_of(entry) : U32At(entry, 0).value_or(0);
     if (U32At(header, 0) != id) return SlotVerdict::kBadHeapHeader;
@@ -37,10 +37,11 @@ std::size_t ScanSlots(std::string_view slot_bytes, const SlotLayout& layout, con
                       const std::function<void(ScannedSlot&, SlotVerdict)>& visit) {
   const std::size_t slot_size = kDigestSize + layout.entry_size;
   std::size_t count = 0;
+  ScannedSlot scanned;
   for (std::size_t pos = 0; slot_bytes.size() - pos >= slot_size; pos += slot_size, ++count) {
     std::string_view slot = slot_bytes.substr(pos, slot_size);
-    ScannedSlot scanned;
     scanned.slot_offset = pos;
+    scanned.blob.clear();
     const SlotVerdict verdict = CheckSlot(slot, layout, heap, &scanned.blob);
     scanned.entry.assign(slot.substr(kDigestSize));
     visit(scanned, verdict);

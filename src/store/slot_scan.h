@@ -26,8 +26,10 @@ struct SlotLayout {
 };
 
 // Reads size bytes of the heap at offset; nullopt on a file error (a short read inside the
-// remembered length is one too: the file changed under us).
-using HeapReader = std::function<std::optional<std::string>(std::uint64_t offset, std::size_t size)>;
+// remembered length is one too: the file changed under us). The bytes stay valid until the
+// next read, so a reader may hand out a view of its own buffer instead of a copy.
+using HeapReader =
+    std::function<std::optional<std::string_view>(std::uint64_t offset, std::size_t size)>;
 
 // The heap side of a pair, as seen at load.
 struct HeapView {
@@ -57,7 +59,8 @@ SlotVerdict CheckSlot(std::string_view slot, const SlotLayout& layout, const Hea
                       std::string* blob);
 
 // Walks every complete slot of slot_bytes in order and calls visit with the slot and its
-// verdict. Returns the number of complete slots read.
+// verdict. Returns the number of complete slots read. The one ScannedSlot passed to visit is
+// reused for the next slot (its buffers keep their capacity): visit moves out what it keeps.
 std::size_t ScanSlots(std::string_view slot_bytes, const SlotLayout& layout, const HeapView* heap,
                       const std::function<void(ScannedSlot&, SlotVerdict)>& visit);
 

@@ -46,15 +46,15 @@ bool AnalyseMessage(store::MessageRecord& message, const std::string& message_pa
   input = ClassificationInput();
   DeliveryReport& report = input.report;
   report.is_delivery_status_notification =
-      IsDeliveryStatusNotification(headers, summary.part_table);
+      IsDeliveryStatusNotification(headers, summary.part_table());
   if (report.is_delivery_status_notification) {
-    CollectReturnedContent(summary.part_table, message_path, temp_folder, report);
+    CollectReturnedContent(summary.part_table(), message_path, temp_folder, report);
   }
 
   message_id = mailformat::FindHeader(headers, "Message-id", true).value_or(std::string());
   ReadSummaryFields(headers, summary);
 
-  PelrionMarks marks = ReadPelrionMarks(headers, summary.subject, message_id);
+  PelrionMarks marks = ReadPelrionMarks(headers, summary.subject(), message_id);
   input.is_authorization_request = marks.is_authorization_request;
   input.signed_by_pelrion = marks.signed_by_pelrion;
   input.installation_mark = std::move(marks.installation_mark);

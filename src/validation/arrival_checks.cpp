@@ -64,11 +64,11 @@ bool CheckBounce(const store::MessageRecord& /*message*/, const DeliveryReport& 
 
 bool CheckReply(const store::MessageRecord& message, const std::string& message_path,
                 QuarantineEvents& events) {
-  const SenderIdTag tag = ParseSenderIdTag(message.summary.subject_decoded);
+  const SenderIdTag tag = ParseSenderIdTag(message.summary.subject_decoded());
   if (!tag.tag_present) return false;
   if (!tag.decoded) return true;
   const std::string text =
-      mailformat::ReadMessageText(message.summary.part_table, message_path, kReportTextLimit);
+      mailformat::ReadMessageText(message.summary.part_table(), message_path, kReportTextLimit);
   events.AuthorizationReplyReceived(tag.address, static_cast<std::int32_t>(tag.number), text);
   return true;
 }

@@ -71,7 +71,7 @@ Verdict Classify(const store::MessageRecord& message, const store::MailAccount& 
     if (ReportConcernsUs(input.report, context.installation_id)) return {kStatusReport, kToInbox};
     return {kStatusUnprovokedReport, kToJunkMail};
   }
-  const std::string& address = message.summary.sender_address;
+  const std::string address(message.summary.sender_address());
   if (address.empty()) return {kStatusRequestFailed, kToJunkMail};
   const std::uint32_t lists =
       context.lookup_address ? context.lookup_address(address, kBothListsMask) : 0;

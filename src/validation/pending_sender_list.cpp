@@ -59,7 +59,7 @@ void PendingSenderList::DropVacated() const {
 }
 
 void PendingSenderList::HoldMessage(store::MessageRecord& message, bool loading) {
-  const std::string& address = message.summary.sender_address;
+  const std::string address(message.summary.sender_address());
   auto at = LowerBound(address);
   const bool present = at != entries_.end() && at->address == address;
   if (present && !at->messages.empty()) {
@@ -94,7 +94,7 @@ void PendingSenderList::HoldMessage(store::MessageRecord& message, bool loading)
 }
 
 bool PendingSenderList::ReleaseHeldMessage(store::MessageRecord& message) {
-  auto at = FindEntry(message.summary.sender_address);
+  auto at = FindEntry(message.summary.sender_address());
   if (at == entries_.end()) return false;
   auto& messages = at->messages;
   auto found = std::lower_bound(messages.begin(), messages.end(), &message, IdBefore);
@@ -119,13 +119,13 @@ void PendingSenderList::Rebuild(std::span<store::MessageRecord* const> records) 
   // them one by one keeps it.
   std::stable_sort(held.begin(), held.end(),
                    [](const store::MessageRecord* a, const store::MessageRecord* b) {
-                     const int order = a->summary.sender_address.compare(b->summary.sender_address);
+                     const int order = a->summary.sender_address().compare(b->summary.sender_address());
                      return order != 0 ? order < 0 : IdBefore(a, b);
                    });
   for (store::MessageRecord* record : held) {
-    const std::string& address = record->summary.sender_address;
+    const std::string_view address = record->summary.sender_address();
     if (entries_.empty() || entries_.back().address != address) {
-      entries_.push_back(PendingSender{address, {}});
+      entries_.push_back(PendingSender{std::string(address), {}});
     }
     auto& messages = entries_.back().messages;
     if (!messages.empty() && messages.back()->id == record->id) continue;

@@ -73,7 +73,7 @@ void Quarantine::AuthorizationReplyReceived(std::string_view address, std::int32
   if (!ReplyCarriesCode(first.authorization_code, text)) return;
   // The address checked is the one the tag names, not the reply's From.
   if (lists_.LookupAddress(address, kBlackListMask) != 0) return;
-  lists_.AddContactIfNew(first.summary.sender_name_decoded, {std::string(address)},
+  lists_.AddContactIfNew(first.summary.sender_name_decoded(), {std::string(address)},
                          store::kTrustedContactsList);
   ResolveEntry(*entry, kStatusAuthorized, /*accept=*/true);
 }

@@ -21,25 +21,23 @@ using mailformat::HeaderList;
 constexpr std::string_view kSenderFields[] = {"Sender", "From", "Reply-To"};
 
 void ChooseSender(const HeaderList& headers, store::MessageSummary& summary) {
-  summary.sender_address.clear();
-  summary.sender_name.clear();
-  summary.sender_name_decoded.clear();
+  std::string address, name, name_decoded;
   for (std::string_view field : kSenderFields) {
-    if (!summary.sender_address.empty()) break;
+    if (!address.empty()) break;
     const std::optional<std::string> value = mailformat::FindHeader(headers, field, false);
     if (!value) continue;
     mailformat::ParsedAddressList list = mailformat::ParseAddressList(*value, false);
     // A field naming several senders (or none) cannot say which one to ask.
     if (list.size() != 1) continue;
-    summary.sender_address = std::move(list.addresses.front());
-    summary.sender_name = std::move(list.names.front());
+    address = std::move(list.addresses.front());
+    name = std::move(list.names.front());
     // Decoded word by word as the display texts are: a quoted word unquoted, any other
     // word RFC 2047 decoded, so "John" Smith reads John Smith.
-    if (!summary.sender_name.empty()) {
-      summary.sender_name_decoded =
-          std::move(mailformat::ParseAddressList(*value, true).names.front());
-    }
+    if (!name.empty()) name_decoded = std::move(mailformat::ParseAddressList(*value, true).names.front());
   }
+  summary.set_sender_address(address);
+  summary.set_sender_name(name);
+  summary.set_sender_name_decoded(name_decoded);
 }
 
 // JoinDisplayNames of the field's addresses with their names decoded; empty when absent.
@@ -67,16 +65,19 @@ mailformat::Timestamp ReceivedDate(const HeaderList& headers, mailformat::Timest
 void ReadSummaryFields(const HeaderList& headers, store::MessageSummary& summary) {
   ChooseSender(headers, summary);
 
-  summary.from_text = DisplayTextOf(headers, "From");
-  if (summary.from_text.empty()) summary.from_text = DisplayTextOf(headers, "Sender");
-  summary.to_text = DisplayTextOf(headers, "To");
-  summary.cc_text = DisplayTextOf(headers, "Cc");
+  std::string from = DisplayTextOf(headers, "From");
+  if (from.empty()) from = DisplayTextOf(headers, "Sender");
+  summary.set_from_text(from);
+  summary.set_to_text(DisplayTextOf(headers, "To"));
+  summary.set_cc_text(DisplayTextOf(headers, "Cc"));
 
   summary.sent = SentDate(headers);
   summary.received = ReceivedDate(headers, summary.sent);
 
-  summary.subject = mailformat::FindHeader(headers, "Subject", true).value_or(std::string());
-  summary.subject_decoded = mailformat::DecodeHeaderText(summary.subject);
+  const std::string subject =
+      mailformat::FindHeader(headers, "Subject", true).value_or(std::string());
+  summary.set_subject(subject);
+  summary.set_subject_decoded(mailformat::DecodeHeaderText(subject));
   summary.has_strings = true;
 }
 

@@ -38,7 +38,7 @@ store::MessageRecord* FileMessage(app::Stores& stores, std::uint32_t account,
   record->summary.header_length = static_cast<std::int32_t>(text.find("\r\n\r\n") + 4);
   record->summary.file_size = static_cast<std::uint32_t>(text.size());
   record->summary.has_strings = true;
-  record->summary.sender_address = sender;
+  record->summary.set_sender_address(sender);
   const bool held = record->folder() == store::Folder::kQuarantine;
   if (held) record->status = 1;
   store::MessageRecord* filed = stores.messages->RegisterMessage(std::move(record));

@@ -436,11 +436,11 @@ TEST_F(AddressListTableTest, SendersAreTakenFromMessageSummaries) {
   auto table = Loaded();
   ASSERT_NE(table->AddContact("Spam", {"spam@y.net"}, 1), nullptr);
   MessageRecord from_spammer, from_stranger, without_sender;
-  from_spammer.summary.sender_address = "spam@y.net";
-  from_stranger.summary.sender_address = "stranger@z.com";
-  from_stranger.summary.sender_name = "=?us-ascii?q?Str=41nger?=";
-  from_stranger.summary.sender_name_decoded = "StrAnger";
-  without_sender.summary.sender_name_decoded = "Nobody";
+  from_spammer.summary.set_sender_address("spam@y.net");
+  from_stranger.summary.set_sender_address("stranger@z.com");
+  from_stranger.summary.set_sender_name("=?us-ascii?q?Str=41nger?=");
+  from_stranger.summary.set_sender_name_decoded("StrAnger");
+  without_sender.summary.set_sender_name_decoded("Nobody");
   MessageRecord* const messages[] = {&from_spammer, &from_stranger, &without_sender};
   table->ApproveSenders(messages);
   EXPECT_EQ(table->LookupAddress("spam@y.net", 3), 1u);

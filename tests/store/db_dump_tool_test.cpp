@@ -192,8 +192,8 @@ class DbDumpToolTest : public ::testing::Test {
     record->request_sent_time = 1700000000;
     record->summary.file_size = 1234;
     record->summary.has_strings = true;
-    record->summary.sender_address = "bob@example.net";
-    record->summary.subject_decoded = subject;
+    record->summary.set_sender_address("bob@example.net");
+    record->summary.set_subject_decoded(subject);
     const std::uint32_t id = record->id;
     EXPECT_NE(table.RegisterMessage(std::move(record)), nullptr);
     return id;

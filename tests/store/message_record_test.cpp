@@ -134,7 +134,7 @@ StoredPair MakeStoredPair(std::uint32_t id, std::uint32_t flags, const std::stri
 TEST(MessageRecordInspectTest, ReportsEachCheckWithoutWriting) {
   MessageSummary summary;
   summary.has_strings = true;
-  summary.subject_decoded = "Quarterly figures";
+  summary.set_subject_decoded("Quarterly figures");
   const std::string blob = EncodeMessageSummary(summary);
   using Verdict = MessageSlotReport::Verdict;
 
@@ -184,7 +184,7 @@ TEST(MessageRecordInspectTest, ReportsEachCheckWithoutWriting) {
   EXPECT_EQ(report.account_id, 3u);
   EXPECT_EQ(report.flags, 0x03u);
   ASSERT_TRUE(report.summary.has_value());
-  EXPECT_EQ(report.summary->subject_decoded, "Quarterly figures");
+  EXPECT_EQ(report.summary->subject_decoded(), "Quarterly figures");
 }
 
 }  // namespace

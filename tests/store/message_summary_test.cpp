@@ -53,14 +53,14 @@ std::string FixedPart(const std::vector<std::pair<int, std::uint32_t>>& words) {
 
 void SetStrings(MessageSummary& summary) {
   summary.has_strings = true;
-  summary.sender_address = "ann@example.org";
-  summary.sender_name = "=?iso-8859-1?q?Ann_M=FCller?=";
-  summary.sender_name_decoded = "Ann M\xFCller";
-  summary.subject = "Hello";
-  summary.subject_decoded = "Hello";
-  summary.from_text = "Ann M\xFCller";
-  summary.to_text = "bob@example.net";
-  summary.cc_text = "";
+  summary.set_sender_address("ann@example.org");
+  summary.set_sender_name("=?iso-8859-1?q?Ann_M=FCller?=");
+  summary.set_sender_name_decoded("Ann M\xFCller");
+  summary.set_subject("Hello");
+  summary.set_subject_decoded("Hello");
+  summary.set_from_text("Ann M\xFCller");
+  summary.set_to_text("bob@example.net");
+  summary.set_cc_text("");
 }
 const char* const kStrings[] = {"ann@example.org", "=?iso-8859-1?q?Ann_M=FCller?=",
                                 "Ann M\xFCller",     "Hello",
@@ -90,14 +90,16 @@ TEST(MessageSummaryLayoutTest, MimeSummaryWithPartsAndStrings) {
   summary.word14 = 0x14141414;
   summary.word27 = 0x27272727;
   summary.content_digest = SomeDigest();
-  summary.part_table.mime = 1;
-  summary.part_table.text_part_count = 2;
-  summary.part_table.first_text_index = 0;
-  summary.part_table.parts = {
+  PartTable table;
+  table.mime = 1;
+  table.text_part_count = 2;
+  table.first_text_index = 0;
+  table.parts = {
       {900, 10, 300, 0, TransferEncoding::kQuotedPrintable, 7, 1, "text", "plain", ""},
       {1300, 12, 700, 0, TransferEncoding::kBase64, 7, 1, "text", "html", ""},
       {2100, 20, 1500, 1, TransferEncoding::kBase64, 9, 0, "image", "png", "A123.png"},
   };
+  summary.set_part_table(table);
   SetStrings(summary);
 
   std::string want = FixedPart({{1, 812},
@@ -144,9 +146,11 @@ TEST(MessageSummaryLayoutTest, PlainSummaryWithSegments) {
   summary.sent = 5;
   summary.received = 6;
   summary.content_digest = SomeDigest();
-  summary.part_table.mime = 0;
-  summary.part_table.uuencoded_count = 1;
-  summary.part_table.segments = {{400, 3, 90, 0, ""}, {520, 50, 2000, 1, "a.zip"}};
+  PartTable table;
+  table.mime = 0;
+  table.uuencoded_count = 1;
+  table.segments = {{400, 3, 90, 0, ""}, {520, 50, 2000, 1, "a.zip"}};
+  summary.set_part_table(table);
   SetStrings(summary);
 
   std::string want = FixedPart({{1, 400}, {3, 5000}, {9, 2}, {10, 1}, {11, 112}, {12, 5}, {13, 6}});
@@ -174,7 +178,7 @@ TEST(MessageSummaryLayoutTest, PaddingIsUnpaddedLengthModuloEight) {
     SCOPED_TRACE("subject of " + std::to_string(extra) + " bytes");
     MessageSummary summary;
     summary.has_strings = true;
-    summary.subject = std::string(extra, 'x');
+    summary.set_subject(std::string(extra, 'x'));
     // 112 fixed + eight terminators + the subject.
     const std::size_t unpadded = 112 + 8 + extra;
     const std::string got = EncodeMessageSummary(summary);
@@ -183,7 +187,7 @@ TEST(MessageSummaryLayoutTest, PaddingIsUnpaddedLengthModuloEight) {
     EXPECT_EQ(got.substr(unpadded), std::string(unpadded % 8, '\0'));
     auto back = DecodeMessageSummary(got);
     ASSERT_TRUE(back.has_value());
-    EXPECT_EQ(back->subject, summary.subject);
+    EXPECT_EQ(back->subject(), summary.subject());
   }
 }
 
@@ -204,16 +208,104 @@ TEST(MessageSummaryDecodeTest, FollowsReferencesWhereverTheyPoint) {
 
   auto summary = DecodeMessageSummary(blob);
   ASSERT_TRUE(summary.has_value());
-  ASSERT_EQ(summary->part_table.parts.size(), 1u);
-  const PartEntry& part = summary->part_table.parts[0];
+  const PartTable table = summary->part_table();
+  ASSERT_EQ(table.parts.size(), 1u);
+  const PartEntry& part = table.parts[0];
   EXPECT_EQ(part.body_offset, 1u);
   EXPECT_EQ(part.in_alternative, 7u);
   EXPECT_EQ(part.type, "shared");
   EXPECT_EQ(part.subtype, "shared");
   EXPECT_EQ(part.name, "");
-  EXPECT_EQ(summary->sender_address, "");
-  EXPECT_EQ(summary->sender_name, "shared");
-  EXPECT_EQ(summary->cc_text, "shared");
+  EXPECT_EQ(summary->sender_address(), "");
+  EXPECT_EQ(summary->sender_name(), "shared");
+  EXPECT_EQ(summary->cc_text(), "shared");
+}
+
+// A loaded summary keeps the blob it was read from; it must still compare and encode by
+// meaning: equal to the same summary built field by field, written back in the standard
+// layout, and with its numbers taken from the fields (not from the words it was read with).
+TEST(MessageSummaryPackedTest, LoadedBlobEncodesLikeTheSameSummaryBuiltByFields) {
+  std::string blob = FixedPart({{1, 812}, {3, 4000}, {4, 1}, {7, 1}});
+  const std::uint32_t shared = Text(blob, "shared");
+  const std::uint32_t empty = Text(blob, "");
+  const auto parts_at = static_cast<std::uint32_t>(blob.size());
+  for (int i = 0; i < 7; ++i) Le32(blob, i + 1);
+  Le32(blob, shared);
+  Le32(blob, shared);
+  Le32(blob, empty);
+  SetLe32(blob, 32, parts_at);
+  for (int s = 0; s < 8; ++s) SetLe32(blob, 4 * (15 + s), s % 2 ? shared : empty);
+  blob = Finish(blob);
+  auto loaded = DecodeMessageSummary(blob);
+  ASSERT_TRUE(loaded.has_value());
+
+  MessageSummary built;
+  built.header_length = 812;
+  built.file_size = 4000;
+  built.content_digest = SomeDigest();
+  built.has_strings = true;
+  PartTable table;
+  table.mime = 1;
+  table.parts = {{1, 2, 3, 4, mailformat::TransferEncodingFromWord(5), 6, 7, "shared", "shared", ""}};
+  built.set_part_table(table);
+  built.set_sender_name("shared");
+  built.set_subject("shared");
+  built.set_from_text("shared");
+  built.set_cc_text("shared");
+
+  EXPECT_EQ(*loaded, built);
+  EXPECT_EQ(EncodeMessageSummary(*loaded), EncodeMessageSummary(built));
+  loaded->file_size = 4001;
+  loaded->header_length = -1;
+  const std::string rewritten = EncodeMessageSummary(*loaded);
+  EXPECT_EQ(GetLe32(rewritten, 4 * 3), 4001u);
+  EXPECT_EQ(GetLe32(rewritten, 4 * 1), 0xFFFFFFFFu);
+  EXPECT_NE(*loaded, built);
+}
+
+// Every setter replaces its own text or the part table and leaves the rest as it was,
+// whichever was set first.
+TEST(MessageSummaryPackedTest, EachSetterChangesOnlyItsOwnField) {
+  using Setter = void (MessageSummary::*)(std::string_view);
+  const Setter setters[kSummaryStringCount] = {
+      &MessageSummary::set_sender_address, &MessageSummary::set_sender_name,
+      &MessageSummary::set_sender_name_decoded, &MessageSummary::set_subject,
+      &MessageSummary::set_subject_decoded, &MessageSummary::set_from_text,
+      &MessageSummary::set_to_text, &MessageSummary::set_cc_text};
+  PartTable table;
+  table.mime = 1;
+  table.parts = {{900, 10, 300, 0, TransferEncoding::kQuotedPrintable, 7, 1, "text", "plain", "a.txt"}};
+  table.segments = {{520, 50, 2000, 1, "b.zip"}};
+  PartTable other = table;
+  other.parts.push_back({1300, 12, 700, 0, TransferEncoding::kBase64, 7, 1, "text", "html", ""});
+
+  for (bool table_first : {true, false}) {
+    MessageSummary base;
+    if (table_first) base.set_part_table(table);
+    SetStrings(base);
+    if (!table_first) base.set_part_table(table);
+    ASSERT_EQ(base.part_table(), table);
+    for (std::size_t i = 0; i < kSummaryStringCount; ++i) ASSERT_EQ(base.Texts()[i], kStrings[i]);
+
+    for (std::size_t i = 0; i < kSummaryStringCount; ++i) {
+      SCOPED_TRACE("text " + std::to_string(i) + (table_first ? ", table first" : ""));
+      MessageSummary changed = base;
+      (changed.*setters[i])("new text " + std::to_string(i));
+      auto want = base.Texts();
+      const std::string replacement = "new text " + std::to_string(i);
+      want[i] = replacement;
+      EXPECT_EQ(changed.Texts(), want);
+      EXPECT_EQ(changed.part_table(), table);
+      EXPECT_NE(changed, base);
+    }
+    MessageSummary retabled = base;
+    retabled.set_part_table(other);
+    EXPECT_EQ(retabled.part_table(), other);
+    EXPECT_EQ(retabled.Texts(), base.Texts());
+    auto back = DecodeMessageSummary(EncodeMessageSummary(retabled));
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(*back, retabled);
+  }
 }
 
 struct MalformedBlob {
@@ -223,10 +315,11 @@ struct MalformedBlob {
 
 std::string ValidBlob() {
   MessageSummary summary;
-  summary.part_table.mime = 1;
-  summary.part_table.parts = {
-      {1, 2, 3, 0, TransferEncoding::k7Bit, 5, 0, "text", "plain", "n"}};
-  summary.part_table.segments = {{1, 2, 3, 1, "seg"}};
+  PartTable table;
+  table.mime = 1;
+  table.parts = {{1, 2, 3, 0, TransferEncoding::k7Bit, 5, 0, "text", "plain", "n"}};
+  table.segments = {{1, 2, 3, 1, "seg"}};
+  summary.set_part_table(table);
   SetStrings(summary);
   return EncodeMessageSummary(summary);
 }

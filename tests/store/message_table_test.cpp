@@ -84,7 +84,7 @@ class MessageTableTest : public ::testing::Test {
     record->summary.file_size = static_cast<std::uint32_t>(text.size());
     record->summary.content_digest = crypto::Md5Of(std::string_view(text).substr(0, 20000));
     record->summary.has_strings = true;
-    record->summary.subject_decoded = "subject " + std::to_string(text.size());
+    record->summary.set_subject_decoded("subject " + std::to_string(text.size()));
     return table_->RegisterMessage(std::move(record));
   }
 
@@ -407,6 +407,30 @@ TEST_F(MessageTableTest, DamagedSlotsAreFreedOnDiskAtLoad) {
     Reopen();
     EXPECT_EQ(table_->size(), 1u);
   }
+}
+
+TEST_F(MessageTableTest, SecondSlotOfAnIdIsFreedAtLoad) {
+  MessageRecord* first = File(1, 0x03, "first\r\n");
+  File(2, 0x03, "other\r\n");
+  const std::uint32_t id = first->id;
+  const std::string path = table_->MessageFilePath(*first);
+  // A third slot repeating the first one's id (and summary), as a damaged file may hold.
+  std::string db1 = ReadFile(Db1());
+  ASSERT_EQ(db1.size(), 104u);
+  db1 += db1.substr(0, 52);
+  WriteFile(Db1(), db1);
+
+  Reopen();
+  EXPECT_EQ(table_->size(), 2u);
+  ASSERT_NE(table_->Find(id), nullptr);
+  EXPECT_EQ(table_->Find(id)->slot_offset(), 0u) << "the first slot of the id stays";
+  EXPECT_EQ(accounts_->counts[1], 1);
+  EXPECT_EQ(accounts_->counts[2], 1);
+  EXPECT_EQ(table_->Counter(Folder::kInbox).messages, 2);
+  const std::string after = ReadFile(Db1());
+  EXPECT_EQ(after.substr(0, 104), db1.substr(0, 104));
+  EXPECT_EQ(after.substr(104), std::string(52, '\0'));
+  EXPECT_TRUE(FileExists(path));
 }
 
 TEST_F(MessageTableTest, VanishedAccountFreesSlotButKeepsFile) {

@@ -142,6 +142,51 @@ TEST(SlotLoaderTest, KeptSlotsCarryTheirOffsetEntryAndBlob) {
   }
 }
 
+// Blobs are read through a window of the heap: items lying before the window, after it, or
+// larger than it must still be read whole, and a table that keeps nothing gets its records
+// through the acceptor alone.
+TEST(SlotLoaderTest, ItemsAnywhereInALargeHeapAreRead) {
+  TempDir dir;
+  const std::string filler(3 << 19, 'f');  // 1.5 MB of dead space between the items
+  const std::string big = MakeBlob(std::string(3 << 20, 'b'));  // larger than a window
+  const std::string small = MakeBlob("small");
+  const std::string late = MakeBlob("late");
+  std::string heap;
+  auto place = [&heap](std::uint32_t id, const std::string& blob) {
+    const auto offset = static_cast<std::uint32_t>(heap.size());
+    heap += Le32(id) + Md5Raw(blob) + blob;
+    return MessageEntry(id, offset, static_cast<std::uint32_t>(blob.size()));
+  };
+  const std::string small_entry = place(1, small);
+  heap += filler;
+  const std::string big_entry = place(2, big);
+  heap += filler;
+  const std::string late_entry = place(3, late);
+  // Slot order differs from heap order: far item first, then back to the start.
+  std::string slots;
+  for (const std::string* entry : {&late_entry, &small_entry, &big_entry, &small_entry}) {
+    slots += Md5Raw(*entry) + *entry;
+  }
+  WriteFile(dir.File("db1.dat"), slots);
+  WriteFile(dir.File("db2.dat"), heap);
+  SlotFile slot_file(dir.File("db1.dat"), 36);
+  HeapFile heap_file(dir.File("db2.dat"), HeapHeader::kIdAndDigest);
+
+  std::vector<std::string> seen;
+  SlotLoadResult result = LoadSlotFile(
+      slot_file, &heap_file, testing::TestMessageLayout(),
+      [&seen](ScannedSlot& slot) {
+        seen.push_back(slot.blob);
+        return true;
+      },
+      KeepSlots::kNo);
+
+  EXPECT_EQ(seen, (std::vector<std::string>{late, small, big, small}));
+  EXPECT_TRUE(result.kept.empty());
+  EXPECT_EQ(result.freed, 0u);
+  EXPECT_EQ(ReadFile(slot_file.path()), slots);
+}
+
 TEST(SlotLoaderTest, RejectedByOwnerIsFreed) {
   TempDir dir;
   MessagePair pair = ThreeMessages();

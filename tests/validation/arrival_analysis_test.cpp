@@ -81,9 +81,9 @@ TEST_P(SenderChoiceTest, PicksTheFirstFieldWithExactlyOneAddress) {
   const Analysis got = Analyse(row.headers + "\n\nbody\n");
   ASSERT_TRUE(got.ok);
   const store::MessageSummary& summary = got.record->summary;
-  EXPECT_EQ(summary.sender_address, row.address);
-  EXPECT_EQ(summary.sender_name, row.display_name);
-  EXPECT_EQ(summary.sender_name_decoded, row.display_name_decoded);
+  EXPECT_EQ(summary.sender_address(), row.address);
+  EXPECT_EQ(summary.sender_name(), row.display_name);
+  EXPECT_EQ(summary.sender_name_decoded(), row.display_name_decoded);
   EXPECT_TRUE(summary.has_strings);
 }
 
@@ -157,9 +157,9 @@ TEST_P(DisplayTextTest, JoinsDecodedNamesOrAddresses) {
   const DisplayRow& row = GetParam();
   const Analysis got = Analyse(row.headers + "\n\nbody\n");
   ASSERT_TRUE(got.ok);
-  EXPECT_EQ(got.record->summary.from_text, row.from);
-  EXPECT_EQ(got.record->summary.to_text, row.to);
-  EXPECT_EQ(got.record->summary.cc_text, row.cc);
+  EXPECT_EQ(got.record->summary.from_text(), row.from);
+  EXPECT_EQ(got.record->summary.to_text(), row.to);
+  EXPECT_EQ(got.record->summary.cc_text(), row.cc);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -243,8 +243,8 @@ TEST_P(SubjectTest, KeepsTrimmedAndDecodedForms) {
   const SubjectRow& row = GetParam();
   const Analysis got = Analyse("From: a@example.com\n" + row.headers + "\n\nbody\n");
   ASSERT_TRUE(got.ok);
-  EXPECT_EQ(got.record->summary.subject, row.subject);
-  EXPECT_EQ(got.record->summary.subject_decoded, row.subject_decoded);
+  EXPECT_EQ(got.record->summary.subject(), row.subject);
+  EXPECT_EQ(got.record->summary.subject_decoded(), row.subject_decoded);
   EXPECT_EQ(got.message_id, row.message_id);
 }
 
@@ -514,8 +514,8 @@ TEST_F(ArrivalAnalysisTest, OnlyTheHeaderBlockIsRead) {
       "Subject: outer\n\nFrom: body@example.com\nSubject: inner\nDate: Sat, 1 Jan 2000 "
       "00:00:00 +0000\n");
   ASSERT_TRUE(got.ok);
-  EXPECT_EQ(got.record->summary.subject, "outer");
-  EXPECT_EQ(got.record->summary.sender_address, "");
+  EXPECT_EQ(got.record->summary.subject(), "outer");
+  EXPECT_EQ(got.record->summary.sender_address(), "");
   EXPECT_EQ(got.record->summary.sent, -1);
 }
 

@@ -35,7 +35,7 @@ void WriteAndScanInto(const std::string& path, std::string_view bytes,
       scanner.headers_ended() ? static_cast<std::int32_t>(scanner.header_length()) : -1;
   summary.body_line_count = scanner.body_line_count();
   summary.file_size = static_cast<std::uint32_t>(bytes.size());
-  summary.part_table = mailformat::BuildPartTable(scanner, path);
+  summary.set_part_table(mailformat::BuildPartTable(scanner, path));
 }
 
 std::unique_ptr<store::MessageRecord> WriteAndScan(const std::string& path, std::string_view bytes,

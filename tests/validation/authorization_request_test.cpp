@@ -638,12 +638,12 @@ TEST(RequestFactsOf, TakesTheSummaryStringsTheRequestFieldsAndTheAccountNames) {
   store::MessageRecord message;
   message.request_number = 54321;
   message.authorization_code = 123456;
-  message.summary.sender_address = "a@b.example";
-  message.summary.sender_name = "=?x?Q?A?=";
-  message.summary.sender_name_decoded = "A";
-  message.summary.subject = "=?x?Q?S?=";
-  message.summary.subject_decoded = "S";
-  message.summary.from_text = "from text";
+  message.summary.set_sender_address("a@b.example");
+  message.summary.set_sender_name("=?x?Q?A?=");
+  message.summary.set_sender_name_decoded("A");
+  message.summary.set_subject("=?x?Q?S?=");
+  message.summary.set_subject_decoded("S");
+  message.summary.set_from_text("from text");
   store::MailAccount account;
   account.email_address.Set("me@home.example");
   account.display_name.Set("Me Myself");

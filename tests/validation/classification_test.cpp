@@ -102,7 +102,7 @@ class ClassifyMessageTest : public ::testing::TestWithParam<ClassifyRow> {
 TEST_P(ClassifyMessageTest, FirstApplicableRuleDecides) {
   const ClassifyRow& row = GetParam();
   store::MessageRecord message;
-  message.summary.sender_address = row.sender;
+  message.summary.set_sender_address(row.sender);
   ClassifyMessage(message, account_, row.input(), Context(row.challenge));
   EXPECT_EQ(message.status, row.want_status)
       << "got \"" << MessageStatusText(message.status) << "\", want \""
@@ -116,13 +116,13 @@ TEST_P(ClassifyMessageTest, FirstApplicableRuleDecides) {
 TEST_F(ClassifyMessageTest, OwnAddressTypedWithCapitalsStillNeedsTheMark) {
   account_.email_address.Set("Me@Home.Example");
   store::MessageRecord forged;
-  forged.summary.sender_address = kOwnAddress;
+  forged.summary.set_sender_address(kOwnAddress);
   ClassifyMessage(forged, account_, ClassificationInput{}, Context(1));
   EXPECT_EQ(forged.status, kStatusRequestFailed);
   EXPECT_EQ(forged.flags, kJunk);
 
   store::MessageRecord relayed;
-  relayed.summary.sender_address = kOwnAddress;
+  relayed.summary.set_sender_address(kOwnAddress);
   ClassifyMessage(relayed, account_, MarkedWith(kOurId), Context(1));
   EXPECT_EQ(relayed.status, kStatusAwaitingRequest);
 }

@@ -300,7 +300,7 @@ class ListEquivalenceTest : public PendingSenderListTest,
       auto record = std::make_unique<store::MessageRecord>();
       record->id = row.id;
       record->flags = row.quarantine ? 0 : store::kFlagDecided;
-      record->summary.sender_address = row.address;
+      record->summary.set_sender_address(row.address);
       out.push_back(record.get());
       owned_.push_back(std::move(record));
     }
@@ -317,7 +317,7 @@ TEST_P(ListEquivalenceTest, OneSortAndOnePassMatchOneAtATime) {
   Model model;
   for (const store::MessageRecord* record : records) {
     if (record->folder() == store::Folder::kQuarantine)
-      model[record->summary.sender_address].emplace(record->id, record);
+      model[std::string(record->summary.sender_address())].emplace(record->id, record);
   }
   world_.list->Rebuild(records);
   ASSERT_EQ(SnapshotOf(*world_.list), SnapshotOf(model));
@@ -331,7 +331,7 @@ TEST_P(ListEquivalenceTest, OneSortAndOnePassMatchOneAtATime) {
 
   for (std::size_t index : row.release) {
     const store::MessageRecord* record = records[index];
-    auto& held = model[record->summary.sender_address];
+    auto& held = model[std::string(record->summary.sender_address())];
     // Only the very record held under that id is released.
     auto id = held.find(record->id);
     const bool is_held = id != held.end() && id->second == record;

@@ -55,8 +55,8 @@ std::unique_ptr<store::MessageRecord> QuarantineWorld::NewMessage(std::uint32_t 
   record->summary.file_size = static_cast<std::uint32_t>(text.size());
   record->summary.content_digest = crypto::Md5Of(text);
   record->summary.has_strings = true;
-  record->summary.sender_address = std::string(sender);
-  record->summary.sender_name_decoded = std::string(display_name);
+  record->summary.set_sender_address(std::string(sender));
+  record->summary.set_sender_name_decoded(std::string(display_name));
   return record;
 }
 

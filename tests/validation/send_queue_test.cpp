@@ -75,7 +75,7 @@ TEST_F(SendQueueTest, OneGroupPerAccountWithTheUnsentRepresentatives) {
   const std::map<store::MessageRecord*, int> want_references = {
       {c1, 1}, {c2, 2}, {a, 2}, {sent, 1}, {d, 2}};
   for (const auto& [message, references] : want_references) {
-    EXPECT_EQ(message->references, references) << message->summary.sender_address;
+    EXPECT_EQ(message->references, references) << message->summary.sender_address();
   }
 
   ReleaseSendQueue(queue_, Stores());
@@ -122,7 +122,7 @@ TEST_F(SendQueueTest, MessageDeletedWhileQueuedGoesWhenTheQueueLetsGo) {
   // The send thread may still read it.
   EXPECT_EQ(world_.messages->size(), 0u);
   EXPECT_EQ(world_.messages->pending_count(), 1u);
-  EXPECT_EQ(queue_.groups[0].messages[0]->summary.sender_address, "a@x");
+  EXPECT_EQ(queue_.groups[0].messages[0]->summary.sender_address(), "a@x");
 
   ReleaseSendQueue(queue_, Stores());
   EXPECT_EQ(world_.messages->pending_count(), 0u);

@@ -56,8 +56,8 @@ class SendWorkTest : public ::testing::Test {
     world_.accounts->UpdateAccount(fields);
     SetTemplates("OLD");
     held_ = world_.FileHeld(account_, kSender, 0, "Stranger");
-    held_->summary.sender_name = "\"Stranger\"";
-    held_->summary.subject = "Hello";
+    held_->summary.set_sender_name("\"Stranger\"");
+    held_->summary.set_subject("Hello");
     EXPECT_TRUE(BuildSendQueue(queue_, *world_.list, Stores()));
   }
   ~SendWorkTest() override { ReleaseSendQueue(queue_, Stores()); }
@@ -115,9 +115,9 @@ TEST_F(SendWorkTest, CopyHoldsWhatTheSendThreadNeedsAndLaterChangesDoNotReachIt)
   ASSERT_TRUE(world_.accounts->UpdateAccount(fields));
   queue_.groups[0].smtp_listener->server_host.Set("elsewhere.example.net");
   queue_.groups[0].smtp_listener->server_port = 2525;
-  held_->summary.sender_name = "Changed";
-  held_->summary.sender_name_decoded = "Changed";
-  held_->summary.subject = "Changed";
+  held_->summary.set_sender_name("Changed");
+  held_->summary.set_sender_name_decoded("Changed");
+  held_->summary.set_subject("Changed");
   held_->request_number = 99999;
   world_.preferences.from = 2;
   world_.preferences.charset_reply = 3;

@@ -115,13 +115,13 @@ void WriteMessage(JsonWriter& json, const LoadedMessage& m) {
   json.Key("size");
   json.Int(s.file_size);
   json.Key("sender");
-  json.String(s.sender_address);
+  json.String(s.sender_address());
   json.Key("sender_name");
-  json.String(s.sender_name_decoded);
+  json.String(s.sender_name_decoded());
   json.Key("subject");
-  json.String(s.subject_decoded);
+  json.String(s.subject_decoded());
   json.Key("subject_as_written");
-  json.String(s.subject);
+  json.String(s.subject());
   json.Key("sent");
   json.Int(s.sent);
   json.Key("received");

@@ -92,19 +92,19 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args) {
 }
 
 void WriteSummary(tools::JsonWriter& json, const store::MessageSummary& summary) {
-  const std::pair<const char*, const std::string*> texts[] = {
-      {"sender", &summary.sender_address},
-      {"sender_name", &summary.sender_name},
-      {"sender_name_decoded", &summary.sender_name_decoded},
-      {"subject", &summary.subject},
-      {"subject_decoded", &summary.subject_decoded},
-      {"from", &summary.from_text},
-      {"to", &summary.to_text},
-      {"cc", &summary.cc_text},
+  const std::pair<const char*, std::string_view> texts[] = {
+      {"sender", summary.sender_address()},
+      {"sender_name", summary.sender_name()},
+      {"sender_name_decoded", summary.sender_name_decoded()},
+      {"subject", summary.subject()},
+      {"subject_decoded", summary.subject_decoded()},
+      {"from", summary.from_text()},
+      {"to", summary.to_text()},
+      {"cc", summary.cc_text()},
   };
   for (const auto& [key, text] : texts) {
     json.Key(key);
-    json.String(*text);
+    json.String(text);
   }
   json.Key("sent");
   json.Int(summary.sent);
@@ -210,7 +210,7 @@ int RunAnalyse(const std::vector<std::string>& args) {
   store::MessageRecord record;
   record.summary.header_length = static_cast<std::int32_t>(scanned->header_length);
   record.summary.body_line_count = scanned->body_lines;
-  record.summary.part_table = scanned->table;
+  record.summary.set_part_table(scanned->table);
   validation::ClassificationInput input;
   std::string message_id;
   if (!validation::AnalyseMessage(record, arguments->file, scratch.path(), input, message_id)) {
@@ -238,7 +238,7 @@ int RunAnalyse(const std::vector<std::string>& args) {
     json.Bool(!input.installation_mark.empty() &&
               input.installation_mark == *arguments->installation_id);
   }
-  const validation::SenderIdTag tag = validation::ParseSenderIdTag(record.summary.subject_decoded);
+  const validation::SenderIdTag tag = validation::ParseSenderIdTag(record.summary.subject_decoded());
   if (tag.tag_present) WriteTag(json, tag);
   WriteCheck(json, record, arguments->file, input);
   json.EndObject();
