@@ -11,6 +11,12 @@ namespace {
 
 constexpr std::string_view kSetOnceValue = "setonce";
 
+// Nothing starts listener threads, shows network-error notices or lists messages yet: the
+// transport layer and the main window are not built.
+store::NoListenerControl no_listener_control;
+store::NoStatusNotices no_status_notices;
+store::NoFoldersView no_folders_view;
+
 void SetStartupStage(std::string_view text) { platform::CurrentDialogs().ShowStartupStage(text); }
 
 // Folders resolved and created; files a previous run left in TempFolder removed.
@@ -43,9 +49,12 @@ void LoadCredentials(Application& app) {
 // every listener no account refers to.
 void LoadAccounts(Application& app) {
   SetStartupStage(kStageAccounts);
-  app.listeners = std::make_unique<store::ListenerTable>(app.folders.database);
+  platform::MainThread& main_thread = platform::CurrentMainThread();
+  app.listeners = std::make_unique<store::ListenerTable>(
+      app.folders.database, main_thread, no_listener_control, no_status_notices);
   app.listeners->Load();
-  app.accounts = std::make_unique<store::AccountTable>(app.folders.database, *app.listeners);
+  app.accounts = std::make_unique<store::AccountTable>(app.folders.database, *app.listeners,
+                                                       main_thread, no_status_notices);
   app.accounts->Load();
 }
 
@@ -58,19 +67,19 @@ void LoadAddressLists(Application& app) {
 }
 
 // Messages of accounts that no longer exist are dropped; each kept one counts for its
-// account.
+// account. The quarantine's list of held senders exists first: it hears of every message
+// that arrives in the Quarantine.
 void LoadMessages(Application& app) {
   SetStartupStage(kStageMessages);
-  app.messages = std::make_unique<store::MessageTable>(app.folders.database, *app.accounts);
+  app.pending_senders = std::make_unique<validation::PendingSenderList>(app.preferences);
+  app.messages = std::make_unique<store::MessageTable>(app.folders.database, *app.accounts,
+                                                       *app.pending_senders, no_folders_view);
   app.messages->Load();
 }
 
 // The held senders are rebuilt from the stored Quarantine messages without drawing new
 // request numbers, then the time limit is applied once now and every hour.
 void StartQuarantine(Application& app) {
-  app.pending_senders =
-      std::make_unique<validation::PendingSenderList>(*app.messages, app.preferences);
-  app.messages->SetHeldMessages(app.pending_senders.get());
   app.pending_senders->Rebuild(*app.messages);
   app.quarantine = std::make_unique<validation::Quarantine>(
       *app.pending_senders, *app.messages, *app.address_lists, app.preferences);

@@ -12,6 +12,7 @@
 #include "core/startup.h"
 #include "pelrion_process.h"
 #include "platform/clock.h"
+#include "platform/main_thread.h"
 #include "store/account_table.h"
 #include "store/listener_table.h"
 #include "store/message_table.h"
@@ -30,11 +31,13 @@ struct StoredMessage {
 class Stores {
  public:
   explicit Stores(const std::string& db) {
-    listeners = std::make_unique<store::ListenerTable>(db, [](std::uint32_t) { return true; });
+    listeners = std::make_unique<store::ListenerTable>(db, main_thread_, no_control_, no_notices_,
+                                                       [](std::uint32_t) { return true; });
     listeners->Load();
-    accounts = std::make_unique<store::AccountTable>(db, *listeners);
+    accounts = std::make_unique<store::AccountTable>(db, *listeners, main_thread_, no_notices_);
     accounts->Load();
-    messages = std::make_unique<store::MessageTable>(db, *accounts);
+    // No quarantine: the messages are stored with the request fields the test gives them.
+    messages = std::make_unique<store::MessageTable>(db, *accounts, no_quarantine_, no_view_);
     messages->Load();
   }
 
@@ -69,6 +72,11 @@ class Stores {
     return {filed->id, number};
   }
 
+  platform::PlainMainThread main_thread_;
+  store::NoListenerControl no_control_;
+  store::NoStatusNotices no_notices_;
+  store::HeldMessages no_quarantine_;
+  store::NoFoldersView no_view_;
   std::unique_ptr<store::ListenerTable> listeners;
   std::unique_ptr<store::AccountTable> accounts;
   std::unique_ptr<store::MessageTable> messages;

@@ -8,8 +8,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/preferences.h"
+#include "platform/main_thread.h"
 #include "platform/temp_dir.h"
 #include "store/account_table.h"
 #include "store/address_list_table.h"
@@ -42,6 +44,15 @@ class ReferenceRand {
   std::uint32_t state_;
 };
 
+// Remembers which records the message list was asked to redraw.
+class RecordingView : public store::FoldersView {
+ public:
+  void MessageLinked(store::MessageRecord&, store::Folder) override {}
+  void MessageUnlinked(store::MessageRecord&, store::Folder) override {}
+  void MessageChanged(store::MessageRecord& record) override { changed.push_back(record.id); }
+  std::vector<std::uint32_t> changed;
+};
+
 class QuarantineWorld {
  public:
   QuarantineWorld();
@@ -67,6 +78,10 @@ class QuarantineWorld {
   std::string MessageFile(const store::MessageRecord& record) const;
 
   core::Preferences preferences;
+  platform::PlainMainThread main_thread;
+  store::NoListenerControl listener_control;
+  store::NoStatusNotices notices;
+  RecordingView view;  // the message list
   std::unique_ptr<store::ListenerTable> listeners;
   std::unique_ptr<store::AccountTable> accounts;
   std::unique_ptr<store::AddressListTable> address_lists;

@@ -16,19 +16,19 @@ QuarantineWorld::~QuarantineWorld() {
 
 void QuarantineWorld::Open() {
   const std::string db = folder();
-  listeners = std::make_unique<store::ListenerTable>(db, [](std::uint32_t) { return true; });
+  listeners = std::make_unique<store::ListenerTable>(db, main_thread, listener_control, notices,
+                                                     [](std::uint32_t) { return true; });
   listeners->Load();
-  accounts = std::make_unique<store::AccountTable>(db, *listeners);
+  accounts = std::make_unique<store::AccountTable>(db, *listeners, main_thread, notices);
   accounts->Load();
   address_lists = std::make_unique<store::AddressListTable>(db);
   address_lists->Load();
   trusted_domains = std::make_unique<store::TrustedDomainList>(db);
   trusted_domains->Load();
-  messages = std::make_unique<store::MessageTable>(db, *accounts);
-  list = std::make_unique<PendingSenderList>(*messages, preferences);
   // As at start-up: the quarantine is told about arrivals from the first load on, and the
   // list is rebuilt once the messages are in.
-  messages->SetHeldMessages(list.get());
+  list = std::make_unique<PendingSenderList>(preferences);
+  messages = std::make_unique<store::MessageTable>(db, *accounts, *list, view);
   messages->Load();
   list->Rebuild(*messages);
   digests = std::make_unique<store::DuplicateDigestTable>(db, *accounts);
