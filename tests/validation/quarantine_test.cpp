@@ -16,6 +16,7 @@ namespace {
 
 using store::Folder;
 using testing::QuarantineWorld;
+using testing::RecordingView;
 
 constexpr std::int64_t kDay = 86400;
 constexpr std::int64_t kSentAt = 1'700'000'000;
