@@ -23,6 +23,7 @@
 #include "store/address_list_table.h"
 #include "store/message_accounts.h"
 #include "store/message_record.h"
+#include "store/folders_view.h"
 #include "store/message_table.h"
 #include "validation/pending_sender_list.h"
 #include "validation/quarantine.h"
@@ -82,9 +83,10 @@ struct HeldSet {
 struct World {
   NoAccounts accounts;
   pelrion::core::Preferences preferences;
-  pelrion::store::MessageTable messages{ScratchFolder(), accounts};
+  PendingSenderList list{preferences};
+  pelrion::store::NoFoldersView view;
+  pelrion::store::MessageTable messages{ScratchFolder(), accounts, list, view};
   pelrion::store::AddressListTable address_lists{ScratchFolder()};
-  PendingSenderList list{messages, preferences};
   Quarantine quarantine{list, messages, address_lists, preferences};
 };
 

@@ -31,6 +31,8 @@
 #include "crypto/md5.h"
 #include "store/address_list_table.h"
 #include "store/database_files.h"
+#include "store/folders_view.h"
+#include "store/held_messages.h"
 #include "store/message_accounts.h"
 #include "store/message_record.h"
 #include "store/message_summary.h"
@@ -45,6 +47,10 @@ using pelrion::store::MessageAccounts;
 using pelrion::store::MessageRecord;
 using pelrion::store::MessageSummary;
 using pelrion::store::MessageTable;
+
+// The store alone is measured: no quarantine and no message list hear of its changes.
+pelrion::store::HeldMessages no_quarantine;
+pelrion::store::NoFoldersView no_view;
 
 constexpr std::size_t kStoredMessages = 100'000;
 constexpr std::size_t kStoredContacts = 10'000;
@@ -231,7 +237,7 @@ StoredDatabase BuildDatabase(std::size_t messages, std::size_t contacts, const c
   db.folder = Scratch().NewFolder(stem);
   {
     BenchAccounts accounts;
-    MessageTable table(db.folder, accounts);
+    MessageTable table(db.folder, accounts, no_quarantine, no_view);
     table.Load();
     for (std::size_t n = 0; n < messages; ++n) {
       if (table.RegisterMessage(MakeRecord(n)) == nullptr) {
@@ -357,7 +363,7 @@ void BM_MessageTableLoad(benchmark::State& state) {
   // One untimed load measures memory; the timed ones measure speed.
   const double peak = PeakGrowthBytes([&] {
     const double before = AllocatedBytes();
-    MessageTable table(db.folder, accounts);
+    MessageTable table(db.folder, accounts, no_quarantine, no_view);
     table.Load();
     added = AllocatedBytes() - before;
     loaded = table.size();
@@ -372,7 +378,7 @@ void BM_MessageTableLoad(benchmark::State& state) {
     limit_total += ReadAndDigestSeconds(db);
     state.ResumeTiming();
     const double start = ThreadCpuSeconds();
-    auto table = std::make_unique<MessageTable>(db.folder, accounts);
+    auto table = std::make_unique<MessageTable>(db.folder, accounts, no_quarantine, no_view);
     table->Load();
     benchmark::DoNotOptimize(table->size());
     load_total += ThreadCpuSeconds() - start;
@@ -433,7 +439,7 @@ void BM_RegisterMessage(benchmark::State& state) {
   const std::string folder = start == 0 ? Scratch().NewFolder("register")
                                         : CopyOfFolder(FullDatabase().folder, "register");
   BenchAccounts accounts;
-  MessageTable table(folder, accounts);
+  MessageTable table(folder, accounts, no_quarantine, no_view);
   table.Load();
   // Records are made beforehand so that only filing is timed; ids follow the stored ones.
   std::vector<std::unique_ptr<MessageRecord>> fresh;
@@ -461,7 +467,7 @@ BENCHMARK(BM_RegisterMessage)
 void BM_SaveRecord(benchmark::State& state) {
   const std::string folder = CopyOfFolder(FullDatabase().folder, "save");
   BenchAccounts accounts;
-  MessageTable table(folder, accounts);
+  MessageTable table(folder, accounts, no_quarantine, no_view);
   table.Load();
   const auto& records = table.records();
   std::size_t n = 0;
@@ -483,7 +489,7 @@ void BM_DeleteMessages(benchmark::State& state) {
   const std::size_t doomed_count = batch * static_cast<std::size_t>(state.max_iterations);
   const std::string folder = CopyOfFolder(FullDatabase().folder, "delete");
   BenchAccounts accounts;
-  MessageTable table(folder, accounts);
+  MessageTable table(folder, accounts, no_quarantine, no_view);
   table.Load();
   if (doomed_count > table.size()) {
     state.SkipWithError("more deletions than stored messages");
@@ -569,7 +575,7 @@ bool SaveRewritesOneSlot() {
   const fs::path db1 = fs::path(db.folder) / pelrion::store::kMessageSlotsFile;
   const fs::path db2 = fs::path(db.folder) / pelrion::store::kMessageHeapFile;
   BenchAccounts accounts;
-  MessageTable table(db.folder, accounts);
+  MessageTable table(db.folder, accounts, no_quarantine, no_view);
   table.Load();
   MessageRecord& record = *table.records()[table.size() / 2];
   const std::uint32_t id = record.id;
@@ -601,7 +607,7 @@ bool SaveRewritesOneSlot() {
     fail("changed bytes outside the record's slot");
 
   BenchAccounts reload_accounts;
-  MessageTable reloaded(db.folder, reload_accounts);
+  MessageTable reloaded(db.folder, reload_accounts, no_quarantine, no_view);
   reloaded.Load();
   const MessageRecord* again = reloaded.Find(id);
   if (reloaded.size() != 1000 || again == nullptr || again->flags != saved_flags)

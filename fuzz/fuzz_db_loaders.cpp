@@ -67,15 +67,22 @@ struct Sizes {
 Sizes LoadAll(const std::string& folder) {
   Sizes sizes;
   sizes.id = LoadInstallationId(folder + "db6.dat");
-  ListenerTable listeners(folder, [](std::uint32_t) { return true; });
+  // Nothing runs beside the loads: no listener starts, no notice or message list is told.
+  pelrion::platform::PlainMainThread main_thread;
+  NoListenerControl no_control;
+  NoStatusNotices no_notices;
+  HeldMessages no_quarantine;
+  NoFoldersView no_view;
+  ListenerTable listeners(folder, main_thread, no_control, no_notices,
+                          [](std::uint32_t) { return true; });
   listeners.Load();
-  AccountTable accounts(folder, listeners);
+  AccountTable accounts(folder, listeners, main_thread, no_notices);
   accounts.Load();
   AddressListTable contacts(folder);
   contacts.Load();
   TrustedDomainList domains(folder);
   domains.Load();
-  MessageTable messages(folder, accounts);
+  MessageTable messages(folder, accounts, no_quarantine, no_view);
   messages.Load();
   DuplicateDigestTable digests(folder, accounts);
   digests.Load();

@@ -34,6 +34,12 @@ struct Application {
   // The ".txt" and ".eml" viewers, looked up once at start.
   platform::ViewerCommands viewers;
 
+  // What the stores tell of listeners, network-error notices and folder changes. Nobody
+  // listens yet: the listener layer and the main window plug their own ports in here.
+  store::NoListenerControl no_listener_control;
+  store::NoStatusNotices no_status_notices;
+  store::NoFoldersView no_folders_view;
+
   // Opened once the database folder is known; they read the preferences above.
   Stores stores;
   bool first_run = false;  // "setonce" was absent when this start began

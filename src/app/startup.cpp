@@ -46,6 +46,9 @@ void OpenAllStores(Application& app) {
   OpenStores(app.stores, {.database_folder = app.folders.database,
                           .preferences = app.preferences,
                           .main_thread = app.main_thread,
+                          .listener_control = app.no_listener_control,
+                          .status_notices = app.no_status_notices,
+                          .folders_view = app.no_folders_view,
                           .show_stage = [&dialogs](std::string_view text) {
                             dialogs.ShowStartupStage(text);
                           }});

@@ -14,9 +14,11 @@ void ShowStage(const StoreSetup& setup, std::string_view text) {
 void LoadAccounts(Stores& stores, const StoreSetup& setup) {
   ShowStage(setup, kStageAccounts);
   const std::string& db = setup.database_folder;
-  stores.listeners = std::make_unique<store::ListenerTable>(db, setup.port_probe);
+  stores.listeners = std::make_unique<store::ListenerTable>(
+      db, setup.main_thread, setup.listener_control, setup.status_notices, setup.port_probe);
   stores.listeners->Load();
-  stores.accounts = std::make_unique<store::AccountTable>(db, *stores.listeners);
+  stores.accounts = std::make_unique<store::AccountTable>(db, *stores.listeners,
+                                                          setup.main_thread, setup.status_notices);
   stores.accounts->Load();
 }
 
@@ -30,10 +32,12 @@ void LoadAddressLists(Stores& stores, const StoreSetup& setup) {
 }
 
 // Messages of accounts that no longer exist are dropped; each kept one counts for its
-// account.
+// account. The held-sender list exists first: it hears of every arrival in the Quarantine.
 void LoadMessages(Stores& stores, const StoreSetup& setup) {
   ShowStage(setup, kStageMessages);
-  stores.messages = std::make_unique<store::MessageTable>(setup.database_folder, *stores.accounts);
+  stores.pending_senders = std::make_unique<validation::PendingSenderList>(setup.preferences);
+  stores.messages = std::make_unique<store::MessageTable>(
+      setup.database_folder, *stores.accounts, *stores.pending_senders, setup.folders_view);
   stores.messages->Load();
 }
 
@@ -45,9 +49,6 @@ void Initialize(Stores& stores, const StoreSetup& setup) {
   stores.digests =
       std::make_unique<store::DuplicateDigestTable>(setup.database_folder, *stores.accounts);
   stores.digests->Load();
-  stores.pending_senders =
-      std::make_unique<validation::PendingSenderList>(*stores.messages, setup.preferences);
-  stores.messages->SetHeldMessages(stores.pending_senders.get());
   stores.pending_senders->Rebuild(*stores.messages);
   stores.quarantine = std::make_unique<validation::Quarantine>(
       *stores.pending_senders, *stores.messages, *stores.address_lists, setup.preferences);
@@ -63,11 +64,9 @@ void Stores::Close() {
   address_calls.reset();
   message_calls.reset();
   quarantine.reset();
-  // The message table must not tell a list that is gone.
-  if (messages) messages->SetHeldMessages(nullptr);
-  pending_senders.reset();
   digests.reset();
   messages.reset();
+  pending_senders.reset();
   trusted_domains.reset();
   address_lists.reset();
   accounts.reset();

@@ -38,10 +38,12 @@ struct Stores {
   std::unique_ptr<store::AccountTable> accounts;
   std::unique_ptr<store::AddressListTable> address_lists;
   std::unique_ptr<store::TrustedDomainList> trusted_domains;
+  // The senders whose mail is held: the message table tells it of every arrival in the
+  // Quarantine, so it exists before the table and goes after it.
+  std::unique_ptr<validation::PendingSenderList> pending_senders;
   std::unique_ptr<store::MessageTable> messages;
   std::unique_ptr<store::DuplicateDigestTable> digests;
-  // The senders whose mail is held, and the decisions about them.
-  std::unique_ptr<validation::PendingSenderList> pending_senders;
+  // The decisions about the held senders.
   std::unique_ptr<validation::Quarantine> quarantine;
   // What worker threads call: each operation runs on the main thread while they wait.
   std::unique_ptr<store::MessageCalls> message_calls;
@@ -53,6 +55,12 @@ struct StoreSetup {
   std::string database_folder;  // ends in '/'
   const core::Preferences& preferences;
   platform::MainThread& main_thread;
+  // Who starts and stops listener threads, shows the network-error notices and lists the
+  // folders' messages. Until the listener layer and the main window exist, start-up gives
+  // the do-nothing ports, explicitly.
+  store::ListenerControl& listener_control;
+  store::StatusNotices& status_notices;
+  store::FoldersView& folders_view;
   // Told the text of each loading stage as it begins ("Loading accounts..."); may be empty.
   std::function<void(std::string_view)> show_stage = {};
   // Whether a listener's local port can be bound; the real probe unless a test replaces it.

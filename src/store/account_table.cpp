@@ -1,5 +1,7 @@
 #include "store/account_table.h"
 
+#include <memory>
+
 #include "mailformat/ascii.h"
 #include "platform/dialogs.h"
 #include "platform/main_thread.h"
@@ -53,8 +55,12 @@ std::string ConfirmRemovalText(std::string_view friendly_name) {
 
 }  // namespace
 
-AccountTable::AccountTable(std::string database_folder, ListenerTable& listeners)
-    : folder_(std::move(database_folder)), listeners_(listeners) {}
+AccountTable::AccountTable(std::string database_folder, ListenerTable& listeners,
+                           platform::MainThread& main_thread, StatusNotices& notices)
+    : folder_(std::move(database_folder)),
+      listeners_(listeners),
+      main_thread_(main_thread),
+      notices_(notices) {}
 
 // Outstanding references must have been released by now; the table frees what it holds.
 AccountTable::~AccountTable() {
@@ -120,26 +126,24 @@ MailAccount* AccountTable::FindAccount(std::uint32_t id) {
 
 void AccountTable::ReleaseAccount(MailAccount* account) {
   if (account == nullptr) return;
-  std::uint32_t freed_id = 0;
-  bool freed = false;
-  {
-    std::lock_guard lock(mutex_);
-    if (--account->ref_count == 0) {
-      freed_id = account->id;
-      freed = true;
-      delete account;
-    }
-  }
+  const std::uint32_t id = account->id;
   // Outside the lock: the call waits for the main thread, which may itself want the lock.
-  if (freed) NotifyFreed(freed_id);
+  if (DropReference(account)) NotifyFreed(id);
+}
+
+bool AccountTable::DropReference(MailAccount* account) {
+  std::lock_guard lock(mutex_);
+  if (--account->ref_count != 0) return false;
+  const std::uint32_t id = account->id;
+  delete account;
+  return index_.Find(id) == nullptr;
 }
 
 void AccountTable::NotifyFreed(std::uint32_t id) {
-  StatusNotices* notices = notices_;
-  if (notices == nullptr) return;
-  platform::CurrentMainThread().Call([notices, id] {
-    notices->RemoveStatusNotices(NoticeOrigin::kAccount, id, 1);
-    notices->RemoveStatusNotices(NoticeOrigin::kAccount, id, 0);
+  StatusNotices& notices = notices_;
+  main_thread_.Call([&notices, id] {
+    notices.RemoveStatusNotices(NoticeOrigin::kAccount, id, 1);
+    notices.RemoveStatusNotices(NoticeOrigin::kAccount, id, 0);
   });
 }
 
@@ -191,16 +195,18 @@ std::uint32_t AccountTable::AddAccount(const MailAccount& fields) {
 }
 
 bool AccountTable::UpdateAccount(const MailAccount& fields) {
+  auto replacement = std::make_unique<MailAccount>(fields);
+  replacement->ref_count = 1;
+  MailAccount* old;
   {
     std::lock_guard lock(mutex_);
-    MailAccount* account = index_.Find(fields.id);
-    if (account == nullptr) return false;
-    const int message_count = account->message_count;
-    const int ref_count = account->ref_count;
-    *account = fields;
-    account->message_count = message_count;
-    account->ref_count = ref_count;
+    old = index_.Remove(fields.id);
+    if (old == nullptr) return false;
+    replacement->message_count = old->message_count;
+    index_.Insert(replacement.release());
   }
+  // The table's reference to the old record; its id lives on, so no notice goes.
+  ReleaseAccount(old);
   SaveAccounts();
   return true;
 }
@@ -210,6 +216,15 @@ std::optional<MailAccount> AccountTable::CopyOf(std::uint32_t id) const {
   const MailAccount* account = index_.Find(id);
   if (account == nullptr) return std::nullopt;
   return *account;
+}
+
+std::optional<AccountSnapshot> AccountTable::Snapshot(std::uint32_t id) const {
+  std::optional<MailAccount> account = CopyOf(id);
+  if (!account) return std::nullopt;
+  std::optional<Listener> pop3 = listeners_.CopyOf(account->pop3_listener_id);
+  std::optional<Listener> smtp = listeners_.CopyOf(account->smtp_listener_id);
+  if (!pop3 || !smtp) return std::nullopt;
+  return AccountSnapshot{std::move(*account), std::move(*pop3), std::move(*smtp)};
 }
 
 bool AccountTable::RemoveAccount(std::uint32_t id, AccountRemovalPeers* peers) {

@@ -2,7 +2,15 @@
 // each change. Records are reference counted like listeners: the table holds one reference,
 // FindAccount / FindAccountForLogin add one that the caller gives back with ReleaseAccount.
 // The table's lock guards the index, the reference counts and the message counts; worker
-// threads may find and release accounts, everything else runs on the main thread.
+// threads may find and release accounts and take copies, everything else runs on the main
+// thread.
+//
+// The fields of a record are never written once it is in the table (only its counts change,
+// under the lock): UpdateAccount puts a new record with the same id and counts in its place,
+// and the old one stays whole for whoever still holds it until its last reference goes. A
+// worker that needs an account reads a held record without any lock, or better takes its
+// own copy of everything it needs in one call before it starts: Snapshot gives the account
+// and its two listeners together.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/main_thread.h"
 #include "store/id_index.h"
 #include "store/listener_table.h"
 #include "store/mail_account.h"
@@ -33,15 +42,25 @@ class AccountRemovalPeers {
   virtual void ForgetDigests(std::uint32_t account_id) = 0;
 };
 
+// One account as a worker uses it: copies of the account and of its POP3 and SMTP listeners,
+// taken together so that they agree. Later changes to the tables do not reach it.
+struct AccountSnapshot {
+  MailAccount account;
+  Listener pop3;
+  Listener smtp;
+};
+
 class AccountTable : public MessageAccounts, public ListenerUsers {
  public:
-  // database_folder holds "db5.dat"; listeners is the table the accounts point into.
-  AccountTable(std::string database_folder, ListenerTable& listeners);
+  // database_folder holds "db5.dat"; listeners is the table the accounts point into;
+  // main_thread runs the notices' removal; notices is the main window's list of
+  // network-error notices. Every port must outlive the table (and any worker that still
+  // holds one of its records).
+  AccountTable(std::string database_folder, ListenerTable& listeners,
+               platform::MainThread& main_thread, StatusNotices& notices);
   ~AccountTable() override;
   AccountTable(const AccountTable&) = delete;
   AccountTable& operator=(const AccountTable&) = delete;
-
-  void SetStatusNotices(StatusNotices* notices) { notices_ = notices; }
 
   // Loads "db5.dat" after the listeners: a version-2 record is kept only when both of its
   // listeners exist; a version-1 file is converted (its servers become listeners) and
@@ -51,7 +70,8 @@ class AccountTable : public MessageAccounts, public ListenerUsers {
 
   // The account with one more reference, or null.
   MailAccount* FindAccount(std::uint32_t id);
-  // Gives back one reference; at 0 the record is freed and its status notices removed.
+  // Gives back one reference; at 0 the record is freed, and its status notices are removed
+  // unless the id lives on in a newer record (the freed one was replaced).
   void ReleaseAccount(MailAccount* account);
   // The account served by this POP3 listener whose POP3 user name equals user_name without
   // regard to case, with one more reference; null when there is none.
@@ -66,11 +86,16 @@ class AccountTable : public MessageAccounts, public ListenerUsers {
   // Adds a new account with the table's next id, reference count 1 and no messages, then
   // saves. Returns the id.
   std::uint32_t AddAccount(const MailAccount& fields);
-  // Replaces the stored fields of an account in the table (id, counts kept) and saves; false
-  // when it is not in the table.
+  // Replaces the account by a new record with these fields (id and message count kept) and
+  // saves; a holder of the old record keeps reading the old fields. False when the id is
+  // not in the table.
   bool UpdateAccount(const MailAccount& fields);
   // A copy of the account's fields, or nullopt.
   std::optional<MailAccount> CopyOf(std::uint32_t id) const;
+  // The account and its two listeners copied for a worker, or nullopt when the account or
+  // one of its listeners is gone. Call it on the main thread (through MainThread::Call from
+  // a worker) so no change falls between the three copies.
+  std::optional<AccountSnapshot> Snapshot(std::uint32_t id) const;
 
   // Asks and removes as the account window does; true when the account was removed. An
   // account with stored messages is never removed: they are highlighted and the user told.
@@ -97,11 +122,15 @@ class AccountTable : public MessageAccounts, public ListenerUsers {
   static std::uint32_t IdOf(const MailAccount& account) { return account.id; }
   // Fills the table from checked records, converting version-1 ones.
   void InstallLoaded(const LoadedRecords& loaded);
+  // Drops one reference under the lock; true when the record was freed and no newer record
+  // carries its id (its notices must go).
+  bool DropReference(MailAccount* account);
   void NotifyFreed(std::uint32_t id);
 
   std::string folder_;
   ListenerTable& listeners_;
-  StatusNotices* notices_ = nullptr;
+  platform::MainThread& main_thread_;
+  StatusNotices& notices_;
 
   mutable std::mutex mutex_;
   IdIndex<MailAccount> index_{&AccountTable::IdOf, true};

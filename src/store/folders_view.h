@@ -16,4 +16,12 @@ class FoldersView {
   virtual void MessageChanged(MessageRecord& record) = 0;
 };
 
+// No message list: the program without a main window, the tools and the benchmarks.
+class NoFoldersView : public FoldersView {
+ public:
+  void MessageLinked(MessageRecord&, Folder) override {}
+  void MessageUnlinked(MessageRecord&, Folder) override {}
+  void MessageChanged(MessageRecord&) override {}
+};
+
 }  // namespace pelrion::store

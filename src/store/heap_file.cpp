@@ -22,7 +22,10 @@ HeapItem HeapFile::AppendBlob(std::string_view blob, std::uint32_t id) {
   if (offset + header_size() + blob.size() > kHeapLimit) DatabaseError();
   std::string item = EncodeHeader(blob, id);
   item.append(blob);
-  StoreFile file = OpenForWrite(path_);
+  // The slots point at the blobs stored so far: a heap file that vanished while in use must
+  // not come back empty under them (the next load would drop every one of those slots, and
+  // nothing would be left for a restored backup to match). Only an empty heap is created.
+  StoreFile file = offset == 0 ? OpenForWrite(path_) : OpenExistingForWrite(path_);
   WriteAtOrDie(file, offset, item);
   end_offset_ = offset + item.size();
   return HeapItem{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(blob.size())};

@@ -34,7 +34,8 @@ class HeapFile {
   void set_end_offset(std::uint64_t offset) { end_offset_ = offset; }
 
   // Appends the record's blob at the end offset and tells the record where it went
-  // (offset = end offset, size = blob size). Passing 2^31 - 1 is a database error.
+  // (offset = end offset, size = blob size). Passing 2^31 - 1 is a database error, and so is
+  // a missing file when the end offset is above 0 (it is created only while empty).
   void AppendBlob(BlobRecord& record);
   HeapItem AppendBlob(std::string_view blob, std::uint32_t id);
 

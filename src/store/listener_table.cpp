@@ -44,8 +44,13 @@ bool PortBindable(std::uint32_t port) {
   return bound;
 }
 
-ListenerTable::ListenerTable(std::string database_folder, PortProbe probe)
-    : folder_(std::move(database_folder)), probe_(std::move(probe)) {}
+ListenerTable::ListenerTable(std::string database_folder, platform::MainThread& main_thread,
+                             ListenerControl& control, StatusNotices& notices, PortProbe probe)
+    : folder_(std::move(database_folder)),
+      main_thread_(main_thread),
+      control_(control),
+      notices_(notices),
+      probe_(std::move(probe)) {}
 
 // Outstanding references must have been released by now; the table frees what it holds.
 ListenerTable::~ListenerTable() {
@@ -82,25 +87,23 @@ Listener* ListenerTable::FindListener(std::uint32_t id) {
 
 void ListenerTable::ReleaseListener(Listener* listener) {
   if (listener == nullptr) return;
-  std::uint32_t freed_id = 0;
-  bool freed = false;
-  {
-    std::lock_guard lock(mutex_);
-    if (--listener->ref_count == 0) {
-      freed_id = listener->id;
-      freed = true;
-      delete listener;
-    }
-  }
+  const std::uint32_t id = listener->id;
   // Outside the lock: the call waits for the main thread, which may itself want the lock.
-  if (freed) NotifyFreed(freed_id);
+  if (DropReference(listener)) NotifyFreed(id);
+}
+
+bool ListenerTable::DropReference(Listener* listener) {
+  std::lock_guard lock(mutex_);
+  if (--listener->ref_count != 0) return false;
+  const std::uint32_t id = listener->id;
+  delete listener;
+  return index_.Find(id) == nullptr;
 }
 
 void ListenerTable::NotifyFreed(std::uint32_t id) {
-  StatusNotices* notices = notices_;
-  if (notices == nullptr) return;
-  platform::CurrentMainThread().Call(
-      [notices, id] { notices->RemoveStatusNotices(NoticeOrigin::kListener, id, 0); });
+  StatusNotices& notices = notices_;
+  main_thread_.Call(
+      [&notices, id] { notices.RemoveStatusNotices(NoticeOrigin::kListener, id, 0); });
 }
 
 std::uint32_t ListenerTable::ChooseLocalPort(ListenerProtocol protocol) const {
@@ -150,7 +153,7 @@ std::uint32_t ListenerTable::FindOrCreateListener(std::string_view server_host,
     index_.Insert(listener);
   }
   SaveListeners();
-  if (start && control_ != nullptr) control_->StartListener(id);
+  if (start) control_.StartListener(id);
   return id;
 }
 
@@ -161,7 +164,7 @@ Listener* ListenerTable::Unlink(std::uint32_t id) {
 
 bool ListenerTable::DropListenerIfOrphaned(std::uint32_t id, const ListenerUsers& users) {
   if (users.RefersToListener(id) || !Contains(id)) return false;
-  if (control_ != nullptr) control_->StopListener(id);
+  control_.StopListener(id);
   Listener* listener = Unlink(id);
   if (listener == nullptr) return false;
   ReleaseListener(listener);
@@ -179,18 +182,26 @@ std::size_t ListenerTable::DropUnreferenced(const ListenerUsers& users) {
     }
   }
   if (dropped != 0) SaveListeners();
+  std::lock_guard lock(mutex_);
+  next_id_ = index_.empty() ? 1 : index_.records().back()->id + 1;
   return dropped;
 }
 
 bool ListenerTable::SetLocalEndpoint(std::uint32_t id, std::uint32_t local_address,
                                      std::uint32_t local_port) {
+  Listener* old;
   {
     std::lock_guard lock(mutex_);
-    Listener* listener = index_.Find(id);
-    if (listener == nullptr) return false;
-    listener->local_address = local_address;
-    listener->local_port = local_port;
+    old = index_.Remove(id);
+    if (old == nullptr) return false;
+    auto replacement = new Listener(*old);
+    replacement->local_address = local_address;
+    replacement->local_port = local_port;
+    replacement->ref_count = 1;
+    index_.Insert(replacement);
   }
+  // The table's reference to the old record; its id lives on, so no notice goes.
+  ReleaseListener(old);
   SaveListeners();
   return true;
 }

@@ -2,8 +2,15 @@
 // Records are reference counted: the table holds one reference, and every FindListener adds
 // one that the caller gives back with ReleaseListener, so a worker may keep using a listener
 // that has meanwhile left the table. The table's lock guards the index and every reference
-// count; worker threads may call FindListener / ReleaseListener, everything else runs on the
-// main thread.
+// count; worker threads may call FindListener / ReleaseListener / CopyOf, everything else
+// runs on the main thread.
+//
+// The fields of a record are never written once it is in the table (only its reference count
+// changes, under the lock): a change (SetLocalEndpoint) puts a
+// new record with the same id in its place, and the old one stays whole for whoever still
+// holds it until its last reference goes. A worker therefore reads a held record without
+// any lock, or takes a plain copy with CopyOf; it sees the fields as they were when it found
+// them, never a half-written change.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/main_thread.h"
 #include "store/id_index.h"
 #include "store/listener_control.h"
 #include "store/listener_record.h"
@@ -41,16 +49,16 @@ class ListenerTable {
  public:
   using PortProbe = std::function<bool(std::uint32_t port)>;
 
-  // database_folder holds "db8.dat"; probe tells whether a candidate local port is free.
-  explicit ListenerTable(std::string database_folder, PortProbe probe = PortBindable);
+  // database_folder holds "db8.dat". main_thread runs the notices' removal; control starts
+  // and stops the listener threads; notices is the main window's list of network-error
+  // notices; probe tells whether a candidate local port is free. Every port must outlive
+  // the table (and any worker that still holds one of its records).
+  ListenerTable(std::string database_folder, platform::MainThread& main_thread,
+                ListenerControl& control, StatusNotices& notices,
+                PortProbe probe = PortBindable);
   ~ListenerTable();
   ListenerTable(const ListenerTable&) = delete;
   ListenerTable& operator=(const ListenerTable&) = delete;
-
-  // Where listeners are started and stopped, and where their notices go (both optional; set
-  // once the main window and the transport layer exist).
-  void SetListenerControl(ListenerControl* control) { control_ = control; }
-  void SetStatusNotices(StatusNotices* notices) { notices_ = notices; }
 
   // Loads "db8.dat" (created empty when missing): every record with a valid digest becomes a
   // listener; the version byte is ignored. Dies on a file error.
@@ -58,7 +66,8 @@ class ListenerTable {
 
   // The listener with one more reference, or null.
   Listener* FindListener(std::uint32_t id);
-  // Gives back one reference; at 0 the record is freed and its status notices removed.
+  // Gives back one reference; at 0 the record is freed, and its status notices are removed
+  // unless the id lives on in a newer record (the freed one was replaced).
   void ReleaseListener(Listener* listener);
 
   // The id of the listener for this server (host compared without regard to case, same port
@@ -71,18 +80,24 @@ class ListenerTable {
   // removed.
   bool DropListenerIfOrphaned(std::uint32_t id, const ListenerUsers& users);
 
-  // At load: removes every listener no account refers to (nothing runs yet, nothing is
-  // stopped) and saves when any went. Returns how many went.
+  // At load, once the accounts are in: removes every listener no account refers to
+  // (nothing runs yet, nothing is stopped) and saves when any went; then the next id
+  // becomes the largest remaining id + 1, so ids of dropped listeners are given out again.
+  // Returns how many went.
   std::size_t DropUnreferenced(const ListenerUsers& users);
 
-  // Stores a new local endpoint for the listener and saves; false when it is not in the table.
+  // Replaces the listener by a record with the new local endpoint (id and server kept) and
+  // saves; a holder of the old record keeps reading the old endpoint. False when the id is
+  // not in the table.
   bool SetLocalEndpoint(std::uint32_t id, std::uint32_t local_address, std::uint32_t local_port);
 
   // Rewrites "db8.dat" (version 1) from the table. Dies on a file error.
   void SaveListeners();
 
   bool Contains(std::uint32_t id) const;
-  // A copy of the listener's fields, or nullopt.
+  // A copy of the listener's fields, or nullopt: the snapshot a worker takes (in one call,
+  // on any thread) of the fields it needs, consistent with itself and unaffected by later
+  // changes.
   std::optional<Listener> CopyOf(std::uint32_t id) const;
   // Every id in ascending order.
   std::vector<std::uint32_t> Ids() const;
@@ -97,12 +112,16 @@ class ListenerTable {
   std::uint32_t ChooseLocalPort(ListenerProtocol protocol) const;
   // Removes id from the index under the lock; the removed record, or null.
   Listener* Unlink(std::uint32_t id);
+  // Drops one reference under the lock; true when the record was freed and no newer record
+  // carries its id (its notices must go).
+  bool DropReference(Listener* listener);
   void NotifyFreed(std::uint32_t id);
 
   std::string folder_;
+  platform::MainThread& main_thread_;
+  ListenerControl& control_;
+  StatusNotices& notices_;
   PortProbe probe_;
-  ListenerControl* control_ = nullptr;
-  StatusNotices* notices_ = nullptr;
 
   mutable std::mutex mutex_;
   IdIndex<Listener> index_{&ListenerTable::IdOf, true};

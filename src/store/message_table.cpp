@@ -28,9 +28,12 @@ void RemoveMessageFile(const std::string& path) { ::unlink(path.c_str()); }
 
 }  // namespace
 
-MessageTable::MessageTable(std::string database_folder, MessageAccounts& accounts)
+MessageTable::MessageTable(std::string database_folder, MessageAccounts& accounts,
+                           HeldMessages& held, FoldersView& view)
     : folder_(std::move(database_folder)),
       accounts_(accounts),
+      held_(held),
+      view_(view),
       slots_(folder_ + std::string(kMessageSlotsFile), kMessageEntrySize),
       heap_(folder_ + std::string(kMessageHeapFile), HeapHeader::kIdAndDigest),
       index_(&IdOf) {}
@@ -130,12 +133,14 @@ MessageRecord* MessageTable::RegisterMessage(std::unique_ptr<MessageRecord>&& re
   if (!accounts_.AdjustMessageCount(record->account_id, +1)) return nullptr;
   std::unique_ptr<MessageRecord> owned = std::move(record);
   MessageRecord* raw = owned.get();
+  // Held first: the quarantine gives the message its request fields, which then reach the
+  // disk with the slot.
+  if (raw->folder() == Folder::kQuarantine) held_.HoldMessage(*raw);
   heap_.AppendBlob(*raw);
   slots_.WriteSlot(*raw, /*allocate=*/true);
   raw->has_slot = true;
   index_.Insert(raw);
   owned_.emplace(raw, std::move(owned));
-  if (raw->folder() == Folder::kQuarantine && held_ != nullptr) held_->HoldMessage(*raw);
   LinkToFolder(*raw);
   return raw;
 }
@@ -172,7 +177,7 @@ void MessageTable::SaveRecord(MessageRecord& record) {
 
 void MessageTable::RefreshRecord(MessageRecord& record) {
   SaveRecord(record);
-  if (view_ != nullptr && InTable(record)) view_->MessageChanged(record);
+  if (InTable(record)) view_.MessageChanged(record);
 }
 
 void MessageTable::MoveMessages(std::span<MessageRecord* const> records, Folder target) {
@@ -182,7 +187,7 @@ void MessageTable::MoveMessages(std::span<MessageRecord* const> records, Folder 
     const Folder source = record->folder();
     if (source == target) continue;
     UnlinkFromFolder(*record);
-    if (source == Folder::kQuarantine && held_ != nullptr) held_->ReleaseHeldMessage(*record);
+    if (source == Folder::kQuarantine) held_.ReleaseHeldMessage(*record);
     // Set from the target rather than bit by bit, so odd stored combinations (say 0x02
     // without 0x01) still land in the folder asked for.
     record->flags =
@@ -213,7 +218,7 @@ void MessageTable::DeleteMessages(std::span<MessageRecord* const> records, bool 
     const bool held = record->folder() == Folder::kQuarantine;
     UnlinkFromFolder(*record);
     index_.Remove(record->id);
-    if (held && held_ != nullptr) held_->ReleaseHeldMessage(*record);
+    if (held) held_.ReleaseHeldMessage(*record);
     if (--record->references == 0) {
       DeleteForGood(*record);
       freed = true;
@@ -257,12 +262,12 @@ void MessageTable::MarkUnread(MessageRecord& record) {
 
 void MessageTable::LinkToFolder(MessageRecord& record) {
   counters_.Link(record);
-  if (view_ != nullptr) view_->MessageLinked(record, record.folder());
+  view_.MessageLinked(record, record.folder());
 }
 
 void MessageTable::UnlinkFromFolder(MessageRecord& record) {
   counters_.Unlink(record);
-  if (view_ != nullptr) view_->MessageUnlinked(record, record.folder());
+  view_.MessageUnlinked(record, record.folder());
 }
 
 void MessageTable::DeleteForGood(MessageRecord& record) {

@@ -30,15 +30,14 @@ namespace pelrion::store {
 
 class MessageTable {
  public:
-  // database_folder ends in '/'. The accounts must outlive the table.
-  MessageTable(std::string database_folder, MessageAccounts& accounts);
+  // database_folder ends in '/'. held is the quarantine's side (told of Quarantine messages
+  // that arrive and leave), view the message list (told of every change to a folder). The
+  // accounts and both ports must outlive the table.
+  MessageTable(std::string database_folder, MessageAccounts& accounts, HeldMessages& held,
+               FoldersView& view);
   ~MessageTable();
   MessageTable(const MessageTable&) = delete;
   MessageTable& operator=(const MessageTable&) = delete;
-
-  // The quarantine and the message list; null (the default) means nobody is told.
-  void SetHeldMessages(HeldMessages* held) { held_ = held; }
-  void SetView(FoldersView* view) { view_ = view; }
 
   // Loads "db1.dat"/"db2.dat" (created empty when missing). Damaged slots and slots of
   // vanished accounts are freed on disk; a slot marked 0x10 has its message file deleted
@@ -118,8 +117,8 @@ class MessageTable {
 
   std::string folder_;
   MessageAccounts& accounts_;
-  HeldMessages* held_ = nullptr;
-  FoldersView* view_ = nullptr;
+  HeldMessages& held_;
+  FoldersView& view_;
   SlotFile slots_;
   HeapFile heap_;
   IdIndex<MessageRecord> index_;

@@ -19,4 +19,10 @@ class StatusNotices {
   virtual void RemoveStatusNotices(NoticeOrigin origin, std::uint32_t id, int flag) = 0;
 };
 
+// No notice list: the program without a main window, the tools and the benchmarks.
+class NoStatusNotices : public StatusNotices {
+ public:
+  void RemoveStatusNotices(NoticeOrigin, std::uint32_t, int) override {}
+};
+
 }  // namespace pelrion::store

@@ -24,6 +24,8 @@ int FlagsOf(OpenMode mode) {
       return O_RDWR | O_CREAT;
     case OpenMode::kWriteCreate:
       return O_WRONLY | O_CREAT;
+    case OpenMode::kWriteExisting:
+      return O_WRONLY;
   }
   return O_RDONLY;
 }
@@ -125,6 +127,12 @@ StoreFile OpenForLoad(const std::string& path, FileKind kind) {
 
 StoreFile OpenForWrite(const std::string& path) {
   auto file = StoreFile::Open(path, OpenMode::kWriteCreate);
+  if (!file) DatabaseError();
+  return std::move(*file);
+}
+
+StoreFile OpenExistingForWrite(const std::string& path) {
+  auto file = StoreFile::Open(path, OpenMode::kWriteExisting);
   if (!file) DatabaseError();
   return std::move(*file);
 }

@@ -20,6 +20,7 @@ enum class OpenMode {
   kReadCreate,       // read access, created empty when missing, never truncated
   kReadWriteCreate,  // read-write, created empty when missing, never truncated
   kWriteCreate,      // write access, created empty when missing, never truncated
+  kWriteExisting,    // write access; a missing file is an error, never created
 };
 
 // How a database file is opened at load time.
@@ -59,6 +60,9 @@ StoreFile OpenForLoad(const std::string& path, FileKind kind);
 
 // Opens for an update (write access, created when missing). Dies on error.
 StoreFile OpenForWrite(const std::string& path);
+// Opens for an update a file that must still be there (write access). Dies on error, and
+// when the file is missing.
+StoreFile OpenExistingForWrite(const std::string& path);
 
 // The same operations as StoreFile's, ending through FatalStop on any error.
 std::uint64_t LengthOrDie(const StoreFile& file);

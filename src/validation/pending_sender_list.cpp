@@ -73,7 +73,6 @@ void PendingSenderList::HoldMessage(store::MessageRecord& message, bool loading)
       message.request_number = first.request_number;
       message.authorization_code = first.authorization_code;
       message.request_sent_time = first.request_sent_time;
-      messages_.SaveRecord(message);
     }
     held.insert(place, &message);
     return;
@@ -88,7 +87,6 @@ void PendingSenderList::HoldMessage(store::MessageRecord& message, bool loading)
     message.request_number = fields.request_number;
     message.authorization_code = fields.authorization_code;
     message.request_sent_time = 0;
-    messages_.SaveRecord(message);
   }
   at->messages.push_back(&message);
 }

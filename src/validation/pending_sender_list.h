@@ -40,10 +40,8 @@ RequestFields DrawRequestFields(core::ValidationMethod method);
 
 class PendingSenderList : public store::HeldMessages {
  public:
-  // messages saves the records whose request fields change; preferences gives the method
-  // of new entries. Both must outlive the list.
-  PendingSenderList(store::MessageTable& messages, const core::Preferences& preferences)
-      : messages_(messages), preferences_(preferences) {}
+  // preferences gives the method of new entries; it must outlive the list.
+  explicit PendingSenderList(const core::Preferences& preferences) : preferences_(preferences) {}
   PendingSenderList(const PendingSenderList&) = delete;
   PendingSenderList& operator=(const PendingSenderList&) = delete;
 
@@ -51,7 +49,8 @@ class PendingSenderList : public store::HeldMessages {
   void HoldMessage(store::MessageRecord& message) override { HoldMessage(message, false); }
   // Puts the message into its sender's entry. Unless loading, a message joining an entry
   // takes the entry's request fields (its status is left alone), and a new entry draws its
-  // request number and, for the CAPTCHA method, its code; either way the record is saved.
+  // request number and, for the CAPTCHA method, its code. The store calls it before it
+  // writes the new record, so the changed fields are saved with it.
   void HoldMessage(store::MessageRecord& message, bool loading);
   // Takes the message out of its entry, dropping the entry when it empties; whether it was
   // there.
@@ -86,7 +85,6 @@ class PendingSenderList : public store::HeldMessages {
   // Takes the vacated entries out in one pass.
   void DropVacated() const;
 
-  store::MessageTable& messages_;
   const core::Preferences& preferences_;
   // An entry whose last message leaves is vacated (its message list emptied) and stays in
   // its sorted place until the whole list is next looked at: a bulk move or an expiry that

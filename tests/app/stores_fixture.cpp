@@ -5,6 +5,14 @@
 #include <gtest/gtest.h>
 
 namespace pelrion::apptest {
+namespace {
+
+// Nothing listens in these tests; the ports outlive every store opened with them.
+store::NoListenerControl no_listener_control;
+store::NoStatusNotices no_status_notices;
+store::NoFoldersView no_folders_view;
+
+}  // namespace
 
 app::StoreSetup TestStoreSetup(const std::string& database_folder,
                                const core::Preferences& preferences,
@@ -12,6 +20,9 @@ app::StoreSetup TestStoreSetup(const std::string& database_folder,
   return {.database_folder = database_folder,
           .preferences = preferences,
           .main_thread = main_thread,
+          .listener_control = no_listener_control,
+          .status_notices = no_status_notices,
+          .folders_view = no_folders_view,
           .port_probe = [](std::uint32_t) { return true; }};
 }
 

@@ -32,6 +32,7 @@ namespace pelrion::store {
 namespace {
 
 using testing::Md5Raw;
+using testing::QuietPorts;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
@@ -131,9 +132,11 @@ class DbDumpToolTest : public ::testing::Test {
   void Build() {
     installation_id_ = LoadInstallationId(dir_.File("db6.dat"));
 
-    ListenerTable listeners(Folder(), [](std::uint32_t) { return true; });
+    QuietPorts quiet;
+    ListenerTable listeners(Folder(), quiet.main_thread, quiet.listener_control, quiet.notices,
+                            [](std::uint32_t) { return true; });
     listeners.Load();
-    AccountTable accounts(Folder(), listeners);
+    AccountTable accounts(Folder(), listeners, quiet.main_thread, quiet.notices);
     accounts.Load();  // drops every listener no account uses: create them afterwards
     pop3_ = listeners.FindOrCreateListener("pop.example.com", 110, ListenerProtocol::kPop3, false);
     smtp_ = listeners.FindOrCreateListener("smtp.example.com", 587, ListenerProtocol::kSmtp, false);
@@ -156,7 +159,7 @@ class DbDumpToolTest : public ::testing::Test {
     account_ = accounts.AddAccount(fields);
 
     WiderAccounts wider(accounts);
-    MessageTable messages(Folder(), wider);
+    MessageTable messages(Folder(), wider, quiet.held, quiet.view);
     messages.Load();
     inbox_id_ = FileMessage(messages, account_, kFlagDecided | kFlagInbox | kFlagRead, "hello");
     FileMessage(messages, kGhostAccount, 0, "orphan");

@@ -68,7 +68,9 @@ TEST(MessageCallsThreadTest, WorkersReachTheStoreOnlyThroughTheMainThread) {
   TempDir dir;
   platform::PlainMainThread main_thread;
   MainThreadAccounts accounts;
-  MessageTable messages(dir.path() + "/", accounts);
+  HeldMessages no_quarantine;
+  NoFoldersView no_view;
+  MessageTable messages(dir.path() + "/", accounts, no_quarantine, no_view);
   DuplicateDigestTable digests(dir.path() + "/", accounts);
   messages.Load();
   digests.Load();

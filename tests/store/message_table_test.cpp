@@ -67,8 +67,7 @@ class MessageTableTest : public ::testing::Test {
   void Reopen(std::vector<std::uint32_t> accounts = {1, 2}) {
     table_.reset();
     accounts_ = std::make_unique<FakeAccounts>(std::move(accounts));
-    table_ = std::make_unique<MessageTable>(Folder(), *accounts_);
-    table_->SetHeldMessages(&held_);
+    table_ = std::make_unique<MessageTable>(Folder(), *accounts_, held_, view_);
     table_->Load();
   }
 
@@ -97,6 +96,7 @@ class MessageTableTest : public ::testing::Test {
   TempDir dir_;
   std::unique_ptr<FakeAccounts> accounts_;
   RecordingHeld held_;
+  NoFoldersView view_;
   std::unique_ptr<MessageTable> table_;
 };
 
@@ -530,7 +530,7 @@ TEST_F(MessageTableTest, IdCollisionWithAnExistingFileDrawsAgain) {
       if (!path.empty()) std::filesystem::remove_all(path, ignored);
     }
   } cleanup{in_memory ? shm : std::string()};
-  MessageTable table(folder, *accounts_);
+  MessageTable table(folder, *accounts_, held_, view_);
 
   std::uint32_t state = 12345;
   const std::uint32_t first_high = static_cast<std::uint32_t>(NextRand(state)) << 16;
@@ -588,7 +588,9 @@ TEST(MessageTableDeathTest, FileErrorsStopWithTheDatabaseText) {
       {"message file in a missing folder",
        [&](MessageTable&, const std::string& folder) {
          FakeAccounts accounts({1});
-         MessageTable elsewhere(folder + "missing/", accounts);
+         HeldMessages no_quarantine;
+         NoFoldersView no_view;
+         MessageTable elsewhere(folder + "missing/", accounts, no_quarantine, no_view);
          MessageRecord record;
          elsewhere.CreateMessageFile(record);
        },
@@ -599,7 +601,9 @@ TEST(MessageTableDeathTest, FileErrorsStopWithTheDatabaseText) {
     TempDir dir;
     const std::string folder = dir.path() + "/";
     FakeAccounts accounts({1});
-    MessageTable table(folder, accounts);
+    HeldMessages no_quarantine;
+    NoFoldersView no_view;
+    MessageTable table(folder, accounts, no_quarantine, no_view);
     table.Load();
     auto record = std::make_unique<MessageRecord>();
     table.CreateMessageFile(*record);

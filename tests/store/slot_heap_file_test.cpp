@@ -96,6 +96,7 @@ TEST(HeapFileTest, AppendUpToTheLimitIsAllowed) {
   TempDir dir;
   HeapFile heap(dir.File("db4.dat"), HeapHeader::kDigest);
   const std::string blob = MakeBlob("abcd");  // 8 bytes + 16 header = 24
+  testing::WriteFile(heap.path(), "");  // loaded: the file exists (an append past 0 never creates it)
   heap.set_end_offset(kHeapLimit - 24);
   const HeapItem item = heap.AppendBlob(blob, 0);
   EXPECT_EQ(item.offset, kHeapLimit - 24);

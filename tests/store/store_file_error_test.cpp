@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "store/address_list_table.h"
 #include "store/heap_file.h"
 #include "store/installation_id.h"
 #include "store/record_file.h"
@@ -18,6 +19,7 @@ namespace pelrion::store {
 namespace {
 
 using testing::MakeBlob;
+using testing::FileExists;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::TestMessage;
@@ -124,6 +126,72 @@ TEST(HeapAppendDeathTest, FailedBlobAppendLeavesEarlierSlotsAndBlobsIntact) {
 
   EXPECT_EQ(ReadFile(slots.path()), slots_before);
   EXPECT_EQ(ReadFile(dir.File("db2.old")), heap_before);
+}
+
+// A heap file deleted while the program runs. Once blobs are stored the slots point into
+// it: recreating it empty would make the next load free every one of those slots, so the
+// program stops instead. An empty heap may be created.
+struct DeletedHeapCase {
+  const char* name;
+  HeapHeader header;
+  int blobs_before;  // appended before the file goes
+  bool stops;
+};
+
+class DeletedHeapTest : public ::testing::TestWithParam<DeletedHeapCase> {};
+
+TEST_P(DeletedHeapTest, StopsUnlessTheHeapWasEmpty) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const DeletedHeapCase& c = GetParam();
+  TempDir dir;
+  HeapFile heap(dir.File("heap.dat"), c.header);
+  WriteFile(heap.path(), "");  // as loaded
+  for (int i = 0; i < c.blobs_before; ++i) heap.AppendBlob(MakeBlob("blob"), 1);
+  ASSERT_EQ(::unlink(heap.path().c_str()), 0);
+
+  if (c.stops) {
+    EXPECT_EXIT(heap.AppendBlob(MakeBlob("next"), 2), ::testing::ExitedWithCode(1),
+                kDatabaseText);
+    EXPECT_FALSE(FileExists(heap.path())) << "recreated empty";
+  } else {
+    const HeapItem item = heap.AppendBlob(MakeBlob("next"), 2);
+    EXPECT_EQ(item.offset, 0u);
+    EXPECT_EQ(ReadFile(heap.path()).size(), heap.end_offset());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DeletedHeapTest,
+    ::testing::Values(DeletedHeapCase{"MessageHeapWithOneBlob", HeapHeader::kIdAndDigest, 1, true},
+                      DeletedHeapCase{"ContactHeapWithTwoBlobs", HeapHeader::kDigest, 2, true},
+                      DeletedHeapCase{"EmptyHeap", HeapHeader::kIdAndDigest, 0, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The whole road: a contact is stored, its heap file deleted, and the next contact stops the
+// program without touching the slots. Putting the backup of the heap back restores the
+// stored contact at the next start.
+TEST(DeletedHeapDeathTest, BackupOfTheHeapStillMatchesTheSlots) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  TempDir dir;
+  const std::string heap = dir.File("db4.dat");
+  const std::string slots = dir.File("db3.dat");
+  {
+    AddressListTable contacts(dir.path() + "/");
+    contacts.Load();
+    ASSERT_NE(contacts.AddContact("Ann", {"ann@example.com"}, 0), nullptr);
+    const std::string backup = ReadFile(heap);
+    const std::string slots_before = ReadFile(slots);
+    ASSERT_EQ(::unlink(heap.c_str()), 0);
+
+    EXPECT_EXIT(contacts.AddContact("Bob", {"bob@example.com"}, 0),
+                ::testing::ExitedWithCode(1), kDatabaseText);
+    EXPECT_FALSE(FileExists(heap));
+    EXPECT_EQ(ReadFile(slots), slots_before);
+    WriteFile(heap, backup);
+  }
+  AddressListTable reloaded(dir.path() + "/");
+  reloaded.Load();
+  EXPECT_NE(reloaded.LookupAddress("ann@example.com", 3), 0u) << "the slot was kept";
 }
 
 }  // namespace

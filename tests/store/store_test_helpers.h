@@ -6,6 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "platform/main_thread.h"
+#include "store/folders_view.h"
+#include "store/held_messages.h"
+#include "store/listener_control.h"
+#include "store/status_notices.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
 
@@ -19,6 +24,17 @@ class TempDir {
 
  private:
   test_support::TempDir dir_;
+};
+
+// Neighbours of the tables that a test does not watch: the constructing thread as main
+// thread, and ports that start nothing, show nothing and hold nothing. Declare it before
+// the tables so that it outlives them.
+struct QuietPorts {
+  platform::PlainMainThread main_thread;
+  NoListenerControl listener_control;
+  NoStatusNotices notices;
+  HeldMessages held;
+  NoFoldersView view;
 };
 
 using test_support::FileExists;

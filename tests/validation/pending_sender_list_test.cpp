@@ -323,7 +323,7 @@ TEST_P(ListEquivalenceTest, OneSortAndOnePassMatchOneAtATime) {
   ASSERT_EQ(SnapshotOf(*world_.list), SnapshotOf(model));
 
   // The same records held one at a time, in the opposite order, give the same list.
-  PendingSenderList one_by_one(*world_.messages, world_.preferences);
+  PendingSenderList one_by_one(world_.preferences);
   for (auto record = records.rbegin(); record != records.rend(); ++record) {
     if ((*record)->folder() == store::Folder::kQuarantine) one_by_one.HoldMessage(**record, true);
   }

@@ -16,19 +16,11 @@ namespace {
 
 using store::Folder;
 using testing::QuarantineWorld;
+using testing::RecordingView;
 
 constexpr std::int64_t kDay = 86400;
 constexpr std::int64_t kSentAt = 1'700'000'000;
 constexpr char kSender[] = "stranger@example.com";
-
-// Remembers which records the message list was asked to redraw.
-class RecordingView : public store::FoldersView {
- public:
-  void MessageLinked(store::MessageRecord&, Folder) override {}
-  void MessageUnlinked(store::MessageRecord&, Folder) override {}
-  void MessageChanged(store::MessageRecord& record) override { changed.push_back(record.id); }
-  std::vector<std::uint32_t> changed;
-};
 
 class QuarantineTest : public ::testing::Test {
  protected:
@@ -55,11 +47,11 @@ class QuarantineTest : public ::testing::Test {
 };
 
 TEST_F(QuarantineTest, DeliveredRequestStampsEveryMessageAndRedrawsIt) {
-  RecordingView view;
   store::MessageRecord* a = world_.FileHeld(account_, kSender);
   store::MessageRecord* b = world_.FileHeld(account_, kSender);
   store::MessageRecord* other = world_.FileHeld(account_, "other@example.com");
-  world_.messages->SetView(&view);
+  RecordingView& view = world_.view;
+  view.changed.clear();
   platform::SetNowForTesting(kSentAt);
 
   world_.quarantine->RequestDelivered("nobody@example.com");  // ignored
@@ -77,7 +69,6 @@ TEST_F(QuarantineTest, DeliveredRequestStampsEveryMessageAndRedrawsIt) {
   std::vector<std::uint32_t> want = {a->id, b->id};
   std::sort(want.begin(), want.end());
   EXPECT_EQ(changed, want);
-  world_.messages->SetView(nullptr);
 }
 
 // ---- Refusals and bounces ----

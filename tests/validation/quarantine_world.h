@@ -8,10 +8,14 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/stores.h"
 #include "core/preferences.h"
 #include "platform/main_thread.h"
+#include "store/folders_view.h"
+#include "store/listener_control.h"
+#include "store/status_notices.h"
 #include "support/temp_dir.h"
 
 namespace pelrion::validation::testing {
@@ -36,12 +40,25 @@ class ReferenceRand {
   std::uint32_t state_;
 };
 
+// Remembers which records the message list was asked to redraw.
+class RecordingView : public store::FoldersView {
+ public:
+  void MessageLinked(store::MessageRecord&, store::Folder) override {}
+  void MessageUnlinked(store::MessageRecord&, store::Folder) override {}
+  void MessageChanged(store::MessageRecord& record) override { changed.push_back(record.id); }
+  std::vector<std::uint32_t> changed;
+};
+
 class QuarantineWorld {
   // First, so that the stores go before what they refer to.
   test_support::TempDir dir_;
   platform::PlainMainThread main_thread_;
+  store::NoListenerControl listener_control_;
+  store::NoStatusNotices notices_;
 
  public:
+  RecordingView view;  // the message list
+
   QuarantineWorld();
   ~QuarantineWorld();
 

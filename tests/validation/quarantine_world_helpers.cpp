@@ -16,6 +16,9 @@ void QuarantineWorld::Restart() {
   app::OpenStores(stores, {.database_folder = folder(),
                            .preferences = preferences,
                            .main_thread = main_thread_,
+                           .listener_control = listener_control_,
+                           .status_notices = notices_,
+                           .folders_view = view,
                            .port_probe = [](std::uint32_t) { return true; }});
 }
 
