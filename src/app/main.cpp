@@ -76,11 +76,9 @@ int main(int argc, char** argv) {
   platform::QtDialogs qt_dialogs;
   platform::Dialogs& dialogs = headless ? static_cast<platform::Dialogs&>(headless_dialogs)
                                         : static_cast<platform::Dialogs&>(qt_dialogs);
-  // FatalStop and the layers below the application still find these through the
-  // process-wide ports.
+  // FatalStop can happen anywhere, so it finds the dialogs through the process-wide port.
   platform::SetDialogs(&dialogs);
   platform::QtMainThread main_thread;
-  platform::SetMainThread(&main_thread);
   // Installed before start-up so that a signal during it still ends the program in order.
   app::QuitOnSignal quit_on_signal;
 
@@ -96,7 +94,6 @@ int main(int argc, char** argv) {
 
   qt_app->exec();
   app::Shutdown(application);
-  platform::SetMainThread(nullptr);
   platform::SetDialogs(nullptr);
   return 0;
 }

@@ -1,26 +1,8 @@
 #include "platform/main_thread.h"
 
-#include <atomic>
 #include <chrono>
 
 namespace pelrion::platform {
-namespace {
-
-std::atomic<MainThread*> g_main_thread{nullptr};
-
-// Constructed during static initialisation, i.e. on the process's initial thread.
-PlainMainThread g_default_main_thread;
-
-}  // namespace
-
-MainThread& CurrentMainThread() {
-  MainThread* installed = g_main_thread.load(std::memory_order_acquire);
-  return installed != nullptr ? *installed : g_default_main_thread;
-}
-
-void SetMainThread(MainThread* main_thread) {
-  g_main_thread.store(main_thread, std::memory_order_release);
-}
 
 std::optional<std::chrono::steady_clock::time_point> DeadlineFromNow(
     std::optional<std::chrono::milliseconds> timeout) {

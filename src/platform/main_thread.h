@@ -75,10 +75,6 @@ std::optional<std::chrono::steady_clock::time_point> DeadlineFromNow(
 bool PollUntil(const std::function<bool()>& ended,
                std::optional<std::chrono::steady_clock::time_point> deadline);
 
-// The process-wide port; a PlainMainThread owned by the process's initial thread until
-// SetMainThread installs another (nullptr restores it).
-MainThread& CurrentMainThread();
-void SetMainThread(MainThread* main_thread);
 
 // A main thread without an event loop: calls from other threads wait in a queue until the
 // owning thread serves them (PumpPending, RunUntil); timers fire only through FireTimer.

@@ -102,20 +102,6 @@ TEST(MainThreadThreadTest, ExceptionReachesTheCallingWorker) {
   EXPECT_EQ(caught, "store failed");
 }
 
-TEST(MainThreadThreadTest, CurrentMainThreadKnowsTheInitialThread) {
-  // gtest runs tests on the process's initial thread.
-  EXPECT_TRUE(CurrentMainThread().IsMainThread());
-  bool on_other = true;
-  std::thread([&] { on_other = CurrentMainThread().IsMainThread(); }).join();
-  EXPECT_FALSE(on_other);
-
-  PlainMainThread installed;
-  SetMainThread(&installed);
-  EXPECT_EQ(&CurrentMainThread(), &installed);
-  SetMainThread(nullptr);
-  EXPECT_NE(&CurrentMainThread(), &installed);
-}
-
 TEST(MainThreadTest, CallOnTheMainThreadIsDirect) {
   PlainMainThread main_thread;
   auto owned = main_thread.Call([] { return std::make_unique<int>(7); });  // move-only result
