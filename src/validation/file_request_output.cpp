@@ -1,9 +1,17 @@
 #include "validation/file_request_output.h"
 
+#include <stdio.h>
+#include <unistd.h>
+
 namespace pelrion::validation {
 
 FileRequestOutput::FileRequestOutput(const std::string& path)
     : file_(std::fopen(path.c_str(), "wbe")), failed_(file_ == nullptr) {}
+
+FileRequestOutput::FileRequestOutput(int fd)
+    : file_(fd < 0 ? nullptr : ::fdopen(fd, "wb")), failed_(file_ == nullptr) {
+  if (file_ == nullptr && fd >= 0) ::close(fd);
+}
 
 FileRequestOutput::~FileRequestOutput() {
   Close();

@@ -14,6 +14,8 @@ namespace pelrion::validation {
 class FileRequestOutput : public RequestOutput {
  public:
   explicit FileRequestOutput(const std::string& path);
+  // Writes into an open file descriptor, which it then owns (-1 counts as a failed open).
+  explicit FileRequestOutput(int fd);
   ~FileRequestOutput() override;
   FileRequestOutput(const FileRequestOutput&) = delete;
   FileRequestOutput& operator=(const FileRequestOutput&) = delete;

@@ -1,6 +1,8 @@
 #include "validation/preview_request.h"
 
-#include "platform/random.h"
+#include <unistd.h>
+
+#include "mailformat/temp_files.h"
 #include "validation/authorization_request.h"
 #include "validation/file_request_output.h"
 #include "validation/pending_sender_list.h"
@@ -22,12 +24,16 @@ std::optional<std::string> PreviewAuthorizationRequest(const core::Preferences& 
   facts.user_email = kPreviewUserEmail;
   facts.user_name = kPreviewUserName;
 
-  const std::string path =
-      temp_folder + "P" + std::to_string(static_cast<unsigned>(platform::Rand())) + ".eml";
-  FileRequestOutput output(path);
+  // A new name, never a file (or a link) that is already there.
+  std::optional<mailformat::TempFile> file = mailformat::CreateTempFile(temp_folder, "P", ".eml");
+  if (!file) return std::nullopt;
+  FileRequestOutput output(file->fd);
   ComposeAuthorizationRequest(facts, output, page_settings);
-  if (!output.Close()) return std::nullopt;
-  return path;
+  if (!output.Close()) {
+    ::unlink(file->path.c_str());  // nothing half-written is left for the viewer
+    return std::nullopt;
+  }
+  return file->path;
 }
 
 }  // namespace pelrion::validation

@@ -19,9 +19,9 @@ inline constexpr std::string_view kPreviewSubject = "Preview";
 
 // Draws a request number, and an authorization code when the page's method is CAPTCHA,
 // as a newly held sender gets them; then composes the sample request with page_settings
-// ("from", charsets, template texts) into "<temp_folder>P<n>.eml", n from the process-wide
-// generator. temp_folder ends in '/'. Returns the file's path, or nullopt when the file
-// could not be written. Opening it with the viewer is the caller's part.
+// ("from", charsets, template texts) into a new file "<temp_folder>P<n>.eml", n from the
+// thread's generator and drawn again while the name is taken. temp_folder ends in '/'.
+// Returns the file's path, or nullopt (and no file) when it could not be written. Opening it with the viewer is the caller's part.
 std::optional<std::string> PreviewAuthorizationRequest(const core::Preferences& page_settings,
                                                        const std::string& temp_folder);
 

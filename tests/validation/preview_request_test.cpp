@@ -1,6 +1,7 @@
 #include "validation/preview_request.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -23,6 +24,7 @@ using testing_support::ReadWithPython;
 using testing_support::TopHeader;
 
 using test_support::ReadFile;
+using test_support::WriteFile;
 
 struct PreviewRow {
   const char* name;
@@ -95,6 +97,24 @@ INSTANTIATE_TEST_SUITE_P(
                    "multipart/mixed(multipart/related(multipart/alternative(text/plain,text/html,"
                    "image/gif)),image/gif)"}),
     [](const testing::TestParamInfo<PreviewRow>& info) { return info.param.name; });
+
+TEST(PreviewAuthorizationRequest, NeverWritesThroughANameAlreadyTaken) {
+  test_support::TempDir dir;
+  const core::Preferences page = PreferencesWithBuiltInTemplates();
+  constexpr std::uint32_t kSeed = 99;
+  platform::SeedRand(kSeed);
+  DrawRequestFields(core::SelectedMethod(page));
+  const std::string taken = dir.path() + "/P" + std::to_string(platform::Rand()) + ".eml";
+  WriteFile(dir.path() + "/planted", "keep me");
+  ASSERT_EQ(::symlink((dir.path() + "/planted").c_str(), taken.c_str()), 0);
+
+  platform::SeedRand(kSeed);
+  const std::optional<std::string> path = PreviewAuthorizationRequest(page, dir.path() + "/");
+  ASSERT_TRUE(path.has_value());
+  EXPECT_NE(*path, taken);
+  EXPECT_EQ(ReadFile(dir.path() + "/planted"), "keep me");
+  EXPECT_EQ(TopHeader(ReadFile(*path), "To"), "John Smith <john.smith@example.org>");
+}
 
 TEST(PreviewAuthorizationRequest, ReportsAFolderItCannotWriteTo) {
   test_support::TempDir dir;
