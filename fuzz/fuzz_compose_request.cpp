@@ -1,7 +1,8 @@
 // Composes authorization requests from arbitrary facts and templates and checks what must
 // hold for any input: every line ends in CR LF, no line starts with a full stop, the header
-// block has exactly the nine fixed fields, the signature verifies against the Subject, and
-// the Sender-ID tag reads back the sender address and number.
+// block has exactly the nine fixed fields (folded where long, no header line over 998
+// bytes), the signature verifies against the unfolded Subject, and the Sender-ID tag reads
+// back the sender address and number.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -65,7 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (i == 0 || request[i - 1] == '\n') Check(request[i] != '.');
   }
 
-  // Header block: the fixed field names in order.
+  // Header block: the fixed field names in order, each field possibly folded (a line
+  // starting with a blank continues the field; unfolding removes only the CR LF), and no
+  // header line passing 998 bytes.
   static constexpr std::string_view kNames[] = {
       "Date: ",       "From: ",          "To: ",           "Subject: ",     "X-KVX-Signature: ",
       "Message-id: ", "X-KVX-AuthReq: ", "MIME-Version: ", "Content-Type: "};
@@ -73,13 +76,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string subject;
   std::string signature;
   for (std::string_view name : kNames) {
-    const std::size_t end = request.find("\r\n", line_start);
-    Check(end != std::string::npos);
-    const std::string_view line(request.data() + line_start, end - line_start);
-    Check(line.substr(0, name.size()) == name);
-    if (name == "Subject: ") subject = line.substr(name.size());
-    if (name == "X-KVX-Signature: ") signature = line.substr(name.size());
-    line_start = end + 2;
+    std::string field;
+    do {
+      const std::size_t end = request.find("\r\n", line_start);
+      Check(end != std::string::npos);
+      Check(end - line_start <= 998);
+      field.append(request, line_start, end - line_start);
+      line_start = end + 2;
+    } while (line_start < request.size() &&
+             (request[line_start] == ' ' || request[line_start] == '\t'));
+    Check(field.compare(0, name.size(), name) == 0);
+    if (name == "Subject: ") subject = field.substr(name.size());
+    if (name == "X-KVX-Signature: ") signature = field.substr(name.size());
   }
   Check(request.compare(line_start, 2, "\r\n") == 0);
   Check(validation::VerifySignature(subject, signature));
