@@ -265,13 +265,15 @@ std::string Base64EncodeLines(std::string_view bytes) {
   return out;
 }
 
-Base64DecodeResult Base64Decode(std::string_view text, std::string& out) {
-  Base64DecodeResult result;
-  const std::size_t old_size = out.size();
+std::size_t Base64DecodeRoom(std::size_t text_size) {
   // Three bytes per whole group of the text, up to 2 of a partial group, and the fast path's
   // byte of slack.
-  out.resize(old_size + text.size() / 4 * 3 + 3);
-  unsigned char* const start = reinterpret_cast<unsigned char*>(out.data()) + old_size;
+  return text_size / 4 * 3 + 3;
+}
+
+Base64DecodeResult Base64DecodeInto(std::string_view text, char* out) {
+  Base64DecodeResult result;
+  unsigned char* const start = reinterpret_cast<unsigned char*>(out);
   unsigned char* p = start;
   const unsigned char* in = Bytes(text);
   const unsigned char* const end = in + text.size();
@@ -301,7 +303,6 @@ Base64DecodeResult Base64Decode(std::string_view text, std::string& out) {
       result.ended_at_pad = true;
       break;
     } else {
-      out.resize(old_size);
       return result;
     }
   }
@@ -310,6 +311,13 @@ Base64DecodeResult Base64Decode(std::string_view text, std::string& out) {
   if (count == 3) *p++ = static_cast<unsigned char>(acc >> 2);
   result.ok = true;
   result.size = static_cast<std::size_t>(p - start);
+  return result;
+}
+
+Base64DecodeResult Base64Decode(std::string_view text, std::string& out) {
+  const std::size_t old_size = out.size();
+  out.resize(old_size + Base64DecodeRoom(text.size()));
+  const Base64DecodeResult result = Base64DecodeInto(text, out.data() + old_size);
   out.resize(old_size + result.size);
   return result;
 }

@@ -12,6 +12,7 @@ namespace pelrion::mailformat {
 namespace {
 
 constexpr int kMaxLineBytes = 45;
+static_assert(kUudecodeRoom >= 3 * ((kMaxLineBytes + 2) / 3));
 
 // One table per position in a group of 4 characters: the character's 6 bits ((c - 32)
 // modulo 64) already shifted into place, or a bit above the 24 data bits for a character
@@ -79,11 +80,11 @@ int CheckedCount(std::string_view line) {
 
 }  // namespace
 
-int UudecodeLine(std::string_view line, std::string& out) {
+int UudecodeLineInto(std::string_view line, char* out) {
   const int n = CheckedCount(line);
   if (n < 0) return n;
   const std::size_t groups = GroupsOf(n);
-  unsigned char decoded[kMaxLineBytes + 2];
+  auto* const decoded = reinterpret_cast<unsigned char*>(out);
   int produced = 0;
   for (std::size_t g = 0; g < groups; ++g) {
     const auto* in = reinterpret_cast<const unsigned char*>(line.data()) + 1 + 4 * g;
@@ -93,7 +94,13 @@ int UudecodeLine(std::string_view line, std::string& out) {
     decoded[produced++] = static_cast<unsigned char>(v >> 8);
     decoded[produced++] = static_cast<unsigned char>(v);
   }
-  out.append(reinterpret_cast<const char*>(decoded), static_cast<std::size_t>(n));
+  return n;
+}
+
+int UudecodeLine(std::string_view line, std::string& out) {
+  char decoded[kUudecodeRoom];
+  const int n = UudecodeLineInto(line, decoded);
+  if (n > 0) out.append(decoded, static_cast<std::size_t>(n));
   return n;
 }
 
