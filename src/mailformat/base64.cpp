@@ -68,8 +68,10 @@ inline std::uint32_t GroupValue(const unsigned char* in) {
 }
 
 #if defined(__SSE2__)
-// Decodes 16 characters at in to 12 bytes at p (with one byte of slack written after them)
-// when all 16 are digits; false, writing nothing, otherwise.
+// Decodes 16 characters at in to 12 bytes at p (with two bytes of slack written after them)
+// when all 16 are digits; false, writing nothing, otherwise. The slack stays inside
+// Base64DecodeRoom: at least 16 characters are left to read, so the output so far is at least
+// 12 bytes short of the whole groups of the text.
 inline bool DecodeBlock16(const unsigned char* in, unsigned char* p) {
   const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
   // Signed byte compares: bytes of 0x80 and above are negative and so in no range.
@@ -98,12 +100,16 @@ inline bool DecodeBlock16(const unsigned char* in, unsigned char* p) {
   const __m128i pairs = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(v, _mm_set1_epi16(0x00FF)), 6),
                                      _mm_srli_epi16(v, 8));
   const __m128i groups = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00011000));
-  alignas(16) std::uint32_t values[4];
-  _mm_store_si128(reinterpret_cast<__m128i*>(values), groups);
-  PutGroup(p, values[0]);
-  PutGroup(p + 3, values[1]);
-  PutGroup(p + 6, values[2]);
-  PutGroup(p + 9, values[3]);
+  // Each lane's 3 bytes in memory order at its start: swap the lane's bytes, drop the zero.
+  const __m128i halves = _mm_shufflehi_epi16(_mm_shufflelo_epi16(groups, 0xB1), 0xB1);
+  const __m128i swapped = _mm_or_si128(_mm_slli_epi16(halves, 8), _mm_srli_epi16(halves, 8));
+  const __m128i lanes = _mm_srli_epi32(swapped, 8);
+  // Two lanes per 64-bit half side by side: 6 bytes, then 2 zero bytes.
+  const __m128i six = _mm_or_si128(_mm_and_si128(lanes, _mm_set_epi32(0, -1, 0, -1)),
+                                   _mm_slli_epi64(_mm_srli_epi64(lanes, 32), 24));
+  // The second store overwrites the first one's zero bytes and leaves two of its own.
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(p), six);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 6), _mm_unpackhi_epi64(six, six));
   return true;
 }
 #endif
