@@ -16,8 +16,8 @@ inline constexpr int kUudecodeZeroLength = -2;
 // space..backquote, or a line too short for its count (an empty line included).
 int UudecodeLine(std::string_view line, std::string& out);
 
-// Room UudecodeLineInto needs at its output: whole groups of the longest line.
-inline constexpr std::size_t kUudecodeRoom = 45;
+// Room UudecodeLineInto needs at its output: whole groups of the longest line, and slack.
+inline constexpr std::size_t kUudecodeRoom = 48;
 
 // As UudecodeLine, writing at `out`, which must hold kUudecodeRoom bytes; bytes past the
 // returned count (and all of them on an error) may be overwritten.
