@@ -37,6 +37,13 @@ struct Base64DecodeResult {
 // "=" ends decoding; any other non-alphabet byte (0x80 and above and NUL included) fails.
 Base64DecodeResult Base64Decode(std::string_view text, std::string& out);
 
+// Room Base64DecodeInto needs at `out` for a text of text_size bytes (more than it keeps).
+std::size_t Base64DecodeRoom(std::size_t text_size);
+
+// As Base64Decode, writing at `out`, which must hold Base64DecodeRoom(text.size()) bytes;
+// bytes past the result's size may be overwritten.
+Base64DecodeResult Base64DecodeInto(std::string_view text, char* out);
+
 // What Base64Decode(text, ...) would report (success, byte count, stop at "="), found without
 // decoding: the MIME scanner only needs each body line's decoded size.
 Base64DecodeResult Base64DecodedSize(std::string_view text);

@@ -38,49 +38,75 @@ class FileCloser {
   std::FILE* file_;
 };
 
-// Decodes one line into `decoded` (or points `piece` at the line itself). False when the line
-// cannot be decoded.
-bool DecodeLine(std::string_view line, bool mime, TransferEncoding encoding, std::string& decoded,
-                std::string_view& piece) {
-  decoded.clear();
+// Bytes that DecodeLineInto may write for `line` (7bit and 8bit lines are not decoded).
+std::size_t DecodeRoom(std::string_view line, bool mime, TransferEncoding encoding) {
+  if (!mime) return kUudecodeRoom;
+  return encoding == TransferEncoding::kBase64 ? Base64DecodeRoom(line.size()) : line.size() + 2;
+}
+
+// Decodes one line of a uuencoded segment (mime clear), a base64 or a quoted-printable part
+// at `out`, which holds DecodeRoom bytes; the bytes kept, or -1 when the line cannot be decoded.
+std::ptrdiff_t DecodeLineInto(std::string_view line, bool mime, TransferEncoding encoding,
+                              char* out) {
   if (!mime) {
-    if (UudecodeLine(StripLineEnd(line), decoded) < 0) return false;
-    piece = decoded;
-    return true;
+    const int n = UudecodeLineInto(StripLineEnd(line), out);
+    return n < 0 ? -1 : n;
   }
+  if (encoding == TransferEncoding::kBase64) {
+    const Base64DecodeResult result = Base64DecodeInto(line, out);
+    return result.ok ? static_cast<std::ptrdiff_t>(result.size) : -1;
+  }
+  return static_cast<std::ptrdiff_t>(QuotedPrintableDecodeLineInto(StripLineEnd(line), out));
+}
+
+// Whether lines of this kind are decoded at all: 7bit and 8bit lines are taken as they are;
+// any other MIME encoding cannot be decoded.
+enum class LineKind { kAsIs, kDecoded, kUndecodable };
+
+LineKind KindOf(bool mime, TransferEncoding encoding) {
+  if (!mime) return LineKind::kDecoded;
   switch (encoding) {
     case TransferEncoding::k7Bit:
     case TransferEncoding::k8Bit:
-      piece = line;
-      return true;
+      return LineKind::kAsIs;
     case TransferEncoding::kBase64:
-      if (!Base64Decode(line, decoded).ok) return false;
-      piece = decoded;
-      return true;
     case TransferEncoding::kQuotedPrintable:
-      QuotedPrintableDecodeLine(StripLineEnd(line), decoded);
-      piece = decoded;
-      return true;
+      return LineKind::kDecoded;
     default:
-      return false;
+      return LineKind::kUndecodable;
   }
 }
 
-// Reads the part's lines from source and hands each decoded piece to sink.Put (false = error);
-// stops early, successfully, once sink.Full().
+// Reads the part's lines from source and hands each decoded piece to the sink: decoded
+// straight into sink.Room when the sink has that much room at hand, else into a scratch
+// buffer and given to sink.Put (false = error). Stops early, successfully, once sink.Full().
 template <typename Sink>
 bool DecodeLines(std::FILE* source, std::uint32_t offset, std::uint32_t line_count, bool mime,
                  TransferEncoding encoding, Sink& sink) {
   if (::fseeko(source, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
+  const LineKind kind = KindOf(mime, encoding);
   LineReader reader(source);
-  std::string decoded;
+  std::string scratch;
   for (std::uint32_t i = 0; i < line_count; ++i) {
     if (sink.Full()) return true;
     std::string_view line;
-    std::string_view piece;
     if (!reader.ReadLine(true, line)) return false;
-    if (!DecodeLine(line, mime, encoding, decoded, piece)) return false;
-    if (!sink.Put(piece)) return false;
+    if (kind == LineKind::kUndecodable) return false;
+    if (kind == LineKind::kAsIs) {
+      if (!sink.Put(line)) return false;
+      continue;
+    }
+    const std::size_t room = DecodeRoom(line, mime, encoding);
+    if (char* out = sink.Room(room)) {
+      const std::ptrdiff_t n = DecodeLineInto(line, mime, encoding, out);
+      if (n < 0) return false;
+      sink.Advance(static_cast<std::size_t>(n));
+      continue;
+    }
+    if (scratch.size() < room) scratch.resize(room);
+    const std::ptrdiff_t n = DecodeLineInto(line, mime, encoding, scratch.data());
+    if (n < 0) return false;
+    if (!sink.Put(std::string_view(scratch.data(), static_cast<std::size_t>(n)))) return false;
   }
   return true;
 }
@@ -92,6 +118,8 @@ class FileSink {
   bool Put(std::string_view piece) {
     return piece.empty() || std::fwrite(piece.data(), 1, piece.size(), file_) == piece.size();
   }
+  char* Room(std::size_t) { return nullptr; }
+  void Advance(std::size_t) {}
 
  private:
   std::FILE* file_;
@@ -108,6 +136,12 @@ class MemorySink {
     placed_ += n;
     return true;
   }
+  // Where `size` bytes can be written at once, or null when fewer remain.
+  char* Room(std::size_t size) {
+    return capacity_ - placed_ >= size ? buffer_ + placed_ : nullptr;
+  }
+  // Keeps n of the bytes written at Room.
+  void Advance(std::size_t n) { placed_ += n; }
 
  private:
   char* buffer_;
@@ -124,6 +158,8 @@ class PieceSink {
     done_ = !take_(piece);
     return true;
   }
+  char* Room(std::size_t) { return nullptr; }
+  void Advance(std::size_t) {}
 
  private:
   const std::function<bool(std::string_view)>& take_;

@@ -78,10 +78,8 @@ void QuotedPrintableEncodeInPlace(std::string& text) {
   text = QuotedPrintableEncode(text);
 }
 
-std::size_t QuotedPrintableDecodeLine(std::string_view line, std::string& out) {
-  const std::size_t old_size = out.size();
-  out.resize(old_size + line.size() + 2);
-  char* const start = out.data() + old_size;
+std::size_t QuotedPrintableDecodeLineInto(std::string_view line, char* out) {
+  char* const start = out;
   char* p = start;
   const char* in = line.data();
   const char* const end = in + line.size();
@@ -114,7 +112,13 @@ std::size_t QuotedPrintableDecodeLine(std::string_view line, std::string& out) {
     *p++ = '\r';
     *p++ = '\n';
   }
-  const auto produced = static_cast<std::size_t>(p - start);
+  return static_cast<std::size_t>(p - start);
+}
+
+std::size_t QuotedPrintableDecodeLine(std::string_view line, std::string& out) {
+  const std::size_t old_size = out.size();
+  out.resize(old_size + line.size() + 2);
+  const std::size_t produced = QuotedPrintableDecodeLineInto(line, out.data() + old_size);
   out.resize(old_size + produced);
   return produced;
 }

@@ -21,6 +21,9 @@ void QuotedPrintableEncodeInPlace(std::string& text);
 // CR LF is appended. An "=" with only one character after it is copied as written.
 std::size_t QuotedPrintableDecodeLine(std::string_view line, std::string& out);
 
+// As QuotedPrintableDecodeLine, writing at `out`, which must hold line.size() + 2 bytes.
+std::size_t QuotedPrintableDecodeLineInto(std::string_view line, char* out);
+
 // What QuotedPrintableDecodeLine(line, ...) returns, found without decoding: the MIME scanner
 // only needs each body line's decoded size.
 std::size_t QuotedPrintableDecodedSize(std::string_view line);
