@@ -49,6 +49,7 @@ void OpenAllStores(Application& app) {
                           .listener_control = app.no_listener_control,
                           .status_notices = app.no_status_notices,
                           .folders_view = app.no_folders_view,
+                          .registry = app.registry,
                           .show_stage = [&dialogs](std::string_view text) {
                             dialogs.ShowStartupStage(text);
                           }});

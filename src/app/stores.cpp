@@ -15,7 +15,8 @@ void LoadAccounts(Stores& stores, const StoreSetup& setup) {
   ShowStage(setup, kStageAccounts);
   const std::string& db = setup.database_folder;
   stores.listeners = std::make_unique<store::ListenerTable>(
-      db, setup.main_thread, setup.listener_control, setup.status_notices, setup.port_probe);
+      db, setup.main_thread, setup.listener_control, setup.status_notices, setup.registry,
+      setup.port_probe);
   stores.listeners->Load();
   stores.accounts = std::make_unique<store::AccountTable>(db, *stores.listeners,
                                                           setup.main_thread, setup.status_notices);

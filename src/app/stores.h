@@ -61,6 +61,8 @@ struct StoreSetup {
   store::ListenerControl& listener_control;
   store::StatusNotices& status_notices;
   store::FoldersView& folders_view;
+  // Where listeners keep the settings their records have no room for.
+  platform::Registry& registry;
   // Told the text of each loading stage as it begins ("Loading accounts..."); may be empty.
   std::function<void(std::string_view)> show_stage = {};
   // Whether a listener's local port can be bound; the real probe unless a test replaces it.

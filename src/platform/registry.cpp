@@ -303,6 +303,17 @@ bool Registry::DeleteValue(std::string_view key, std::string_view name) {
   return false;
 }
 
+bool Registry::DeleteKey(std::string_view key) {
+  std::lock_guard lock(mutex_);
+  auto values = keys_.find(Lower(key));
+  if (values == keys_.end()) return true;
+  const Keys before = keys_;
+  keys_.erase(values);
+  if (Persist(keys_)) return true;
+  keys_ = before;
+  return false;
+}
+
 // ---- FileRegistry --------------------------------------------------------------------
 
 FileRegistry::FileRegistry(std::string path) : path_(std::move(path)) {

@@ -39,6 +39,8 @@ class Registry {
   bool SetBinary(std::string_view key, std::string_view name, const RegistryBinary& value);
   bool SetNumber(std::string_view key, std::string_view name, std::uint32_t value);
   bool DeleteValue(std::string_view key, std::string_view name);
+  // Removes the key with all its values (not the keys below it); true when it is gone.
+  bool DeleteKey(std::string_view key);
 
  protected:
   using Values = std::map<std::string, RegistryValue>;        // value name -> value

@@ -1,5 +1,7 @@
 #include "store/listener_table.h"
 
+#include "store/listener_settings_key.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -45,11 +47,13 @@ bool PortBindable(std::uint32_t port) {
 }
 
 ListenerTable::ListenerTable(std::string database_folder, platform::MainThread& main_thread,
-                             ListenerControl& control, StatusNotices& notices, PortProbe probe)
+                             ListenerControl& control, StatusNotices& notices,
+                             platform::Registry& registry, PortProbe probe)
     : folder_(std::move(database_folder)),
       main_thread_(main_thread),
       control_(control),
       notices_(notices),
+      registry_(registry),
       probe_(std::move(probe)) {}
 
 // Outstanding references must have been released by now; the table frees what it holds.
@@ -162,6 +166,12 @@ Listener* ListenerTable::Unlink(std::uint32_t id) {
   return index_.Remove(id);
 }
 
+// A later listener may get the same id: it must not inherit this one's settings (a "never use
+// TLS" for another server, or another server's pinned certificate).
+void ListenerTable::ForgetSettings(std::uint32_t id) {
+  registry_.DeleteKey(ListenerSettingsKey(id));
+}
+
 bool ListenerTable::DropListenerIfOrphaned(std::uint32_t id, const ListenerUsers& users) {
   if (users.RefersToListener(id) || !Contains(id)) return false;
   control_.StopListener(id);
@@ -169,6 +179,7 @@ bool ListenerTable::DropListenerIfOrphaned(std::uint32_t id, const ListenerUsers
   if (listener == nullptr) return false;
   ReleaseListener(listener);
   SaveListeners();
+  ForgetSettings(id);
   return true;
 }
 
@@ -178,6 +189,7 @@ std::size_t ListenerTable::DropUnreferenced(const ListenerUsers& users) {
     if (users.RefersToListener(id)) continue;
     if (Listener* listener = Unlink(id)) {
       ReleaseListener(listener);
+      ForgetSettings(id);
       ++dropped;
     }
   }

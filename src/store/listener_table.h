@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/main_thread.h"
+#include "platform/registry.h"
 #include "store/id_index.h"
 #include "store/listener_control.h"
 #include "store/listener_record.h"
@@ -51,10 +52,10 @@ class ListenerTable {
 
   // database_folder holds "db8.dat". main_thread runs the notices' removal; control starts
   // and stops the listener threads; notices is the main window's list of network-error
-  // notices; probe tells whether a candidate local port is free. Every port must outlive
+  // notices; registry holds each listener's further settings, deleted with it; probe tells whether a candidate local port is free. Every port must outlive
   // the table (and any worker that still holds one of its records).
   ListenerTable(std::string database_folder, platform::MainThread& main_thread,
-                ListenerControl& control, StatusNotices& notices,
+                ListenerControl& control, StatusNotices& notices, platform::Registry& registry,
                 PortProbe probe = PortBindable);
   ~ListenerTable();
   ListenerTable(const ListenerTable&) = delete;
@@ -116,11 +117,14 @@ class ListenerTable {
   // carries its id (its notices must go).
   bool DropReference(Listener* listener);
   void NotifyFreed(std::uint32_t id);
+  // Deletes the listener's registry settings.
+  void ForgetSettings(std::uint32_t id);
 
   std::string folder_;
   platform::MainThread& main_thread_;
   ListenerControl& control_;
   StatusNotices& notices_;
+  platform::Registry& registry_;
   PortProbe probe_;
 
   mutable std::mutex mutex_;

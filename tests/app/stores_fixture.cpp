@@ -11,6 +11,7 @@ namespace {
 store::NoListenerControl no_listener_control;
 store::NoStatusNotices no_status_notices;
 store::NoFoldersView no_folders_view;
+platform::MemoryRegistry no_settings;
 
 }  // namespace
 
@@ -23,6 +24,7 @@ app::StoreSetup TestStoreSetup(const std::string& database_folder,
           .listener_control = no_listener_control,
           .status_notices = no_status_notices,
           .folders_view = no_folders_view,
+          .registry = no_settings,
           .port_probe = [](std::uint32_t) { return true; }};
 }
 

@@ -167,6 +167,22 @@ TEST_F(FileRegistryTest, DeletedValuesLeaveTheFile) {
   EXPECT_EQ(loaded.GetString("Software\\Pelrion", "b"), "2");
 }
 
+TEST_F(FileRegistryTest, DeletedKeyLeavesTheFileWithItsValuesOnly) {
+  {
+    FileRegistry registry(Path());
+    ASSERT_TRUE(registry.SetString("Software\\Pelrion\\Listeners\\3", "a", "1"));
+    ASSERT_TRUE(registry.SetNumber("Software\\Pelrion\\Listeners\\3", "b", 2));
+    ASSERT_TRUE(registry.SetString("Software\\Pelrion\\Listeners\\4", "a", "kept"));
+    ASSERT_TRUE(registry.DeleteKey("software\\pelrion\\listeners\\3"));
+    EXPECT_TRUE(registry.DeleteKey("Software\\Pelrion\\Listeners\\9"));
+  }
+  FileRegistry loaded(Path());
+  EXPECT_EQ(loaded.Get("Software\\Pelrion\\Listeners\\3", "a"), std::nullopt);
+  EXPECT_EQ(loaded.Get("Software\\Pelrion\\Listeners\\3", "b"), std::nullopt);
+  EXPECT_EQ(loaded.GetString("Software\\Pelrion\\Listeners\\4", "a"), "kept");
+  EXPECT_EQ(ReadFile(Path()).find("Listeners\\3]"), std::string::npos);
+}
+
 // Hand-edited or foreign files: what parses is kept, every other line is skipped.
 TEST_F(FileRegistryTest, LinesThatDoNotParseAreSkipped) {
   std::filesystem::create_directories(dir_ / "config/Pelrion");

@@ -185,7 +185,7 @@ class AccountTableTest : public ::testing::Test {
   // Loads both tables in start-up order.
   void Load() {
     accounts_.reset();
-    listeners_ = std::make_unique<ListenerTable>(dir_.path(), main_thread_, control_, notices_,
+    listeners_ = std::make_unique<ListenerTable>(dir_.path(), main_thread_, control_, notices_, registry_,
                                                  [](std::uint32_t) { return true; });
     listeners_->Load();
     accounts_ = std::make_unique<AccountTable>(dir_.path(), *listeners_, main_thread_, notices_);
@@ -206,6 +206,7 @@ class AccountTableTest : public ::testing::Test {
   platform::PlainMainThread main_thread_;
   RecordingControl control_;
   RecordingNotices notices_{main_thread_};
+  platform::MemoryRegistry registry_;
   RecordingPeers peers_;
   std::unique_ptr<ListenerTable> listeners_;
   std::unique_ptr<AccountTable> accounts_;
@@ -696,7 +697,7 @@ TEST(AccountTableDeathTest, FileErrorsAreFatal) {
          ::mkdir((folder + "/db5.dat").c_str(), 0700);
          QuietPorts quiet;
          ListenerTable listeners(folder, quiet.main_thread, quiet.listener_control,
-                                 quiet.notices);
+                                 quiet.notices, quiet.registry);
          listeners.Load();
          AccountTable accounts(folder, listeners, quiet.main_thread, quiet.notices);
          accounts.Load();
@@ -705,7 +706,7 @@ TEST(AccountTableDeathTest, FileErrorsAreFatal) {
        [](const std::string& folder) {
          QuietPorts quiet;
          ListenerTable listeners(folder + "/gone", quiet.main_thread, quiet.listener_control,
-                                 quiet.notices);
+                                 quiet.notices, quiet.registry);
          AccountTable accounts(folder + "/gone", listeners, quiet.main_thread, quiet.notices);
          accounts.SaveAccounts();
        }},
@@ -744,7 +745,8 @@ TEST(AccountTableThreadTest, WorkersHoldAccountsWhileMainThreadRemoves) {
 
   RecordingNotices notices(main_thread);
   NoListenerControl control;
-  ListenerTable listener_table(dir.path(), main_thread, control, notices,
+  platform::MemoryRegistry registry;
+  ListenerTable listener_table(dir.path(), main_thread, control, notices, registry,
                                [](std::uint32_t) { return true; });
   listener_table.Load();
   AccountTable table(dir.path(), listener_table, main_thread, notices);
@@ -816,7 +818,8 @@ TEST(AccountTableThreadTest, WorkerReadsWholeRecordsWhileMainThreadUpdates) {
   WriteFile(dir.File("db5.dat"), RecordFileBytes(2, {AccountBytes(first)}));
   RecordingNotices notices(main_thread);
   NoListenerControl control;
-  ListenerTable listeners(dir.path(), main_thread, control, notices,
+  platform::MemoryRegistry registry;
+  ListenerTable listeners(dir.path(), main_thread, control, notices, registry,
                           [](std::uint32_t) { return true; });
   listeners.Load();
   AccountTable table(dir.path(), listeners, main_thread, notices);

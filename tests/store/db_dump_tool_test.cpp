@@ -133,7 +133,7 @@ class DbDumpToolTest : public ::testing::Test {
     installation_id_ = LoadInstallationId(dir_.File("db6.dat"));
 
     QuietPorts quiet;
-    ListenerTable listeners(Folder(), quiet.main_thread, quiet.listener_control, quiet.notices,
+    ListenerTable listeners(Folder(), quiet.main_thread, quiet.listener_control, quiet.notices, quiet.registry,
                             [](std::uint32_t) { return true; });
     listeners.Load();
     AccountTable accounts(Folder(), listeners, quiet.main_thread, quiet.notices);

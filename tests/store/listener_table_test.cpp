@@ -1,4 +1,5 @@
 #include "store/listener_table.h"
+#include "store/listener_settings_key.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -98,7 +99,7 @@ class ListenerTableTest : public ::testing::Test {
  protected:
   std::string Db8() const { return dir_.File("db8.dat"); }
   std::unique_ptr<ListenerTable> Loaded() {
-    auto table = std::make_unique<ListenerTable>(dir_.path(), main_thread_, control_, notices_,
+    auto table = std::make_unique<ListenerTable>(dir_.path(), main_thread_, control_, notices_, registry_,
                                                  ports_.Probe());
     table->Load();
     return table;
@@ -109,6 +110,7 @@ class ListenerTableTest : public ::testing::Test {
   platform::PlainMainThread main_thread_;
   RecordingControl control_;
   RecordingNotices notices_{main_thread_};
+  platform::MemoryRegistry registry_;
 };
 
 struct LoadCase {
@@ -354,7 +356,7 @@ TEST(ListenerPortBindTest, RealBindSkipsPortsHeldOnLoopback) {
   TempDir dir;
   QuietPorts quiet;
   ListenerTable table(dir.path(), quiet.main_thread, quiet.listener_control,
-                      quiet.notices);  // the real bind test
+                      quiet.notices, quiet.registry);  // the real bind test
   table.Load();
   const auto id =
       table.FindOrCreateListener("pop.example.org", 110, ListenerProtocol::kPop3, false);
@@ -413,6 +415,25 @@ TEST_F(ListenerTableTest, UnreferencedListenersGoAtLoadWithoutStopping) {
   EXPECT_EQ(ReadFile(Db8()), RecordFileBytes(1, {kB}));
   // The next id follows the largest id left, not the dropped 9.
   EXPECT_EQ(table->next_id(), 3u);
+}
+
+// Ids are given out again: a removed listener's registry settings must not pass to the next
+// listener with its id, by either way of removal.
+TEST_F(ListenerTableTest, RemovedListenersTakeTheirSettingsAlong) {
+  WriteFile(Db8(), RecordFileBytes(1, {kA, kB, kC}));
+  for (std::uint32_t id : {1u, 2u, 9u}) {
+    ASSERT_TRUE(registry_.SetNumber(ListenerSettingsKey(id), "TlsMode", 3));
+  }
+  auto table = Loaded();
+  FixedUsers users;
+  users.ids = {1, 2};
+  EXPECT_EQ(table->DropUnreferenced(users), 1u);
+  users.ids = {2};
+  ASSERT_TRUE(table->DropListenerIfOrphaned(1, users));
+  EXPECT_EQ(registry_.GetNumber(ListenerSettingsKey(1), "TlsMode"), std::nullopt);
+  EXPECT_EQ(registry_.GetNumber(ListenerSettingsKey(9), "TlsMode"), std::nullopt);
+  EXPECT_EQ(registry_.GetNumber(ListenerSettingsKey(2), "TlsMode"), 3u);
+  EXPECT_EQ(ListenerSettingsKey(12), "Software\\Pelrion\\Listeners\\12");
 }
 
 TEST_F(ListenerTableTest, HeldListenerOutlivesItsRemoval) {
@@ -511,14 +532,14 @@ TEST_F(ListenerTableDeathTest, FileErrorsAreFatal) {
        [](const std::string& folder) {
          ::mkdir((folder + "/db8.dat").c_str(), 0700);
          QuietPorts quiet;
-         ListenerTable table(folder, quiet.main_thread, quiet.listener_control, quiet.notices);
+         ListenerTable table(folder, quiet.main_thread, quiet.listener_control, quiet.notices, quiet.registry);
          table.Load();
        }},
       {"FolderMissingOnSave",
        [](const std::string& folder) {
          QuietPorts quiet;
          ListenerTable table(folder + "/gone", quiet.main_thread, quiet.listener_control,
-                             quiet.notices);
+                             quiet.notices, quiet.registry);
          table.SaveListeners();
        }},
   };
@@ -542,7 +563,8 @@ TEST(ListenerTableThreadTest, WorkersHoldWhileMainThreadDrops) {
   WriteFile(dir.File("db8.dat"), RecordFileBytes(1, records));
   RecordingNotices notices(main_thread);
   NoListenerControl control;
-  ListenerTable table(dir.path(), main_thread, control, notices,
+  platform::MemoryRegistry registry;
+  ListenerTable table(dir.path(), main_thread, control, notices, registry,
                       [](std::uint32_t) { return true; });
   table.Load();
 
@@ -591,7 +613,8 @@ TEST(ListenerTableThreadTest, WorkerReadsWholeRecordsWhileMainThreadMovesTheEndp
             RecordFileBytes(1, {ListenerBytes(1, "pop.a.org", 110, 0, kBasePort, kBaseAddress)}));
   RecordingNotices notices(main_thread);
   NoListenerControl control;
-  ListenerTable table(dir.path(), main_thread, control, notices,
+  platform::MemoryRegistry registry;
+  ListenerTable table(dir.path(), main_thread, control, notices, registry,
                       [](std::uint32_t) { return true; });
   table.Load();
 

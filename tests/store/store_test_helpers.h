@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/main_thread.h"
+#include "platform/registry.h"
 #include "store/folders_view.h"
 #include "store/held_messages.h"
 #include "store/listener_control.h"
@@ -35,6 +36,7 @@ struct QuietPorts {
   NoStatusNotices notices;
   HeldMessages held;
   NoFoldersView view;
+  platform::MemoryRegistry registry;
 };
 
 using test_support::FileExists;

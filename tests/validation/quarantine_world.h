@@ -55,6 +55,7 @@ class QuarantineWorld {
   platform::PlainMainThread main_thread_;
   store::NoListenerControl listener_control_;
   store::NoStatusNotices notices_;
+  platform::MemoryRegistry registry_;
 
  public:
   RecordingView view;  // the message list

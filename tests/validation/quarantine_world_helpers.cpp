@@ -19,6 +19,7 @@ void QuarantineWorld::Restart() {
                            .listener_control = listener_control_,
                            .status_notices = notices_,
                            .folders_view = view,
+                           .registry = registry_,
                            .port_probe = [](std::uint32_t) { return true; }});
 }
 

@@ -1,0 +1,51 @@
+#pragma once
+// Throw-away certificates made at run time, and a one-connection TLS server on 127.0.0.1 for
+// the TLS tests.
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "support/temp_dir.h"
+#include "transport/tls_stream.h"
+
+namespace pelrion::transport::testing_tls {
+
+// PEM files in a temporary folder: a CA; server certificates it signed for "localhost" and
+// 127.0.0.1 (valid, and one that expired yesterday) and for another name; a self-signed one.
+struct TestPki {
+  TestPki();
+  std::string ca;  // certificate file
+  struct Identity {
+    std::string certificate;
+    std::string key;
+  };
+  Identity valid, expired, other_name, self_signed;
+
+ private:
+  test_support::TempDir dir_;
+};
+
+// Accepts one connection on 127.0.0.1 and either speaks TLS with the identity (echoing one
+// line back) or, with an empty identity, writes plain text and closes.
+class OneShotTlsServer {
+ public:
+  explicit OneShotTlsServer(const TestPki::Identity& identity);
+  ~OneShotTlsServer();
+  std::uint16_t port() const { return port_; }
+
+ private:
+  void Serve(TestPki::Identity identity);
+  int listener_ = -1;
+  std::uint16_t port_ = 0;
+  std::thread thread_;
+};
+
+// A connected non-blocking socket to 127.0.0.1:port, or -1.
+int ConnectNonBlocking(std::uint16_t port);
+
+// Drives the handshake with poll (5 s per step) until it is done or failed.
+TlsStatus HandshakeToEnd(TlsStream& stream, int fd);
+// Sends text and reads until a line feed arrived; what was read, or "" on failure.
+std::string EchoOnce(TlsStream& stream, int fd, const std::string& text);
+
+}  // namespace pelrion::transport::testing_tls
