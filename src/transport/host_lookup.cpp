@@ -122,6 +122,8 @@ std::uint32_t ResolveHost(std::string_view host, const std::function<void()>& st
   }
 }
 
-std::size_t LiveLookupRecords() { return g_live_records.load(); }
+std::size_t LiveLookupRecords() {
+  return g_live_records.load();
+}
 
 }  // namespace pelrion::transport

@@ -5,7 +5,9 @@
 
 namespace pelrion::transport {
 
-void LineBuffer::Clear() { begin_ = scan_ = end_ = 0; }
+void LineBuffer::Clear() {
+  begin_ = scan_ = end_ = 0;
+}
 
 std::span<char> LineBuffer::PrepareAppend(std::size_t size) {
   if (begin_ == end_) Clear();

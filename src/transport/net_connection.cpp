@@ -56,11 +56,12 @@ void SetNonBlocking(int fd) {
 
 }  // namespace
 
-NetConnection::NetConnection(int read_timeout_seconds, int write_timeout_seconds,
-                             WorkerJob* owner)
+NetConnection::NetConnection(int read_timeout_seconds, int write_timeout_seconds, WorkerJob* owner)
     : read_timeout_(read_timeout_seconds), write_timeout_(write_timeout_seconds), owner_(owner) {}
 
-NetConnection::~NetConnection() { Close(false); }
+NetConnection::~NetConnection() {
+  Close(false);
+}
 
 void NetConnection::StopCheck() {
   if (owner_ && owner_->StopRequested()) throw MakeNetError(kNetStopped);

@@ -73,7 +73,7 @@ class NetConnection {
   void set_line_limit(std::size_t limit) { line_limit_ = limit; }
 
   void Bind(std::uint32_t address, std::uint16_t port);  // code 13
-  void Listen();                                          // code 14
+  void Listen();                                         // code 14
   // Waits without limit for a connection and returns its handle, non-blocking (code 15).
   int Accept();
 

@@ -102,8 +102,8 @@ TEST(LineBufferTest, RandomChunkingGivesTheLinesOfTheWholeInput) {
     const Lines expected = CutWhole(input);
     ASSERT_EQ(CutInto(buffer, chunks), expected) << "round " << round;
     const std::size_t last_lf = input.rfind('\n');
-    EXPECT_EQ(buffer.pending(), last_lf == std::string::npos ? input.size()
-                                                             : input.size() - last_lf - 1);
+    EXPECT_EQ(buffer.pending(),
+              last_lf == std::string::npos ? input.size() : input.size() - last_lf - 1);
   }
 }
 

@@ -126,8 +126,7 @@ TEST(NetConnectionStopThreadTest, UnansweredConnectFailsAfterTheTimeOut) {
   WorkerJob job;
   NetConnection connection(1, 1, &job);
   connection.Create();
-  const NetError error =
-      CaughtNetError([&] { connection.Connect(kLoopback, unanswered.port()); });
+  const NetError error = CaughtNetError([&] { connection.Connect(kLoopback, unanswered.port()); });
   EXPECT_EQ(error, MakeNetError(kNetConnect, 10060));
   EXPECT_EQ(ErrorText(error), "Connection timed out (10060)");
 }

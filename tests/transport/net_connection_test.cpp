@@ -23,7 +23,9 @@ using testing::WriteAll;
 
 constexpr int kTestTimeout = 1;  // seconds; the program uses 200
 
-bool IsNonBlocking(int fd) { return fcntl(fd, F_GETFL) & O_NONBLOCK; }
+bool IsNonBlocking(int fd) {
+  return fcntl(fd, F_GETFL) & O_NONBLOCK;
+}
 
 // The line cutting every peer's bytes must come out as: split after each LF, NUL as '^', CR
 // before a bare LF.
@@ -193,8 +195,7 @@ TEST_F(NetConnectionTest, StopFlagIsReportedBeforeAnyNetworkCall) {
   WriteAll(pair_.far, "+OK ready\r\n");
   job_.RequestStop();
   EXPECT_EQ(CaughtNetError([&] { connection_.ReadLine(); }), MakeNetError(kNetStopped));
-  EXPECT_EQ(CaughtNetError([&] { connection_.SendText("QUIT\r\n"); }),
-            MakeNetError(kNetStopped));
+  EXPECT_EQ(CaughtNetError([&] { connection_.SendText("QUIT\r\n"); }), MakeNetError(kNetStopped));
   EXPECT_EQ(CaughtNetError([&] { connection_.Create(); }), MakeNetError(kNetStopped));
 }
 
@@ -211,6 +212,19 @@ TEST(NetConnectionSocketTest, ConnectionRefusedNamesThePlatformError) {
   const NetError error = CaughtNetError([&] { connection.ConnectTo("127.0.0.1", port); });
   EXPECT_EQ(error, MakeNetError(kNetConnect, 10061));
   EXPECT_EQ(ErrorText(error), "Connection refused (10061)");
+}
+
+// ConnectTo looks the name up on its lookup thread, then connects.
+TEST(NetConnectionThreadTest, ConnectToByNameReachesTheServer) {
+  testing::RawListener server;
+  WorkerJob job;
+  NetConnection connection(kTestTimeout, kTestTimeout, &job);
+  connection.Create();
+  connection.ConnectTo("localhost", server.port());
+  const int peer = server.AcceptOne();
+  WriteAll(peer, "+OK POP3 ready\r\n");
+  EXPECT_EQ(connection.ReadLine(), "+OK POP3 ready\r\n");
+  close(peer);
 }
 
 // A listener bound, listening and accepting through NetConnection.

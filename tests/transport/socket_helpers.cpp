@@ -36,7 +36,9 @@ RawListener::~RawListener() {
   if (fd_ >= 0) close(fd_);
 }
 
-int RawListener::AcceptOne() { return accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC); }
+int RawListener::AcceptOne() {
+  return accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+}
 
 std::uint16_t LocalPort(int fd) {
   sockaddr_in address{};
@@ -87,7 +89,9 @@ std::size_t OpenDescriptorCount() {
   return count - 1;  // the listing's own descriptor
 }
 
-bool IsOpenDescriptor(int fd) { return fcntl(fd, F_GETFD) != -1; }
+bool IsOpenDescriptor(int fd) {
+  return fcntl(fd, F_GETFD) != -1;
+}
 
 NetError CaughtNetError(const std::function<void()>& action) {
   try {
