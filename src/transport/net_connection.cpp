@@ -155,10 +155,15 @@ std::size_t NetConnection::SendSome(const void* bytes, std::size_t length) {
   for (;;) {
     const long sent = RawSend(bytes, length);
     if (sent > 0) return static_cast<std::size_t>(sent);
+    const int send_errno = errno;
+    if (sent < 0 && send_errno == EINTR) continue;
+    if (sent < 0 && send_errno == EAGAIN) {
+      Wait(WaitFor::kWritable);
+      continue;
+    }
+    StopCheck();  // a stop shuts the socket down: report the stop, not the broken send
     if (sent == 0) throw MakeNetError(kNetSendZero);
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN) Fail(kNetSend, errno);
-    Wait(WaitFor::kWritable);
+    Fail(kNetSend, send_errno);
   }
 }
 
@@ -180,15 +185,22 @@ std::size_t NetConnection::ReceiveSome(void* buffer, std::size_t capacity) {
   for (;;) {
     const long received = RawReceive(buffer, capacity);
     if (received > 0) return static_cast<std::size_t>(received);
+    const int receive_errno = errno;
+    if (received < 0 && receive_errno == EINTR) continue;
+    if (received < 0 && receive_errno == EAGAIN) {
+      Wait(WaitFor::kReadable);
+      continue;
+    }
+    // A stop shuts the socket down, which ends the stream: report the stop, not the end.
+    StopCheck();
     if (received == 0) throw MakeNetError(kNetClosedByPeer);
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN) Fail(kNetReceive, errno);
-    Wait(WaitFor::kReadable);
+    Fail(kNetReceive, receive_errno);
   }
 }
 
+// ReceiveSome already waits when nothing has arrived; trying first saves a poll per receive
+// while a download streams in.
 std::size_t NetConnection::ReceiveWait(void* buffer, std::size_t capacity) {
-  Wait(WaitFor::kReadable);
   return ReceiveSome(buffer, capacity);
 }
 

@@ -61,9 +61,11 @@ class NetConnection {
   void SendAll(const void* bytes, std::size_t length);
   // StopCheck, then SendAll of the text.
   void SendText(std::string_view text);
-  // One receive (waiting again if the socket has nothing after all): code 10 when the peer has
-  // closed, 11 when it fails.
+  // One receive of at most `capacity` (> 0) bytes, waiting within the read time-out when
+  // nothing has arrived yet: code 10 when the peer has closed, 11 when it fails. After a stop
+  // every failure is reported as code 1.
   std::size_t ReceiveSome(void* buffer, std::size_t capacity);
+  // The same; kept as its own name for the callers that wait first.
   std::size_t ReceiveWait(void* buffer, std::size_t capacity);
 
   // The next line, ending in CR LF, a NUL received as '^'. The view stays valid until the next
