@@ -69,7 +69,7 @@ std::span<char> LineBuffer::PrepareAppend(std::size_t size) {
   if (capacity_ - end_ < size && begin_ > 0) {
     // Only the partial line moves: whole lines have been handed out already.
     std::memmove(data_.get(), data_.get() + begin_, end_ - begin_);
-    scan_ -= begin_;
+    scan_ = scan_ > begin_ ? scan_ - begin_ : 0;
     end_ -= begin_;
     begin_ = 0;
     MarkLineEnds(0, end_);

@@ -7,6 +7,7 @@
 // A download is millions of short lines, so the per-line work is kept to a few instructions:
 // when bytes arrive, one pass over them replaces NULs and records every LF in a bitmap (one bit
 // per stored byte), and taking a line only looks up the next set bit.
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -38,7 +39,7 @@ class LineBuffer {
     }
     const char* const start = data_.get() + begin_;
     const std::size_t length = lf + 1 - begin_;
-    begin_ = scan_ = lf + 1;
+    begin_ = lf + 1;
     if (length >= 2 && start[length - 2] == '\r') return std::string_view(start, length);
     return AddCarriageReturn(std::string_view(start, length - 1));
   }
@@ -49,9 +50,9 @@ class LineBuffer {
  private:
   static constexpr std::size_t kNoLineEnd = static_cast<std::size_t>(-1);
 
-  // The first LF at or after scan_ and before end_.
+  // The first LF at or after begin_ and before end_; the bytes before scan_ have no LF.
   std::size_t NextLineEnd() const {
-    for (std::size_t at = scan_; at < end_; at = (at | 63) + 1) {
+    for (std::size_t at = std::max(begin_, scan_); at < end_; at = (at | 63) + 1) {
       const std::uint64_t bits = line_ends_[at / 64] >> (at % 64);
       if (bits != 0) {
         const std::size_t lf = at + static_cast<std::size_t>(std::countr_zero(bits));
@@ -68,7 +69,7 @@ class LineBuffer {
   std::unique_ptr<std::uint64_t[]> line_ends_;  // bit i of word w: byte 64 w + i is LF
   std::size_t capacity_ = 0;
   std::size_t begin_ = 0;  // first byte not handed out
-  std::size_t scan_ = 0;   // bytes from begin_ up to this hold no LF
+  std::size_t scan_ = 0;   // bytes from begin_ up to this hold no LF (when above begin_)
   std::size_t end_ = 0;    // one past the last received byte
   std::string repaired_;   // a bare-LF line with its CR added
 };
