@@ -1,8 +1,8 @@
 #pragma once
 // NetConnection: one blocking IPv4 stream conversation, used by exactly one worker thread.
 // Every failure is thrown as a NetError; nothing returns an error value. The socket is
-// non-blocking underneath: every call first waits with poll for the direction it needs (within
-// the read or write time-out), so a send never blocks past the write time-out and a stop
+// non-blocking underneath: whatever cannot go on at once waits with poll for its direction,
+// within the read or write time-out, so a send never blocks past the write time-out and a stop
 // (the owner's flag plus a shutdown of the socket, see WorkerJob) ends any wait at once.
 //
 // Every byte goes through RawReceive and RawSend, and Wait counts bytes that a lower layer
