@@ -14,7 +14,7 @@ using Lines = std::vector<std::string>;
 
 void Feed(LineBuffer& buffer, const std::string& chunk) {
   const std::span<char> tail = buffer.PrepareAppend(chunk.size());
-  std::memcpy(tail.data(), chunk.data(), chunk.size());
+  if (!chunk.empty()) std::memcpy(tail.data(), chunk.data(), chunk.size());
   buffer.Commit(chunk.size());
 }
 
