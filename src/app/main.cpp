@@ -21,6 +21,7 @@
 #include "platform/random.h"
 #include "platform/registry.h"
 #include "platform/single_instance.h"
+#include "transport/process_setup.h"
 
 namespace {
 
@@ -53,6 +54,8 @@ std::string RegistryPath() {
 
 int main(int argc, char** argv) {
   using namespace pelrion;
+  // Process-wide: must come before any thread exists, so every thread inherits it.
+  transport::PrepareProcessForNetwork();
 
   // A second copy on the same data ends at once, silently, before it shows anything. The
   // lock is retried, and the database folder's taken, once start-up has resolved the folders.
