@@ -73,6 +73,7 @@ void NetConnection::Fail(std::uint16_t operation, int host_errno) {
 
 void NetConnection::Create(int socket_type) {
   if (fd_ < 0) {
+    EndTls();
     fd_ = socket(AF_INET, socket_type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd_ < 0) Fail(kNetCreate, errno);
   }
@@ -89,12 +90,14 @@ void NetConnection::Close(bool linger) {
   }
   // Out of the owner first: from here on the controller cannot shut down this number.
   if (owner_) owner_->ForgetSocket(fd_);
+  EndTls();
   close(fd_);
   fd_ = -1;
 }
 
 void NetConnection::Adopt(int fd) {
   Close(false);
+  EndTls();
   fd_ = fd;
   SetNonBlocking(fd_);
   lines_.Clear();
@@ -142,12 +145,72 @@ void NetConnection::Wait(WaitFor direction) {
   if (outcome < 0) Fail(kNetWait, poll_errno);
 }
 
+namespace {
+
+// A TLS step as the socket calls would have reported it, so that the waiting and the error
+// reports above stay the same for both. A step that must write while reading (or the other
+// way round) is rare enough to be waited for in the caller's direction.
+long AsSocketResult(TlsStatus status, std::size_t count) {
+  switch (status) {
+    case TlsStatus::kDone:
+      return static_cast<long>(count);
+    case TlsStatus::kWantRead:
+    case TlsStatus::kWantWrite:
+      errno = EAGAIN;
+      return -1;
+    case TlsStatus::kClosed:
+      return 0;
+    case TlsStatus::kFailed:
+      break;
+  }
+  errno = ECONNRESET;
+  return -1;
+}
+
+}  // namespace
+
 long NetConnection::RawReceive(void* buffer, std::size_t capacity) {
+  if (tls_) {
+    std::size_t received = 0;
+    const TlsStatus status = tls_->Read(static_cast<char*>(buffer), capacity, received);
+    return AsSocketResult(status, received);
+  }
   return recv(fd_, buffer, capacity, MSG_DONTWAIT);
 }
 
 long NetConnection::RawSend(const void* bytes, std::size_t length) {
+  if (tls_) {
+    std::size_t sent = 0;
+    const TlsStatus status = tls_->Write(static_cast<const char*>(bytes), length, sent);
+    return AsSocketResult(status, sent);
+  }
   return send(fd_, bytes, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+}
+
+void NetConnection::StartTls(const TlsPeer& peer) {
+  StopCheck();
+  if (lines_.pending() != 0) throw MakeNetError(kNetTlsInjection);
+  tls_fingerprint_.clear();
+  tls_ = std::make_unique<TlsStream>(fd_, peer);
+  for (;;) {
+    const TlsStatus status = tls_->Handshake();
+    tls_fingerprint_ = tls_->peer_fingerprint();
+    if (status == TlsStatus::kDone) return;
+    if (status == TlsStatus::kWantRead || status == TlsStatus::kWantWrite) {
+      try {
+        Wait(status == TlsStatus::kWantRead ? WaitFor::kReadable : WaitFor::kWritable);
+        continue;
+      } catch (NetError) {
+        EndTls();
+        throw;
+      }
+    }
+    const NetError failure = tls_->failure();
+    EndTls();
+    // A stop shuts the socket down, which breaks the handshake: report the stop.
+    StopCheck();
+    throw failure;
+  }
 }
 
 std::size_t NetConnection::SendSome(const void* bytes, std::size_t length) {

@@ -11,10 +11,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <string_view>
 
 #include "transport/line_buffer.h"
 #include "transport/net_error.h"
+#include "transport/tls_stream.h"
 #include "transport/worker_job.h"
 
 namespace pelrion::transport {
@@ -74,6 +77,16 @@ class NetConnection {
   // The longest line ReadLine accepts, CR LF included; 0 = no limit (the default).
   void set_line_limit(std::size_t limit) { line_limit_ = limit; }
 
+  // Protects the rest of the conversation with TLS: right after Connect for implicit TLS, or
+  // after the server's go-ahead to STLS/STARTTLS. Bytes already received past that go-ahead
+  // were not protected and could be an attacker's: kNetTlsInjection. A failed handshake is
+  // kNetTlsHandshake, an untrusted server kNetTlsCertificate (tls_fingerprint() then names
+  // its certificate); a stop gives 1 and a silent server 6, as anywhere else.
+  void StartTls(const TlsPeer& peer);
+  bool tls_active() const { return tls_ != nullptr; }
+  // The SHA-256 fingerprint of the last server certificate seen by StartTls, or empty.
+  const std::string& tls_fingerprint() const { return tls_fingerprint_; }
+
   void Bind(std::uint32_t address, std::uint16_t port);  // code 13
   void Listen();                                         // code 14
   // Waits without limit for a connection and returns its handle, non-blocking (code 15).
@@ -84,7 +97,9 @@ class NetConnection {
   long RawReceive(void* buffer, std::size_t capacity);
   long RawSend(const void* bytes, std::size_t length);
   // Bytes a lower layer holds that the socket no longer shows.
-  bool BufferedBelow() const { return false; }
+  bool BufferedBelow() const { return tls_ && tls_->HasBufferedData(); }
+  // Drops the TLS state (a new socket starts in plain text).
+  void EndTls() { tls_.reset(); }
 
   // Throws `operation` with the platform error of `host_errno`.
   [[noreturn]] static void Fail(std::uint16_t operation, int host_errno);
@@ -95,6 +110,8 @@ class NetConnection {
   LineBuffer lines_;
   WorkerJob* owner_;
   std::size_t line_limit_ = 0;
+  std::unique_ptr<TlsStream> tls_;
+  std::string tls_fingerprint_;
 };
 
 }  // namespace pelrion::transport

@@ -6,7 +6,6 @@
 
 #include <csignal>
 
-#include "support/run_command.h"
 #include "transport/certificate_failure_text.h"
 #include "transport/tls_test_helpers.h"
 
@@ -14,23 +13,11 @@ namespace pelrion::transport {
 namespace {
 
 using testing_tls::TestPki;
+using testing_tls::ToolFingerprint;
 
 const TestPki& Pki() {
   static const TestPki* pki = new TestPki;
   return *pki;
-}
-
-// The fingerprint as the openssl tool prints it, an oracle independent of our code.
-std::string ToolFingerprint(const std::string& certificate_file) {
-  const test_support::RunResult result = test_support::RunCommand(
-      "openssl x509 -noout -fingerprint -sha256 -in " + test_support::ShellQuote(certificate_file));
-  const std::size_t equals = result.out.find('=');
-  if (result.status != 0 || equals == std::string::npos) return "";
-  std::string fingerprint = result.out.substr(equals + 1);
-  while (!fingerprint.empty() && (fingerprint.back() == '\n' || fingerprint.back() == '\r')) {
-    fingerprint.pop_back();
-  }
-  return fingerprint;
 }
 
 struct HandshakeCase {

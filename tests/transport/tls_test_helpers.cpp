@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "support/run_command.h"
+
 namespace pelrion::transport::testing_tls {
 namespace {
 
@@ -155,6 +157,18 @@ void OneShotTlsServer::Serve(TestPki::Identity identity) {
   SSL_free(ssl);
   SSL_CTX_free(context);
   ::close(fd);
+}
+
+std::string ToolFingerprint(const std::string& certificate_file) {
+  const test_support::RunResult result = test_support::RunCommand(
+      "openssl x509 -noout -fingerprint -sha256 -in " + test_support::ShellQuote(certificate_file));
+  const std::size_t equals = result.out.find('=');
+  if (result.status != 0 || equals == std::string::npos) return "";
+  std::string fingerprint = result.out.substr(equals + 1);
+  while (!fingerprint.empty() && (fingerprint.back() == '\n' || fingerprint.back() == '\r')) {
+    fingerprint.pop_back();
+  }
+  return fingerprint;
 }
 
 int ConnectNonBlocking(std::uint16_t port) {

@@ -40,6 +40,10 @@ class OneShotTlsServer {
   std::thread thread_;
 };
 
+// A certificate file's SHA-256 fingerprint as the openssl tool prints it ("AB:CD:..."), an
+// oracle independent of our code; empty when the tool failed.
+std::string ToolFingerprint(const std::string& certificate_file);
+
 // A connected non-blocking socket to 127.0.0.1:port, or -1.
 int ConnectNonBlocking(std::uint16_t port);
 
