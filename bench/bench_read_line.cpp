@@ -1,10 +1,14 @@
 // ReadLine over a loopback TCP connection against a plain recv loop reading the same bytes: a
 // writer thread sends 50 MB of mail lines (base64 attachment lines, text, header fields) and
-// closes; the reader takes them line by line, or in plain 64 KiB receives.
+// closes; the reader takes them line by line, or in plain 64 KiB receives. The same again over
+// TLS: ReadLine after StartTls against a plain SSL_read loop.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -126,6 +130,109 @@ void BM_PlainRecv(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(total));
 }
 BENCHMARK(BM_PlainRecv)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A throw-away key and self-signed certificate; the client pins its fingerprint.
+struct ServerIdentity {
+  EVP_PKEY* key = nullptr;
+  X509* certificate = nullptr;
+  std::string fingerprint;
+};
+
+const ServerIdentity& Identity() {
+  static const ServerIdentity identity = [] {
+    ServerIdentity made;
+    made.key = EVP_EC_gen("P-256");
+    made.certificate = X509_new();
+    X509_set_version(made.certificate, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(made.certificate), 1);
+    X509_gmtime_adj(X509_getm_notBefore(made.certificate), -3600);
+    X509_gmtime_adj(X509_getm_notAfter(made.certificate), 86400);
+    X509_set_pubkey(made.certificate, made.key);
+    X509_NAME* name = X509_get_subject_name(made.certificate);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>("localhost"), -1, -1, 0);
+    X509_set_issuer_name(made.certificate, name);
+    X509_sign(made.certificate, made.key, EVP_sha256());
+    made.fingerprint = CertificateFingerprint(made.certificate);
+    return made;
+  }();
+  return identity;
+}
+
+// Serves the whole stream over TLS on its own thread, then closes its end.
+std::thread StartTlsWriter(int fd) {
+  return std::thread([fd] {
+    SSL_CTX* context = SSL_CTX_new(TLS_server_method());
+    SSL_CTX_use_certificate(context, Identity().certificate);
+    SSL_CTX_use_PrivateKey(context, Identity().key);
+    SSL* ssl = SSL_new(context);
+    SSL_set_fd(ssl, fd);
+    if (SSL_accept(ssl) == 1) {
+      const std::string& stream = MailStream();
+      for (std::size_t at = 0; at < stream.size();) {
+        std::size_t sent = 0;
+        if (SSL_write_ex(ssl, stream.data() + at, stream.size() - at, &sent) != 1) break;
+        at += sent;
+      }
+      SSL_shutdown(ssl);
+    }
+    SSL_free(ssl);
+    SSL_CTX_free(context);
+    close(fd);
+  });
+}
+
+void BM_ReadLineTls(benchmark::State& state) {
+  MailStream();
+  std::size_t total = 0;
+  for (auto _ : state) {
+    const Pair pair = LoopbackPair();
+    std::thread writer = StartTlsWriter(pair.writer);
+    WorkerJob job;
+    NetConnection connection(200, 200, &job);
+    connection.Adopt(pair.reader);
+    connection.StartTls({"localhost", Identity().fingerprint, ""});
+    std::size_t bytes = 0;
+    try {
+      for (;;) bytes += connection.ReadLine().size();
+    } catch (NetError) {
+    }
+    writer.join();
+    benchmark::DoNotOptimize(bytes);
+    total += MailStream().size();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(total));
+}
+BENCHMARK(BM_ReadLineTls)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PlainTlsRead(benchmark::State& state) {
+  MailStream();
+  std::size_t total = 0;
+  std::string buffer(64 * 1024, '\0');
+  SSL_CTX* context = SSL_CTX_new(TLS_client_method());
+  for (auto _ : state) {
+    const Pair pair = LoopbackPair();
+    std::thread writer = StartTlsWriter(pair.writer);
+    SSL* ssl = SSL_new(context);
+    SSL_set_fd(ssl, pair.reader);
+    std::size_t bytes = 0;
+    if (SSL_connect(ssl) == 1) {
+      std::size_t received = 0;
+      while (SSL_read_ex(ssl, buffer.data(), buffer.size(), &received) == 1) {
+        bytes += received;
+        benchmark::DoNotOptimize(buffer.data());
+      }
+    }
+    SSL_free(ssl);
+    close(pair.reader);
+    writer.join();
+    benchmark::DoNotOptimize(bytes);
+    total += MailStream().size();
+  }
+  SSL_CTX_free(context);
+  state.SetBytesProcessed(static_cast<std::int64_t>(total));
+}
+BENCHMARK(BM_PlainTlsRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
