@@ -19,10 +19,11 @@ namespace {
 // the handshake: the result is read afterwards, so that a pinned certificate can still pass.
 SSL_CTX* ContextFor(const std::string& ca_file) {
   static std::mutex mutex;
-  static std::map<std::string, SSL_CTX*> contexts;
+  // Never destroyed: a worker may still hold a stream while the process ends.
+  static auto* const contexts = new std::map<std::string, SSL_CTX*>;
   std::lock_guard lock(mutex);
-  auto found = contexts.find(ca_file);
-  if (found != contexts.end()) return found->second;
+  auto found = contexts->find(ca_file);
+  if (found != contexts->end()) return found->second;
   SSL_CTX* context = SSL_CTX_new(TLS_client_method());
   if (context == nullptr) return nullptr;
   SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
@@ -35,7 +36,7 @@ SSL_CTX* ContextFor(const std::string& ca_file) {
   // A server that drops the connection without a close alert ends it like a plain close; the
   // protocols above notice a cut-off answer themselves.
   SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF);
-  contexts.emplace(ca_file, context);
+  contexts->emplace(ca_file, context);
   return context;
 }
 
