@@ -88,49 +88,6 @@ std::thread StartWriter(int fd) {
   });
 }
 
-void BM_ReadLine(benchmark::State& state) {
-  MailStream();
-  std::size_t total = 0;
-  for (auto _ : state) {
-    const Pair pair = LoopbackPair();
-    std::thread writer = StartWriter(pair.writer);
-    WorkerJob job;
-    NetConnection connection(200, 200, &job);
-    connection.Adopt(pair.reader);
-    std::size_t bytes = 0;
-    try {
-      for (;;) bytes += connection.ReadLine().size();
-    } catch (NetError) {
-    }
-    writer.join();
-    benchmark::DoNotOptimize(bytes);
-    total += MailStream().size();
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(total));
-}
-BENCHMARK(BM_ReadLine)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-void BM_PlainRecv(benchmark::State& state) {
-  MailStream();
-  std::size_t total = 0;
-  std::string buffer(64 * 1024, '\0');
-  for (auto _ : state) {
-    const Pair pair = LoopbackPair();
-    std::thread writer = StartWriter(pair.writer);
-    std::size_t bytes = 0;
-    for (ssize_t received; (received = recv(pair.reader, buffer.data(), buffer.size(), 0)) > 0;) {
-      bytes += static_cast<std::size_t>(received);
-      benchmark::DoNotOptimize(buffer.data());
-    }
-    close(pair.reader);
-    writer.join();
-    benchmark::DoNotOptimize(bytes);
-    total += MailStream().size();
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(total));
-}
-BENCHMARK(BM_PlainRecv)->Unit(benchmark::kMillisecond)->UseRealTime();
-
 // A throw-away key and self-signed certificate; the client pins its fingerprint.
 struct ServerIdentity {
   EVP_PKEY* key = nullptr;
@@ -182,16 +139,17 @@ std::thread StartTlsWriter(int fd) {
   });
 }
 
-void BM_ReadLineTls(benchmark::State& state) {
+// Reads the whole stream with ReadLine, over TLS when `tls` is set.
+void ReadEveryLine(benchmark::State& state, bool tls) {
   MailStream();
   std::size_t total = 0;
   for (auto _ : state) {
     const Pair pair = LoopbackPair();
-    std::thread writer = StartTlsWriter(pair.writer);
+    std::thread writer = tls ? StartTlsWriter(pair.writer) : StartWriter(pair.writer);
     WorkerJob job;
     NetConnection connection(200, 200, &job);
     connection.Adopt(pair.reader);
-    connection.StartTls({"localhost", Identity().fingerprint, ""});
+    if (tls) connection.StartTls({"localhost", Identity().fingerprint, ""});
     std::size_t bytes = 0;
     try {
       for (;;) bytes += connection.ReadLine().size();
@@ -203,6 +161,32 @@ void BM_ReadLineTls(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(total));
 }
+
+void BM_ReadLine(benchmark::State& state) { ReadEveryLine(state, false); }
+BENCHMARK(BM_ReadLine)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PlainRecv(benchmark::State& state) {
+  MailStream();
+  std::size_t total = 0;
+  std::string buffer(64 * 1024, '\0');
+  for (auto _ : state) {
+    const Pair pair = LoopbackPair();
+    std::thread writer = StartWriter(pair.writer);
+    std::size_t bytes = 0;
+    for (ssize_t received; (received = recv(pair.reader, buffer.data(), buffer.size(), 0)) > 0;) {
+      bytes += static_cast<std::size_t>(received);
+      benchmark::DoNotOptimize(buffer.data());
+    }
+    close(pair.reader);
+    writer.join();
+    benchmark::DoNotOptimize(bytes);
+    total += MailStream().size();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(total));
+}
+BENCHMARK(BM_PlainRecv)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ReadLineTls(benchmark::State& state) { ReadEveryLine(state, true); }
 BENCHMARK(BM_ReadLineTls)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_PlainTlsRead(benchmark::State& state) {
