@@ -73,7 +73,7 @@ Sizes LoadAll(const std::string& folder) {
   NoStatusNotices no_notices;
   HeldMessages no_quarantine;
   NoFoldersView no_view;
-  platform::MemoryRegistry registry;
+  pelrion::platform::MemoryRegistry registry;
   ListenerTable listeners(folder, main_thread, no_control, no_notices, registry,
                           [](std::uint32_t) { return true; });
   listeners.Load();
