@@ -1,8 +1,4 @@
-#include "store/database_files.h"
-#include "store/listener_settings_key.h"
 #include "store/listener_table.h"
-#include "store/record_digest.h"
-#include "store/record_file.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -14,6 +10,10 @@
 #include "mailformat/ascii.h"
 #include "platform/main_thread.h"
 #include "platform/random.h"
+#include "store/database_files.h"
+#include "store/listener_settings_key.h"
+#include "store/record_digest.h"
+#include "store/record_file.h"
 
 namespace pelrion::store {
 
