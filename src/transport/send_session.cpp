@@ -73,13 +73,12 @@ RecipientVerdict ClassifyRecipientReply(std::string_view line) {
 }
 
 SendSession::SendSession(NetConnection& connection, const validation::SendGroupWork& group,
-                         const core::Preferences& settings, const std::string& tls_ca_file,
+                         const core::Preferences& settings,
                          WorkerReports& reports, validation::RequestOutcomes& outcomes,
                          PlainConversationPolicy policy)
     : connection_(connection),
       group_(group),
       settings_(settings),
-      tls_ca_file_(tls_ca_file),
       reports_(reports),
       outcomes_(outcomes),
       policy_(std::move(policy)),
@@ -165,7 +164,7 @@ void SendSession::UpgradeToTls() {
   TlsPeer peer;
   peer.host_name = group_.server_host;
   peer.pinned_fingerprint = group_.tls_fingerprint;
-  peer.extra_ca_file = tls_ca_file_;
+  peer.extra_ca_file = group_.tls_ca_file;
   connection_.StartTls(peer);
 }
 

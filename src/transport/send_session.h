@@ -40,7 +40,7 @@ using PlainConversationPolicy =
 class SendSession {
  public:
   SendSession(NetConnection& connection, const validation::SendGroupWork& group,
-              const core::Preferences& settings, const std::string& tls_ca_file,
+              const core::Preferences& settings,
               WorkerReports& reports, validation::RequestOutcomes& outcomes,
               PlainConversationPolicy policy = DecidePlainConversation);
 
@@ -71,7 +71,6 @@ class SendSession {
   NetConnection& connection_;
   const validation::SendGroupWork& group_;
   const core::Preferences& settings_;
-  const std::string& tls_ca_file_;
   WorkerReports& reports_;
   validation::RequestOutcomes& outcomes_;
   PlainConversationPolicy policy_;

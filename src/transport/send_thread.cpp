@@ -59,7 +59,7 @@ void SendThread::SendGroup(const validation::SendGroupWork& group) {
   } slot{job_, connection};
   connection.Create();
   job_.SetSocket(connection.handle());
-  SendSession(connection, group, work_.settings, work_.tls_ca_file, reports_, outcomes_).Run();
+  SendSession(connection, group, work_.settings, reports_, outcomes_).Run();
   reports_.SuccessNotice(group.server_host, group.account_id, MailProtocol::kSmtp);
 }
 

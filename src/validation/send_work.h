@@ -34,6 +34,7 @@ struct SendGroupWork {
   std::uint32_t server_port = 0;
   std::uint32_t tls_mode = 0;       // the listener's TLS policy, as its stored number
   std::string tls_fingerprint;      // the listener's pinned certificate, or empty
+  std::string tls_ca_file;          // trusted besides the system store, or empty
   std::vector<RequestWork> requests;  // queue order
 };
 
@@ -41,7 +42,6 @@ struct SendWork {
   // The "from" setting, the charset rows and the four template texts the composer uses.
   core::Preferences settings;
   std::vector<SendGroupWork> groups;  // ascending account id, as the queue
-  std::string tls_ca_file;  // trusted besides the system store, or empty
 };
 
 // The copy of the queue and of the preferences. Main thread only.
