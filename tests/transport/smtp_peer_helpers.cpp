@@ -54,7 +54,13 @@ void ScriptedSmtpPeer::Write(const std::string& text) {
   if (ssl_ != nullptr) {
     SSL_write(ssl_, text.data(), static_cast<int>(text.size()));
   } else {
-    WriteAll(fd_, text);
+    // The client may hang up in the middle of an over-long reply; that is no failure here.
+    std::size_t sent = 0;
+    while (sent < text.size()) {
+      const long n = ::send(fd_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+      if (n <= 0) return;
+      sent += static_cast<std::size_t>(n);
+    }
   }
 }
 
