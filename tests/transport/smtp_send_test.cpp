@@ -97,6 +97,19 @@ std::vector<std::string> Arrived(ScriptedSmtpPeer& peer) {
   return messages;
 }
 
+// Templates whose lines start with full stops: the bytes on the wire must still be exactly
+// the composer's, with nothing stuffed or lost.
+core::Preferences TemplatesWithLeadingDots() {
+  core::Preferences settings;
+  for (auto& method : settings.template_texts) {
+    for (std::string& text : method) {
+      text = ".hidden\n..two\n.\nHello [REMOTE_EMAIL], a long line " + std::string(120, 'w') +
+             "\n";
+    }
+  }
+  return settings;
+}
+
 // "{host}" stands for this machine's name in the expected commands.
 std::vector<std::string> WithHost(std::vector<std::string> commands) {
   for (std::string& command : commands) {
@@ -168,6 +181,7 @@ TEST_P(SmtpDialogueThreadTest, SendsWhatTheServerAllowsAndReportsTheRest) {
   const DialogueCase& row = GetParam();
   ScriptedSmtpPeer peer(SmtpScript{row.replies, "", ""});
   validation::SendWork work;
+  work.settings = TemplatesWithLeadingDots();
   work.groups.push_back(Group(peer.port(), row.authentication, row.recipients));
   WorkerJob job;
   Recorded recorded;
@@ -238,6 +252,7 @@ TEST(SmtpStartTlsThreadTest, UpgradesThenGreetsAgainAndLogsInOverTls) {
        "235 ok\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 queued\r\n", "221 bye\r\n"},
       pki.valid.certificate, pki.valid.key});
   validation::SendWork work;
+  work.settings = TemplatesWithLeadingDots();
   work.groups.push_back(Group(peer.port(), true, {"a@x.test"}));
   work.groups[0].tls_mode = static_cast<std::uint32_t>(TlsMode::kUpgradeRequired);
   work.groups[0].tls_ca_file = pki.ca;
