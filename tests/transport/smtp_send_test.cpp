@@ -351,3 +351,39 @@ TEST(SmtpRecipientVerdictTest, OnlyPermanentAddressFailuresRejectTheSender) {
 
 }  // namespace
 }  // namespace pelrion::transport
+
+namespace pelrion::transport {
+namespace {
+
+TEST(SmtpGroupsThreadTest, NetworkFailureIsReportedAndTheNextGroupStillGoesOut) {
+  std::uint16_t closed_port = 0;
+  {
+    testing::RawListener gone;
+    closed_port = gone.port();
+  }
+  ScriptedSmtpPeer peer(SmtpScript{{"220 hi\r\n", "250 hello\r\n", "250 ok\r\n", "250 ok\r\n",
+                                    "354 go\r\n", "250 queued\r\n", "221 bye\r\n"},
+                                   "", ""});
+  validation::SendWork work;
+  work.groups.push_back(Group(closed_port, false, {"a@x.test"}));
+  work.groups.push_back(Group(peer.port(), false, {"b@x.test"}));
+  work.groups[1].account_id = 4;
+  WorkerJob job;
+  Recorded recorded;
+  std::string connect_failure;
+  {
+    NetConnection probe(10, 10, &job);
+    probe.Create();
+    connect_failure = ErrorText(testing::CaughtNetError(
+        [&] { probe.ConnectTo("127.0.0.1", closed_port); }));
+  }
+  EXPECT_EQ(SendThread(job, work, recorded, recorded, 10).Run(), 0);
+  EXPECT_EQ(recorded.errors, std::vector<std::string>{"Outgoing mail (SMTP) server '127.0.0.1': " +
+                                                      connect_failure + "."});
+  EXPECT_EQ(recorded.delivered, std::vector<std::string>{"b@x.test"});
+  EXPECT_EQ(recorded.successes, 1);
+  EXPECT_EQ(recorded.activities.back(), 7);
+}
+
+}  // namespace
+}  // namespace pelrion::transport
