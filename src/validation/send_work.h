@@ -32,6 +32,9 @@ struct SendGroupWork {
   std::string email_address;  // MAIL FROM
   std::string server_host;    // the account's SMTP listener's real server
   std::uint32_t server_port = 0;
+  std::uint32_t tls_mode = 0;       // the listener's TLS policy, as its stored number
+  std::string tls_fingerprint;      // the listener's pinned certificate, or empty
+  std::string tls_ca_file;          // trusted besides the system store, or empty
   std::vector<RequestWork> requests;  // queue order
 };
 

@@ -1,0 +1,77 @@
+#include "transport/send_thread.h"
+
+#include <cctype>
+
+#include "transport/net_connection.h"
+#include "transport/net_error.h"
+#include "transport/send_session.h"
+
+namespace pelrion::transport {
+namespace {
+
+std::string ReasonOfReply(std::string line) {
+  while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
+  return line.empty() ? "[No Error Description]" : line;
+}
+
+}  // namespace
+
+SendThread::SendThread(WorkerJob& job, const validation::SendWork& work, WorkerReports& reports,
+                       validation::RequestOutcomes& outcomes, int timeout_seconds)
+    : job_(job),
+      work_(work),
+      reports_(reports),
+      outcomes_(outcomes),
+      timeout_seconds_(timeout_seconds) {}
+
+int SendThread::Run() {
+  int code = 0;
+  for (const validation::SendGroupWork& group : work_.groups) {
+    if (job_.StopRequested()) {
+      code = 1;
+      break;
+    }
+    try {
+      SendGroup(group);
+    } catch (NetError error) {
+      if (job_.StopRequested()) {
+        code = 1;
+        break;
+      }
+      Report(group, ErrorText(error) + ".");
+    } catch (const SmtpRefusal& refusal) {
+      Report(group, ReasonOfReply(refusal.line));
+    }
+  }
+  Finish();
+  return code;
+}
+
+void SendThread::SendGroup(const validation::SendGroupWork& group) {
+  NetConnection connection(timeout_seconds_, timeout_seconds_, &job_);
+  struct SocketSlot {
+    WorkerJob& job;
+    NetConnection& connection;
+    ~SocketSlot() {
+      job.ClearSocket();
+      connection.Close(false);
+    }
+  } slot{job_, connection};
+  connection.Create();
+  job_.SetSocket(connection.handle());
+  SendSession(connection, group, work_.settings, reports_, outcomes_).Run();
+  reports_.SuccessNotice(group.server_host, group.account_id, MailProtocol::kSmtp);
+}
+
+void SendThread::Report(const validation::SendGroupWork& group, const std::string& reason) {
+  reports_.NetworkErrorReport(group.server_host, group.account_id, MailProtocol::kSmtp,
+                              "Outgoing mail (SMTP) server '" + group.server_host + "': " + reason);
+}
+
+void SendThread::Finish() {
+  reports_.ActivityState(7);
+  reports_.StatusChanged(StatusRecord{"Idle", "", 0, false}, 15);
+  reports_.Finished();
+}
+
+}  // namespace pelrion::transport

@@ -1,0 +1,52 @@
+// A scripted SMTP server on 127.0.0.1 for the sending worker's tests: it plays its replies
+// in order, one per command the client sends (the first is the greeting), and records every
+// command and every message body that arrived.
+#pragma once
+
+#include <openssl/ssl.h>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "transport/socket_helpers.h"
+
+namespace pelrion::transport::testing {
+
+struct SmtpScript {
+  std::vector<std::string> replies;  // each with its CR LF; "" = send nothing and wait
+  std::string certificate;           // for STARTTLS; empty = no TLS
+  std::string key;
+};
+
+class ScriptedSmtpPeer {
+ public:
+  explicit ScriptedSmtpPeer(SmtpScript script);
+  ~ScriptedSmtpPeer();
+  std::uint16_t port() const { return listener_.port(); }
+  // Waits for the conversation to end, then gives the commands (without CR LF).
+  std::vector<std::string> Commands();
+  // The bytes between DATA's go-ahead and the end-of-data line, one entry per message.
+  std::vector<std::string> Messages();
+  // Blocks until at least `count` commands arrived.
+  void WaitForCommands(std::size_t count);
+
+ private:
+  void Serve();
+  bool ReadLine(std::string& line);
+  void Write(const std::string& text);
+
+  SmtpScript script_;
+  RawListener listener_;
+  int fd_ = -1;
+  SSL_CTX* context_ = nullptr;
+  SSL* ssl_ = nullptr;
+  std::mutex mutex_;
+  std::vector<std::string> commands_;
+  std::vector<std::string> messages_;
+  std::thread thread_;
+};
+
+}  // namespace pelrion::transport::testing
