@@ -350,6 +350,36 @@ Base64DecodeResult Base64DecodeInto(std::string_view text, char* out) {
   return result;
 }
 
+Base64LineRun Base64DecodeCleanLines(std::string_view text, std::size_t max_lines, char* out,
+                                     std::size_t room) {
+  Base64LineRun run;
+  if (room <= Base64DecodeRoom(0)) return run;
+  // The longest text whose Base64DecodeRoom fits (whole groups of the room, and 3 characters
+  // that make no whole group): the fast path's slack stays inside it.
+  const std::size_t usable = std::min(text.size(), (room - Base64DecodeRoom(0)) / 3 * 4 + 3);
+  const unsigned char* in = Bytes(text);
+  const unsigned char* const begin = in;
+  const unsigned char* const end = in + usable;
+  unsigned char* const start = reinterpret_cast<unsigned char*>(out);
+  unsigned char* p = start;
+  while (run.lines < max_lines && in != end) {
+    // Whole groups never run over a line end, as LF is no digit. A line that is not clean, or
+    // whose end lies past what may be taken, is left to the exact decoder.
+    DecodeCleanGroups(in, end, p);
+    if (in != end && *in == '\n') {
+      in += 1;
+    } else if (end - in >= 2 && in[0] == '\r' && in[1] == '\n') {
+      in += 2;
+    } else {
+      break;
+    }
+    ++run.lines;
+    run.consumed = static_cast<std::size_t>(in - begin);
+    run.size = static_cast<std::size_t>(p - start);
+  }
+  return run;
+}
+
 Base64DecodeResult Base64Decode(std::string_view text, std::string& out) {
   const std::size_t old_size = out.size();
   out.resize(old_size + Base64DecodeRoom(text.size()));

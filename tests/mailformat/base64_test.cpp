@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <random>
@@ -328,6 +330,84 @@ TEST(Base64RoundTripTest, RandomDataThroughEveryEncoder) {
     }
     EXPECT_EQ(begin, lines.size());
     EXPECT_EQ(decoded, data);
+  }
+}
+
+
+// A random run of base64 lines as a body holds them: mostly clean (whole groups, then CR LF or
+// LF), some empty, some with a partial group or padding, some damaged, maybe a last line cut.
+std::string RandomBase64Lines(std::mt19937& rng) {
+  const auto pick = [&rng](std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
+  };
+  std::string text;
+  const std::size_t lines = pick(40);
+  for (std::size_t i = 0; i < lines; ++i) {
+    std::string raw(pick(4) == 0 ? pick(200) : 57, '\0');
+    for (char& c : raw) c = static_cast<char>(pick(256));
+    std::string line = Base64Encode(raw);
+    if (pick(8) == 0 && !line.empty()) {
+      static constexpr char kJunk[] = {'=', ' ', '\t', '!', '\x80', '\0', '\r', '-'};
+      line[pick(line.size())] = kJunk[pick(sizeof kJunk)];
+    }
+    text += line + (pick(3) == 0 ? "\n" : "\r\n");
+  }
+  if (pick(3) == 0) text += "QUJD";  // a last line without its end
+  return text;
+}
+
+// The lines of text, each with its LF (a last piece without one is left out).
+std::vector<std::string_view> WholeLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  for (std::size_t lf; (lf = text.find('\n')) != std::string_view::npos;) {
+    lines.push_back(text.substr(0, lf + 1));
+    text.remove_prefix(lf + 1);
+  }
+  return lines;
+}
+
+bool IsCleanLine(std::string_view line) {
+  line.remove_suffix(line.size() >= 2 && line[line.size() - 2] == '\r' ? 2 : 1);
+  if (line.size() % 4 != 0) return false;
+  for (char c : line) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '/') return false;
+  }
+  return true;
+}
+
+// Decoding runs of clean lines at once must give what decoding each line alone gives, write
+// nothing past the room, and take every clean line that fits (or the fast path is never used).
+TEST(Base64DecodeCleanLinesTest, AgreesWithLineByLineDecoding) {
+  std::mt19937 rng(1211);
+  for (int round = 0; round < 3000; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const std::string text = RandomBase64Lines(rng);
+    const std::vector<std::string_view> lines = WholeLines(text);
+    const std::size_t max_lines = std::uniform_int_distribution<std::size_t>(0, 45)(rng);
+    const std::size_t room = std::uniform_int_distribution<std::size_t>(0, 3 * text.size())(rng);
+    std::string buffer(room + 16, '\x5a');
+    const Base64LineRun run = Base64DecodeCleanLines(text, max_lines, buffer.data(), room);
+
+    ASSERT_LE(run.lines, std::min(max_lines, lines.size()));
+    std::string want;
+    std::size_t consumed = 0;
+    for (std::size_t i = 0; i < run.lines; ++i) {
+      EXPECT_TRUE(IsCleanLine(lines[i])) << "took line " << i << ": " << lines[i];
+      ASSERT_TRUE(Base64Decode(lines[i], want).ok);
+      consumed += lines[i].size();
+    }
+    EXPECT_EQ(run.consumed, consumed);
+    ASSERT_EQ(run.size, want.size());
+    EXPECT_TRUE(buffer.compare(0, run.size, want) == 0) << "decoded bytes differ";
+    if (run.lines > 0) {
+      EXPECT_LE(Base64DecodeRoom(run.consumed), room);
+    }
+    EXPECT_EQ(buffer.substr(room), std::string(16, '\x5a')) << "wrote past the room";
+    if (run.lines < std::min(max_lines, lines.size())) {
+      const std::string_view next = lines[run.lines];
+      EXPECT_FALSE(IsCleanLine(next) && Base64DecodeRoom(consumed + next.size()) <= room)
+          << "stopped before a clean line that fits: " << next;
+    }
   }
 }
 
