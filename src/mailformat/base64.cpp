@@ -211,6 +211,54 @@ inline std::size_t CountCleanBlocks(const unsigned char*&, const unsigned char*,
 }
 #endif
 
+#if defined(__SSE2__)
+// Whether all 16 bytes at in are base64 digits. Fewer steps than ClassifyBlock: each range
+// test is one add that moves the range to the bottom of the signed bytes and one compare.
+inline bool AllDigits16(const unsigned char* in) {
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+  const auto below = [](__m128i v, char first, int count) {
+    const __m128i moved = _mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(-128 - first)));
+    return _mm_cmplt_epi8(moved, _mm_set1_epi8(static_cast<char>(-128 + count)));
+  };
+  // Setting bit 0x20 maps both letter ranges onto a..z and no other byte into it; setting
+  // bit 0x04 maps "+" (0x2B) onto "/" (0x2F) and no other byte onto it.
+  const __m128i letter = below(_mm_or_si128(x, _mm_set1_epi8(0x20)), 'a', 26);
+  const __m128i decimal = below(x, '0', 10);
+  const __m128i sign = _mm_cmpeq_epi8(_mm_or_si128(x, _mm_set1_epi8(0x04)), _mm_set1_epi8('/'));
+  return _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(letter, decimal), sign)) == 0xFFFF;
+}
+#endif
+
+// Whether [in, end) are all base64 digits.
+inline bool AllDigits(const unsigned char* in, const unsigned char* end) {
+#if defined(__SSE2__)
+  if (end - in >= 16) {
+    for (; end - in > 16; in += 16) {
+      if (!AllDigits16(in)) return false;
+    }
+    return AllDigits16(end - 16);  // the last 16, overlapping bytes already seen
+  }
+#endif
+  for (; in != end; ++in) {
+    if (kDecode[*in] >= 64) return false;
+  }
+  return true;
+}
+
+// The usual body line: whole groups of digits, then CR LF, a lone LF or nothing. Decoding it
+// skips the line end and gives 3 bytes per group, which is what the exact count reports for
+// it; false for any other line (nothing decided).
+inline bool CleanLineSize(const unsigned char* in, const unsigned char* end, std::size_t& size) {
+  if (end != in && end[-1] == '\n') {
+    --end;
+    if (end != in && end[-1] == '\r') --end;
+  }
+  const auto digits = static_cast<std::size_t>(end - in);
+  if (digits % 4 != 0 || !AllDigits(in, end)) return false;
+  size = digits / 4 * 3;
+  return true;
+}
+
 // Bytes given by `digits` base64 digits: 3 per group, and an incomplete final group gives the
 // bytes it completes (2 digits -> 1 byte, 3 -> 2).
 constexpr std::size_t BytesOfDigits(std::size_t digits) {
@@ -392,7 +440,11 @@ Base64DecodeResult Base64DecodedSize(std::string_view text) {
   Base64DecodeResult result;
   const unsigned char* in = Bytes(text);
   const unsigned char* const end = in + text.size();
-  // Usual line: digits and white space only, counted without a branch per byte.
+  if (CleanLineSize(in, end, result.size)) {
+    result.ok = true;
+    return result;
+  }
+  // Other lines of digits and white space only are counted without a branch per byte.
   std::size_t digits = CountCleanBlocks(in, end, Bytes(text));
   const std::size_t counted_before = digits;
   const unsigned char* const rest = in;

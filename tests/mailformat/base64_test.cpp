@@ -302,6 +302,18 @@ TEST(Base64DecodeTest, BodiesAndArbitraryBytesAgreeWithReference) {
       ASSERT_NO_FATAL_FAILURE(ExpectSameAsReference(text));
     }
   }
+  // Every byte at every kind of place in a line of whole groups (the usual body line, which
+  // the count checks 16 bytes at a time, its last block overlapping the one before).
+  const std::string usual = Base64Encode(RandomBytes(rng, 57));
+  for (int c = 0; c < 256; ++c) {
+    for (std::size_t at : {0, 7, 15, 16, 40, 63, 64, 70, 75}) {
+      std::string line = usual;
+      line[at] = static_cast<char>(c);
+      SCOPED_TRACE("byte " + std::to_string(c) + " at " + std::to_string(at));
+      ASSERT_NO_FATAL_FAILURE(ExpectSameAsReference(line + "\r\n"));
+      ASSERT_NO_FATAL_FAILURE(ExpectSameAsReference(line.substr(0, 20) + "\n"));
+    }
+  }
 }
 
 TEST(Base64RoundTripTest, RandomDataThroughEveryEncoder) {
