@@ -57,6 +57,11 @@ struct Base64LineRun {
 Base64LineRun Base64DecodeCleanLines(std::string_view text, std::size_t max_lines, char* out,
                                      std::size_t room);
 
+// Turns the decoders' byte-shuffle path (used where the processor has it) on or off, so that
+// tests can check both paths; returns whether it is now on. Not for use while other threads
+// decode.
+bool Base64UseShuffles(bool on);
+
 // What Base64Decode(text, ...) would report (success, byte count, stop at "="), found without
 // decoding: the MIME scanner only needs each body line's decoded size.
 Base64DecodeResult Base64DecodedSize(std::string_view text);
