@@ -103,12 +103,13 @@ inline bool DecodeBlock16(const unsigned char* in, unsigned char* p) {
 
 // Decodes 16-character blocks at in to 12 bytes each at p while every character of the block
 // is a digit, then the whole groups that start the first block holding anything else (a line's
-// last digits before its line end); advances in and p. The bytes of that block's other lanes
+// last digits before its line end); advances in and p. True when it stopped at such a block,
+// so that the group at in holds a non-digit; false when fewer than 16 characters were left. The bytes of that block's other lanes
 // are written too, as slack: 12 bytes for 16 characters still to read stay within
 // Base64DecodeRoom. Uses byte shuffles (SSSE3, checked at run time): one table lookup per
 // nibble classifies a byte, another gives the offset from character to value, where the SSE2
 // path needs a compare per range.
-__attribute__((target("ssse3"))) void DecodeBlocksSsse3(const unsigned char*& in,
+__attribute__((target("ssse3"))) bool DecodeBlocksSsse3(const unsigned char*& in,
                                                         const unsigned char* end,
                                                         unsigned char*& p) {
   // A byte is a digit when the entries for its low and its high nibble share no bit.
@@ -128,7 +129,7 @@ __attribute__((target("ssse3"))) void DecodeBlocksSsse3(const unsigned char*& in
                                           _mm_shuffle_epi8(high_classes, high));
     const int bad = _mm_movemask_epi8(_mm_cmpgt_epi8(classes, _mm_setzero_si128()));
     const int groups_taken = bad == 0 ? 4 : __builtin_ctz(static_cast<unsigned>(bad)) / 4;
-    if (groups_taken == 0) return;
+    if (groups_taken == 0) return true;
     const __m128i roll = _mm_add_epi8(_mm_cmpeq_epi8(x, slash), high);
     const __m128i values = _mm_add_epi8(x, _mm_shuffle_epi8(offsets, roll));
     // Pairs of values into 12 bits, pairs of those into 24 bits per 32-bit lane, then each
@@ -142,8 +143,9 @@ __attribute__((target("ssse3"))) void DecodeBlocksSsse3(const unsigned char*& in
     std::memcpy(p + 8, &last, 4);
     p += 3 * groups_taken;
     in += 4 * groups_taken;
-    if (groups_taken < 4) return;
+    if (groups_taken < 4) return true;
   }
+  return false;
 }
 
 // Whether this processor has SSSE3 (asked once); tests turn it off to check the SSE2 path.
@@ -160,7 +162,7 @@ inline void DecodeCleanGroups(const unsigned char*& in, const unsigned char* end
                               unsigned char*& p) {
 #if defined(PELRION_BASE64_SSSE3)
   if (UseSsse3()) {
-    DecodeBlocksSsse3(in, end, p);
+    if (DecodeBlocksSsse3(in, end, p)) return;
   } else
 #endif
   {
