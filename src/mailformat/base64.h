@@ -44,6 +44,24 @@ std::size_t Base64DecodeRoom(std::size_t text_size);
 // bytes past the result's size may be overwritten.
 Base64DecodeResult Base64DecodeInto(std::string_view text, char* out);
 
+// The leading clean lines of `text`, decoded back to back: a clean line is whole groups of 4
+// digits followed by CR LF or LF. Decoding such a line by itself gives exactly its digits'
+// bytes, so decoding a run of them at once gives what decoding them one by one and joining the
+// pieces gives. Takes at most max_lines lines, and only while Base64DecodeRoom of the text
+// taken stays within `room` bytes at `out`; stops before the first line that is not clean.
+struct Base64LineRun {
+  std::size_t lines = 0;      // lines taken
+  std::size_t consumed = 0;   // their characters, line ends included
+  std::size_t size = 0;       // bytes written at out (bytes past them may be overwritten)
+};
+Base64LineRun Base64DecodeCleanLines(std::string_view text, std::size_t max_lines, char* out,
+                                     std::size_t room);
+
+// Turns the decoders' byte-shuffle path (used where the processor has it) on or off, so that
+// tests can check both paths; returns whether it is now on. Not for use while other threads
+// decode.
+bool Base64UseShuffles(bool on);
+
 // What Base64Decode(text, ...) would report (success, byte count, stop at "="), found without
 // decoding: the MIME scanner only needs each body line's decoded size.
 Base64DecodeResult Base64DecodedSize(std::string_view text);

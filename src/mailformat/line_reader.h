@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 
@@ -21,6 +22,16 @@ class LineReader {
   // line without LF is returned only when strict is off; false at the end, on a read error,
   // or (strict) for such a partial line.
   bool ReadLine(bool strict, std::string_view& line);
+
+  // The bytes read from the file but not yet handed out (valid until the next call), so a
+  // caller can take many lines at once; Skip(n) then marks n of them as read.
+  std::string_view Buffered() const {
+    return std::string_view(buffer_ + begin_, filled_ - begin_);
+  }
+  void Skip(std::size_t n) {
+    begin_ += n;
+    searched_ = std::max(searched_, begin_);
+  }
 
  private:
   // Reads more of the file after the unread bytes (moved to the buffer's start, the buffer

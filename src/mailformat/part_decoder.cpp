@@ -77,6 +77,22 @@ LineKind KindOf(bool mime, TransferEncoding encoding) {
   }
 }
 
+// Decodes the clean base64 lines at the start of what the reader holds (at most max_lines)
+// straight into the sink's room, back to back; returns the lines taken. A clean line decodes
+// to the same bytes here as alone (see Base64DecodeCleanLines), every such line is already
+// read, and none is taken past the sink's room, so what the caller's line-by-line loop does
+// next is unchanged: a sink that cannot take bytes in place takes none here.
+template <typename Sink>
+std::uint32_t TakeCleanBase64Lines(LineReader& reader, std::uint32_t max_lines, Sink& sink) {
+  const std::string_view held = reader.Buffered();
+  const std::size_t room = sink.FreeRoom();
+  if (room == 0 || held.empty()) return 0;
+  const Base64LineRun run = Base64DecodeCleanLines(held, max_lines, sink.Room(room), room);
+  reader.Skip(run.consumed);
+  sink.Advance(run.size);
+  return static_cast<std::uint32_t>(run.lines);
+}
+
 // Reads the part's lines from source and hands each decoded piece to the sink: decoded
 // straight into sink.Room when the sink has that much room at hand, else into a scratch
 // buffer and given to sink.Put (false = error). Stops early, successfully, once sink.Full().
@@ -89,6 +105,11 @@ bool DecodeLines(std::FILE* source, std::uint32_t offset, std::uint32_t line_cou
   std::string scratch;
   for (std::uint32_t i = 0; i < line_count; ++i) {
     if (sink.Full()) return true;
+    if (mime && encoding == TransferEncoding::kBase64) {
+      i += TakeCleanBase64Lines(reader, line_count - i, sink);
+      if (i == line_count) break;
+      if (sink.Full()) return true;
+    }
     std::string_view line;
     if (!reader.ReadLine(true, line)) return false;
     if (kind == LineKind::kUndecodable) return false;
@@ -119,6 +140,7 @@ class FileSink {
     return piece.empty() || std::fwrite(piece.data(), 1, piece.size(), file_) == piece.size();
   }
   char* Room(std::size_t) { return nullptr; }
+  std::size_t FreeRoom() const { return 0; }
   void Advance(std::size_t) {}
 
  private:
@@ -140,6 +162,8 @@ class MemorySink {
   char* Room(std::size_t size) {
     return capacity_ - placed_ >= size ? buffer_ + placed_ : nullptr;
   }
+  // Bytes that can be written at Room at once.
+  std::size_t FreeRoom() const { return capacity_ - placed_; }
   // Keeps n of the bytes written at Room.
   void Advance(std::size_t n) { placed_ += n; }
 
@@ -159,6 +183,7 @@ class PieceSink {
     return true;
   }
   char* Room(std::size_t) { return nullptr; }
+  std::size_t FreeRoom() const { return 0; }
   void Advance(std::size_t) {}
 
  private:

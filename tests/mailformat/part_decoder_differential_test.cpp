@@ -59,7 +59,10 @@ std::string RandomLine(std::mt19937& rng, bool mime, TransferEncoding encoding) 
   const auto pick = [&rng](std::size_t n) {
     return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
   };
-  const std::size_t data = pick(10) == 0 ? 3000 + pick(5000) : pick(60);
+  std::size_t data = pick(10) == 0 ? 3000 + pick(5000) : pick(60);
+  // Base64 lines are often clean (whole groups, no damage), so that runs of them occur.
+  const bool clean = encoding == TransferEncoding::kBase64 && mime && pick(2) == 0;
+  if (clean) data -= data % 3;
   const std::string raw = mimetest::RandomBytes(static_cast<std::uint32_t>(rng()), data);
   std::string line;
   if (!mime) {
@@ -74,12 +77,12 @@ std::string RandomLine(std::mt19937& rng, bool mime, TransferEncoding encoding) 
     line = raw;
     std::replace(line.begin(), line.end(), '\n', 'x');
   }
-  const std::size_t damage = pick(4);
+  const std::size_t damage = clean ? 0 : pick(4);
   for (std::size_t i = 0; i < damage && !line.empty(); ++i) {
     static constexpr char kJunk[] = {'=', '=', ' ', '\t', '!', '\x80', '\xff', '\0', '`', '\r'};
     line[pick(line.size())] = kJunk[pick(sizeof kJunk)];
   }
-  if (pick(3) == 0 && !line.empty() && pick(2) == 0) line.back() = '=';
+  if (!clean && pick(3) == 0 && !line.empty() && pick(2) == 0) line.back() = '=';
   line += pick(4) == 0 ? "\n" : "\r\n";
   return line;
 }
