@@ -54,7 +54,7 @@ void Initialize(Stores& stores, const StoreSetup& setup) {
   stores.quarantine = std::make_unique<validation::Quarantine>(
       *stores.pending_senders, *stores.messages, *stores.address_lists, setup.preferences);
   stores.message_calls = std::make_unique<store::MessageCalls>(
-      setup.main_thread, *stores.messages, *stores.digests);
+      setup.main_thread, *stores.messages, *stores.digests, *stores.accounts);
   stores.address_calls =
       std::make_unique<store::AddressCalls>(setup.main_thread, *stores.address_lists);
 }

@@ -61,12 +61,16 @@ void DuplicateDigestTable::Load() {
   }, KeepSlots::kNo);
 }
 
-bool DuplicateDigestTable::RememberDigest(std::uint32_t account_id, std::string_view key) {
+bool DuplicateDigestTable::KnowsDigest(std::uint32_t account_id, std::string_view key) const {
   const crypto::Md5Digest digest = crypto::Md5Of(key);
-  for (const auto& entry : entries_) {
-    if (entry->account_id == account_id && entry->digest == digest) return false;
-  }
-  if (!accounts_.AccountExists(account_id)) return false;
+  return std::any_of(entries_.begin(), entries_.end(), [&](const auto& entry) {
+    return entry->account_id == account_id && entry->digest == digest;
+  });
+}
+
+bool DuplicateDigestTable::RememberDigest(std::uint32_t account_id, std::string_view key) {
+  if (KnowsDigest(account_id, key) || !accounts_.AccountExists(account_id)) return false;
+  const crypto::Md5Digest digest = crypto::Md5Of(key);
   auto entry = std::make_unique<DigestEntry>();
   entry->account_id = account_id;
   entry->digest = digest;

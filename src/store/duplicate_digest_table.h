@@ -40,6 +40,8 @@ class DuplicateDigestTable {
   // true when the key is new for the account and now stored; false when already known or
   // the account no longer exists.
   bool RememberDigest(std::uint32_t account_id, std::string_view key);
+  // Whether the key is remembered for the account (nothing is stored).
+  bool KnowsDigest(std::uint32_t account_id, std::string_view key) const;
 
   // Removes every entry of the account, then compacts "db7.dat" when wasteful (truncated
   // to 0 bytes when the table is empty).

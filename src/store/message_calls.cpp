@@ -13,6 +13,16 @@ MessageRecord* MessageCalls::RegisterMessage(std::unique_ptr<MessageRecord>&& re
   return main_.Call([&] { return messages_.RegisterMessage(std::move(record)); });
 }
 
+MessageRecord* MessageCalls::FileMessage(std::unique_ptr<MessageRecord>&& record,
+                                         std::string_view key) {
+  return main_.Call([&] {
+    const std::uint32_t account_id = record->account_id;
+    MessageRecord* filed = messages_.RegisterMessage(std::move(record));
+    if (filed != nullptr && !key.empty()) digests_.RememberDigest(account_id, key);
+    return filed;
+  });
+}
+
 void MessageCalls::Unlink(MessageRecord& record) {
   main_.Call([&] { messages_.Unlink(record, /*keep_if_busy=*/true); });
 }
@@ -31,6 +41,14 @@ std::vector<MessageRecord*> MessageCalls::CollectInbox(std::uint32_t account_id)
 
 bool MessageCalls::RememberDigest(std::uint32_t account_id, std::string_view key) {
   return main_.Call([&] { return digests_.RememberDigest(account_id, key); });
+}
+
+bool MessageCalls::KnowsDigest(std::uint32_t account_id, std::string_view key) {
+  return main_.Call([&] { return digests_.KnowsDigest(account_id, key); });
+}
+
+bool MessageCalls::AccountExists(std::uint32_t account_id) {
+  return main_.Call([&] { return accounts_.AccountExists(account_id); });
 }
 
 void MessageCalls::ForgetDigests(std::uint32_t account_id) {

@@ -29,27 +29,38 @@ class MessageFileGuard {
 // Step 2 to 4: the reason to discard the message before it is classified, if any.
 std::optional<MessageFate> Screen(store::MessageRecord& message, const store::MailAccount& account,
                                   const std::function<std::string()>& uidl,
-                                  const FateServices& services, ClassificationInput& input) {
+                                  const FateServices& services, ClassificationInput& input,
+                                  std::string& key) {
   const ArrivalChecks& checks = services.checks;
   std::string message_id;
   if (!checks.analyse || !checks.analyse(message, input, message_id)) {
     return MessageFate::kUnreadable;
   }
-  std::string key(mailformat::ascii::Trim(message_id));
+  key = mailformat::ascii::Trim(message_id);
   if (key.empty() && uidl) key = uidl();
-  if (!key.empty() && !services.calls.RememberDigest(account.id, key)) {
+  // Only consulted here: the key is remembered once the message is filed or consumed, so
+  // a failure in between cannot make the next check take an unfiled message for a copy.
+  if (!key.empty() && services.calls.KnowsDigest(account.id, key)) {
     return MessageFate::kDuplicate;
   }
   if (!input.is_authorization_request) {
     const bool consumed = input.report.is_delivery_status_notification
                               ? checks.check_bounce && checks.check_bounce(message, input.report)
                               : checks.check_reply && checks.check_reply(message);
-    if (consumed) return MessageFate::kConsumed;
+    if (consumed) {
+      if (!key.empty()) services.calls.RememberDigest(account.id, key);
+      return MessageFate::kConsumed;
+    }
   }
   return std::nullopt;
 }
 
 }  // namespace
+
+bool MayDeleteFromServer(MessageFate fate) {
+  return fate == MessageFate::kFiled || fate == MessageFate::kConsumed ||
+         fate == MessageFate::kDuplicate;
+}
 
 MessageFate DecideMessageFate(std::unique_ptr<store::MessageRecord> message,
                               const std::string& file_path, const store::MailAccount& account,
@@ -61,7 +72,8 @@ MessageFate DecideMessageFate(std::unique_ptr<store::MessageRecord> message,
   if (!message) return MessageFate::kUnreadable;
 
   ClassificationInput input;
-  if (auto fate = Screen(*message, account, uidl, services, input)) return *fate;
+  std::string key;
+  if (auto fate = Screen(*message, account, uidl, services, input, key)) return *fate;
 
   ClassifyMessage(*message, account, input, services.context);
 
@@ -72,7 +84,7 @@ MessageFate DecideMessageFate(std::unique_ptr<store::MessageRecord> message,
   message->account_id = account.id;
 
   // A refused record is left with us and freed on return.
-  if (services.calls.RegisterMessage(std::move(message)) == nullptr) return MessageFate::kRefused;
+  if (services.calls.FileMessage(std::move(message), key) == nullptr) return MessageFate::kRefused;
   file.Keep();
   return MessageFate::kFiled;
 }

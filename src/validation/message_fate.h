@@ -1,7 +1,8 @@
 // The fate of one downloaded message, decided on the mail-check thread after the POP3
 // client has written its file and parsed its MIME structure. In this fixed order:
 // arrival analysis (an unreadable header block discards the message), the duplicate key
-// (trimmed Message-id, else the server's UIDL) against the account's remembered keys, the
+// (trimmed Message-id, else the server's UIDL) against the account's remembered keys (the
+// key is remembered only once the message is filed or consumed), the
 // bounce check for a delivery status notification or the reply check for anything else
 // (not for another installation's authorization request; a consumed message is never
 // filed), ClassifyMessage, and finally the content fingerprint, the account id and the
@@ -41,11 +42,15 @@ enum class MessageFate {
   kRefused,     // the store refused it (the account no longer exists): discarded
 };
 
+// Whether the server's copy may go: the message is kept, consumed or already kept. A
+// message discarded for any other reason stays on the server for the next check.
+bool MayDeleteFromServer(MessageFate fate);
+
 // What DecideMessageFate needs besides the message; everything must outlive the call.
 struct FateServices {
   const ArrivalChecks& checks;
   const ClassificationContext& context;
-  // RememberDigest and RegisterMessage, run on the main thread.
+  // The duplicate keys and the filing, run on the main thread.
   store::MessageCalls& calls;
 };
 

@@ -74,7 +74,7 @@ TEST(MessageCallsThreadTest, WorkersReachTheStoreOnlyThroughTheMainThread) {
   DuplicateDigestTable digests(dir.path() + "/", accounts);
   messages.Load();
   digests.Load();
-  MessageCalls calls(main_thread, messages, digests);
+  MessageCalls calls(main_thread, messages, digests, accounts);
 
   constexpr int kMessages = 20;
   // Workers 0 and 2 fetch the same keys for account 1; worker 1 serves account 2.

@@ -50,7 +50,7 @@ void PrintTo(const FateRow& row, std::ostream* os) {
 class MessageFateTest : public ::testing::TestWithParam<FateRow> {
  protected:
   MessageFateTest()
-      : calls_(main_thread_, *world_.messages, *world_.digests),
+      : calls_(main_thread_, *world_.messages, *world_.digests, *world_.accounts),
         account_id_(world_.AddAccount("me@home.example")) {}
 
   ArrivalChecks Checks(const Script& script) {
@@ -117,6 +117,14 @@ TEST_P(MessageFateTest, StepsRunInOrderAndDiscardsLeaveNothing) {
   EXPECT_EQ(fate, row.want_fate);
   EXPECT_EQ(calls_made_, row.want_calls);
 
+  // A key is remembered only for a message that is filed or consumed, never for one the
+  // store does not hold (the next check must not drop it as a copy).
+  const bool has_key = !row.script.message_id.empty() || !row.script.uidl.empty();
+  const bool kept = row.want_fate == MessageFate::kFiled || row.want_fate == MessageFate::kConsumed;
+  const bool remembered_now = has_key && kept && row.keys_known.empty();
+  EXPECT_EQ(world_.digests->size(), digests_before + (remembered_now ? 1 : 0));
+  EXPECT_EQ(MayDeleteFromServer(row.want_fate), kept || row.want_fate == MessageFate::kDuplicate);
+
   store::MessageRecord* filed = world_.messages->Find(id);
   if (row.want_fate != MessageFate::kFiled) {
     EXPECT_EQ(filed, nullptr);
@@ -129,9 +137,6 @@ TEST_P(MessageFateTest, StepsRunInOrderAndDiscardsLeaveNothing) {
   EXPECT_EQ(filed->account_id, account_id_);
   EXPECT_EQ(filed->summary.content_digest, crypto::Md5Of(text));
   EXPECT_TRUE(world_.messages->CheckMessageData(*filed));
-  // A message with a key leaves it remembered for the rest of the check.
-  const bool has_key = !row.script.message_id.empty() || !row.script.uidl.empty();
-  EXPECT_EQ(world_.digests->size(), digests_before + (has_key ? 1 : 0));
   // An unknown sender's message is held and has its request drawn.
   const PendingSender* entry = world_.list->Find("stranger@example.com");
   EXPECT_EQ(entry != nullptr, row.want_status == kStatusAwaitingRequest);
@@ -236,8 +241,8 @@ const FateRow kRows[] = {
      MessageFate::kFiled,
      {"analyse"},
      kStatusAuthorizationRequest},
-    // The digest register refuses keys of a vanished account, so only a keyless message
-    // reaches the store to be refused there.
+    // A vanished account's message is refused by the store whether it has a key or not:
+    // it is not a copy, so the server must keep it.
     {"account_gone_refused",
      Plain("", ""),
      {},
@@ -245,7 +250,24 @@ const FateRow kRows[] = {
      MessageFate::kRefused,
      {"analyse", "uidl", "reply"},
      0},
-    {"account_gone_with_key", Plain("<1@x>"), {}, true, MessageFate::kDuplicate, {"analyse"}, 0},
+    {"account_gone_with_key",
+     Plain("<1@x>"),
+     {},
+     true,
+     MessageFate::kRefused,
+     {"analyse", "reply"},
+     0},
+    {"consumed_reply_with_uidl_key",
+     [] {
+       Script script = Plain("", "UID-9");
+       script.check_consumes = true;
+       return script;
+     }(),
+     {},
+     false,
+     MessageFate::kConsumed,
+     {"analyse", "uidl", "reply"},
+     0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Fates, MessageFateTest, ::testing::ValuesIn(kRows),
@@ -257,7 +279,7 @@ INSTANTIATE_TEST_SUITE_P(Fates, MessageFateTest, ::testing::ValuesIn(kRows),
 TEST(MessageFateFailure, FileIsRemovedWhenAStepThrows) {
   platform::PlainMainThread main_thread;
   QuarantineWorld world;
-  store::MessageCalls calls(main_thread, *world.messages, *world.digests);
+  store::MessageCalls calls(main_thread, *world.messages, *world.digests, *world.accounts);
   const std::uint32_t account_id = world.AddAccount("me@home.example");
   auto message = world.NewMessage(account_id, "stranger@example.com");
   const std::string path = world.MessageFile(*message);

@@ -57,7 +57,7 @@ std::string HeaderBlockOf(const std::string& message) {
 class RoundTripTest : public ::testing::Test {
  protected:
   RoundTripTest()
-      : message_calls_(main_, *world_.messages, *world_.digests),
+      : message_calls_(main_, *world_.messages, *world_.digests, *world_.accounts),
         address_calls_(main_, *world_.address_lists),
         events_(main_, *world_.quarantine),
         checks_(DefaultArrivalChecks(world_.folder(), world_.folder(), events_)) {
