@@ -3,6 +3,7 @@
 // text. Passwords must not cross the network unprotected: plain text is allowed only with a
 // server on this machine (loopback) or when the user has said "never" for that server.
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace pelrion::transport {
@@ -31,6 +32,10 @@ enum class PlainConversation {
 // server_address is the address connected to, in host byte order.
 PlainConversation DecidePlainConversation(TlsMode mode, bool server_offers_tls,
                                           std::uint32_t server_address);
+
+// The decision above as the sessions take it; tests give their own.
+using PlainConversationPolicy =
+    std::function<PlainConversation(TlsMode, bool server_offers_tls, std::uint32_t address)>;
 
 // 127.0.0.0/8, host byte order.
 bool IsLoopbackAddress(std::uint32_t address);
