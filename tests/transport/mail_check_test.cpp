@@ -13,6 +13,8 @@
 #include "transport/net_error.h"
 #include "transport/pop3_peer_helpers.h"
 #include "transport/tls_test_helpers.h"
+#include "platform/recording_dialogs.h"
+#include "store/message_record.h"
 
 namespace pelrion::transport {
 namespace {
@@ -192,6 +194,150 @@ INSTANTIATE_TEST_SUITE_P(Servers, MailCheckConversationThreadTest,
                          [](const ::testing::TestParamInfo<ConversationRow>& info) {
                            return std::string(info.param.name);
                          });
+
+// What the server sends for one message, and what the store must hold.
+struct StoredRow {
+  const char* name;
+  std::string sent;  // the RETR answer's lines, dot-stuffed, before the lone "."
+  std::string stored;
+  std::int32_t header_length;
+  std::uint32_t body_lines;
+};
+
+void PrintTo(const StoredRow& row, std::ostream* os) { *os << row.name; }
+
+class MailCheckStoredThreadTest : public ::testing::TestWithParam<StoredRow> {};
+
+TEST_P(MailCheckStoredThreadTest, StoresTheMessageAsItWasBeforeStuffing) {
+  const StoredRow& row = GetParam();
+  Pop3Script script;
+  script.messages = {Message(1)};  // only counted: RETR 1 is answered by the row
+  script.answers["RETR 1"] = "+OK\r\n" + row.sent + ".\r\n";
+  ScriptedPop3Peer peer(script);
+  CheckWorld world;
+  world.AddAccount(peer.port());
+
+  world.Check();
+
+  EXPECT_TRUE(world.reports->Errors().empty());
+  ASSERT_EQ(world.StoredTexts(), std::vector<std::string>{row.stored});
+  const store::MessageRecord& record = *world.Records().front();
+  EXPECT_EQ(record.summary.header_length, row.header_length);
+  EXPECT_EQ(record.summary.body_line_count, row.body_lines);
+  EXPECT_EQ(record.summary.file_size, row.stored.size());
+  EXPECT_TRUE(world.stores.messages->CheckMessageData(record));
+  EXPECT_TRUE(peer.Mailbox().empty());
+}
+
+const std::string kLongLine(100 * 1024, 'x');
+
+const StoredRow kStored[] = {
+    {"DoubledPeriodsLoseOne",
+     "From: a@b.example\r\n\r\n..text\r\n..\r\nend\r\n",
+     "From: a@b.example\r\n\r\n.text\r\n.\r\nend\r\n",
+     21,
+     3},
+    {"FirstLineEmpty", "\r\nbody\r\nmore\r\n", "\r\nbody\r\nmore\r\n", 2, 2},
+    // A message without the empty line is all header; it is filed, not refused for ever.
+    {"HeaderOnly",
+     "From: a@b.example\r\nSubject: hi\r\n",
+     "From: a@b.example\r\nSubject: hi\r\n",
+     32,
+     0},
+    // Message lines have no length limit, unlike reply lines.
+    {"BodyLineLongerThanTheReplyLimit",
+     "From: a@b.example\r\n\r\n" + kLongLine + "\r\n",
+     "From: a@b.example\r\n\r\n" + kLongLine + "\r\n",
+     21,
+     1},
+};
+
+INSTANTIATE_TEST_SUITE_P(Messages, MailCheckStoredThreadTest, ::testing::ValuesIn(kStored),
+                         [](const ::testing::TestParamInfo<StoredRow>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// A check that fails after retrieving and before the server committed its deletions leaves
+// the keys on disk: the next check (after a restart) retrieves everything again, stores
+// nothing twice, and empties the mailbox.
+TEST(MailCheckThreadTest, InterruptedCheckIsRetrievedAgainWithoutCopies) {
+  Pop3Script script;
+  script.messages = {Message(1, "<1@x>"), Message(2), Message(3, "<3@x>")};
+  script.answers["DELE 2"] = testing::kHangUp;
+  ScriptedPop3Peer peer(script);
+  CheckWorld world;
+  const std::uint32_t account = world.AddAccount(peer.port());
+
+  world.Check();
+  peer.WaitForConnections(1);
+  ASSERT_EQ(world.reports->Errors().size(), 1u);
+  const std::vector<std::string> first = world.StoredTexts();
+  ASSERT_EQ(first.size(), 3u);
+  EXPECT_EQ(peer.Mailbox().size(), 3u);
+
+  world.Restart();
+  world.Check();
+  peer.WaitForConnections(2);
+  EXPECT_TRUE(world.reports->Errors().empty());
+  EXPECT_EQ(world.reports->Successes(), std::vector<std::uint32_t>{account});
+  EXPECT_EQ(world.StoredTexts(), first);
+  EXPECT_TRUE(peer.Mailbox().empty());
+  // A complete check forgets the account's keys.
+  EXPECT_EQ(world.stores.digests->size(), 0u);
+}
+
+// A refused password is one account's failure: the next account is still checked.
+TEST(MailCheckThreadTest, NextAccountIsCheckedAfterARefusal) {
+  Pop3Script refusing;
+  refusing.password = "changed";
+  refusing.messages = TwoMessages();
+  Pop3Script working;
+  working.messages = TwoMessages();
+  ScriptedPop3Peer first(refusing);
+  ScriptedPop3Peer second(working);
+  CheckWorld world;
+  world.AddAccount(first.port());
+  const std::uint32_t good = world.AddAccount(second.port());
+
+  world.Check();
+
+  EXPECT_EQ(world.reports->Errors(),
+            std::vector<std::string>{kServer + "[AUTH] Authentication failed."});
+  EXPECT_EQ(world.reports->Successes(), std::vector<std::uint32_t>{good});
+  EXPECT_EQ(first.Mailbox().size(), 2u);
+  EXPECT_TRUE(second.Mailbox().empty());
+  EXPECT_EQ(world.Records().size(), 2u);
+}
+
+// An account removed while its mail downloads (before any of it was filed: an account with
+// stored messages is not removed) has no store left for it: nothing of its
+// mailbox is deleted, and neither a report nor a success notice is due.
+TEST(MailCheckThreadTest, AccountRemovedDuringTheCheckKeepsTheMailbox) {
+  platform::testing_support::RecordingDialogs dialogs;
+  dialogs.answer = platform::DialogAnswer::kYes;
+  platform::SetDialogs(&dialogs);
+  CheckWorld world;
+  std::uint32_t account = 0;
+  Pop3Script script;
+  script.messages = TwoMessages();
+  script.before_answer = [&](const std::string& command) {
+    if (command != "RETR 1") return;
+    world.main_thread().Call([&] { EXPECT_TRUE(world.stores.accounts->RemoveAccount(account, nullptr)); });
+  };
+  ScriptedPop3Peer peer(script);
+  account = world.AddAccount(peer.port());
+
+  world.Check();
+  peer.WaitForConnections(1);
+  platform::SetDialogs(nullptr);
+
+  EXPECT_EQ(peer.Commands(), Then(kLogin, {"RETR 1", "RETR 2", "QUIT"}));
+  EXPECT_EQ(peer.Mailbox().size(), 2u);
+  EXPECT_TRUE(world.reports->Errors().empty());
+  EXPECT_TRUE(world.reports->Successes().empty());
+  EXPECT_TRUE(world.Records().empty());
+  EXPECT_TRUE(world.MessageFileNames().empty());
+}
 
 }  // namespace
 }  // namespace pelrion::transport
