@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -338,6 +341,127 @@ TEST(MailCheckThreadTest, AccountRemovedDuringTheCheckKeepsTheMailbox) {
   EXPECT_TRUE(world.Records().empty());
   EXPECT_TRUE(world.MessageFileNames().empty());
 }
+
+// The TLS policy decides whether the conversation is protected before the user name goes
+// out; where it refuses plain text, no user name or password was sent.
+struct TlsRow {
+  const char* name;
+  TlsMode mode;
+  bool server_offers_stls;
+  bool trust_server;      // the CA file is given
+  bool server_is_remote;  // the policy sees a non-loopback address
+  std::vector<std::string> want_commands;
+  bool want_success;
+};
+
+void PrintTo(const TlsRow& row, std::ostream* os) { *os << row.name; }
+
+class MailCheckTlsThreadTest : public ::testing::TestWithParam<TlsRow> {
+ protected:
+  static testing_tls::TestPki& Pki() {
+    static testing_tls::TestPki pki;
+    return pki;
+  }
+};
+
+TEST_P(MailCheckTlsThreadTest, ProtectsTheLoginAsThePolicySays) {
+  const TlsRow& row = GetParam();
+  Pop3Script script;
+  script.messages = {Message(1, "<1@x>")};
+  if (row.server_offers_stls) {
+    script.certificate = Pki().valid.certificate;
+    script.key = Pki().valid.key;
+  }
+  ScriptedPop3Peer peer(script);
+  CheckWorld world;
+  world.AddAccount(peer.port(), "jo", "secret", row.mode, row.trust_server ? Pki().ca : "");
+  PlainConversationPolicy policy = DecidePlainConversation;
+  if (row.server_is_remote) {
+    policy = [](TlsMode mode, bool offers, std::uint32_t) {
+      return DecidePlainConversation(mode, offers, 0x0A000001);
+    };
+  }
+
+  world.Check({}, policy);
+  peer.WaitForConnections(1);
+
+  EXPECT_EQ(peer.Commands(), row.want_commands);
+  EXPECT_EQ(world.reports->Successes().size(), row.want_success ? 1u : 0u);
+  EXPECT_EQ(world.reports->Errors().size(), row.want_success ? 0u : 1u);
+  EXPECT_EQ(peer.Mailbox().empty(), row.want_success);
+}
+
+const std::vector<std::string> kWholeCheck = {"USER jo", "PASS secret", "STAT", "RETR 1",
+                                              "DELE 1", "QUIT"};
+
+const TlsRow kTlsRows[] = {
+    {"AutomaticUpgradesWhenOffered", TlsMode::kAutomatic, true, true, false,
+     Then({"STLS"}, kWholeCheck), true},
+    {"RequiredUpgrades", TlsMode::kUpgradeRequired, true, true, true, Then({"STLS"}, kWholeCheck),
+     true},
+    {"RequiredButNotOffered", TlsMode::kUpgradeRequired, false, true, false, {"STLS"}, false},
+    {"AutomaticRemoteServerWithoutStls", TlsMode::kAutomatic, false, true, true, {"STLS"}, false},
+    {"AutomaticLocalServerWithoutStls", TlsMode::kAutomatic, false, true, false,
+     Then({"STLS"}, kWholeCheck), true},
+    {"UntrustedCertificate", TlsMode::kAutomatic, true, false, false, {"STLS"}, false},
+    {"NeverSendsNoStls", TlsMode::kNever, true, true, true, kWholeCheck, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Policies, MailCheckTlsThreadTest, ::testing::ValuesIn(kTlsRows),
+                         [](const ::testing::TestParamInfo<TlsRow>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// A stop (going offline, shutting down) while the worker waits in any phase ends it at once,
+// without a report.
+class MailCheckStopThreadTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(MailCheckStopThreadTest, StopEndsTheWorkerWithoutReport) {
+  const std::string phase = GetParam();
+  Pop3Script script;
+  // Without Message-ids the worker asks for the UIDL.
+  script.messages = phase == "UIDL 1" ? std::vector<std::string>{Message(1), Message(2)}
+                                      : TwoMessages();
+  std::atomic<bool> reached{false};
+  if (phase == "greeting") {
+    script.greeting = testing::kStall;
+  } else {
+    script.answers[phase] = testing::kStall;
+  }
+  script.before_answer = [&](const std::string& command) {
+    if (command == phase) reached = true;
+  };
+  ScriptedPop3Peer peer(script);
+  CheckWorld world;
+  world.AddAccount(peer.port());
+  world.AddAccount(peer.port() == 1 ? 2 : 1);  // never reached: the stop skips the rest
+  world.timeout_seconds = 120;
+
+  std::thread controller([&] {
+    while (!reached && phase != "greeting") std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (phase == "greeting") std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    world.job.RequestStop();
+  });
+  const int code = world.Check();
+  controller.join();
+
+  EXPECT_EQ(code, 1);
+  EXPECT_TRUE(world.reports->Errors().empty());
+  EXPECT_TRUE(world.reports->Successes().empty());
+  EXPECT_EQ(world.reports->finished(), 1);
+  // No half-received message stays behind.
+  EXPECT_EQ(world.MessageFileNames().size(), world.Records().size());
+  EXPECT_EQ(peer.Mailbox().size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Phases, MailCheckStopThreadTest,
+                         ::testing::Values("greeting", "USER jo", "STAT", "RETR 2", "UIDL 1",
+                                           "DELE 1", "QUIT"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           std::string name = info.param;
+                           std::erase(name, ' ');
+                           return name;
+                         });
 
 }  // namespace
 }  // namespace pelrion::transport
