@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -261,6 +262,9 @@ void DovecotServer::Start() {
         ::dup2(out, 1);
         ::dup2(out, 2);
       }
+      // A test that dies leaves no server behind: the master is told to stop when the thread
+      // that started it ends (servers are started from a test's main thread).
+      ::prctl(PR_SET_PDEATHSIG, SIGTERM);
       // The test's own sockets and files stay out of the server.
       ::syscall(SYS_close_range, 3U, ~0U, 0U);
       ::execv(argv[0], argv.data());

@@ -2,7 +2,9 @@
 // A private Dovecot POP3 server for tests and benchmarks: a throw-away configuration, users
 // and maildirs under one temporary folder, listeners on 127.0.0.1 at free ports, optionally
 // with TLS from a CA made at run time. The server is the object's own child process (its
-// master); the destructor stops it and waits until it is gone.
+// master); the destructor stops it and waits until it is gone. Should the thread that made
+// the object end first (or the process die), the server is told to stop: make it on a thread
+// that outlives it, such as the test's main thread.
 //
 // Failures (Dovecot missing, a bad configuration, a port that never answers) are thrown as
 // std::runtime_error with a message saying what to do; nothing here needs GoogleTest.
