@@ -228,12 +228,15 @@ std::string DovecotServer::Config() const {
   } else {
     c << "ssl = no\n";
   }
-  c << "service pop3-login {\n"
+  // Only root may chroot: without it the login and anvil processes stay where they are.
+  const bool rootless = ::geteuid() != 0;
+  if (rootless) c << "service anvil {\n  chroot =\n}\n";
+  c << "service pop3-login {\n" << (rootless ? "  chroot =\n" : "")
     << "  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " << pop3_port_ << "\n  }\n";
-  if (options_.tls == Tls::kImplicit) {
-    c << "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " << pop3s_port_
-      << "\n    ssl = yes\n  }\n";
-  }
+  // Dovecot's built-in pop3s listener (port 995) exists unless its port is set, to 0 when
+  // unwanted: a fixed port would clash between servers running side by side.
+  c << "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " << pop3s_port_
+    << "\n    ssl = yes\n  }\n";
   c << "}\n";
   return c.str();
 }
