@@ -23,7 +23,9 @@
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& what) { throw std::runtime_error(what); }
+[[noreturn]] void Fail(const std::string& what) {
+  throw std::runtime_error(what);
+}
 
 class Pop3Stream {
  public:
@@ -129,12 +131,18 @@ Arguments Parse(int argc, char** argv) {
     }
     if (i + 1 >= argc) Fail("missing value for " + std::string(name));
     const char* value = argv[++i];
-    if (name == "--host") a.host = value;
-    else if (name == "--port") a.port = std::atoi(value);
-    else if (name == "--user") a.user = value;
-    else if (name == "--password") a.password = value;
-    else if (name == "--window") a.window = std::max(1, std::atoi(value));
-    else Fail("unknown option " + std::string(name));
+    if (name == "--host")
+      a.host = value;
+    else if (name == "--port")
+      a.port = std::atoi(value);
+    else if (name == "--user")
+      a.user = value;
+    else if (name == "--password")
+      a.password = value;
+    else if (name == "--window")
+      a.window = std::max(1, std::atoi(value));
+    else
+      Fail("unknown option " + std::string(name));
   }
   if (a.port <= 0 || a.user.empty()) Fail("usage: raw_pop3 --port N --user U --password P");
   return a;
@@ -165,7 +173,8 @@ int main(int argc, char** argv) {
       // fill the socket while the server is busy sending.
       auto send_ahead = [&](std::size_t done) {
         std::string batch;
-        while (sent < count && sent - done < a.window) batch += "RETR " + std::to_string(++sent) + "\r\n";
+        while (sent < count && sent - done < a.window)
+          batch += "RETR " + std::to_string(++sent) + "\r\n";
         if (!batch.empty()) pop3.Send(batch);
       };
       send_ahead(0);

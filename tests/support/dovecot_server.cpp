@@ -194,7 +194,9 @@ DovecotServer::DovecotServer(Options options) : options_(std::move(options)) {
   Start();
 }
 
-DovecotServer::~DovecotServer() { Stop(); }
+DovecotServer::~DovecotServer() {
+  Stop();
+}
 
 const std::string& DovecotServer::ca_file() const {
   static const std::string kNone;
@@ -231,7 +233,8 @@ std::string DovecotServer::Config() const {
   // Only root may chroot: without it the login and anvil processes stay where they are.
   const bool rootless = ::geteuid() != 0;
   if (rootless) c << "service anvil {\n  chroot =\n}\n";
-  c << "service pop3-login {\n" << (rootless ? "  chroot =\n" : "")
+  c << "service pop3-login {\n"
+    << (rootless ? "  chroot =\n" : "")
     << "  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " << pop3_port_ << "\n  }\n";
   // Dovecot's built-in pop3s listener (port 995) exists unless its port is set, to 0 when
   // unwanted: a fixed port would clash between servers running side by side.
@@ -329,7 +332,9 @@ std::string DovecotServer::LogTail() const {
   return log.size() > kKeep ? log.substr(log.size() - kKeep) : log;
 }
 
-std::string DovecotServer::Maildir(const std::string& user) const { return dir_ / ("mail/" + user); }
+std::string DovecotServer::Maildir(const std::string& user) const {
+  return dir_ / ("mail/" + user);
+}
 
 void DovecotServer::AddUser(const std::string& user, const std::string& password) {
   CheckName(user, "a user name");

@@ -100,7 +100,8 @@ TEST_P(DovecotServerTest, ServesTheAddedMessagesAndDeletes) {
   const std::string capabilities = ReadMultiLine(connection);
   // STLS is offered on a plain connection to a server that has a certificate, and not once the
   // connection is protected.
-  EXPECT_EQ(capabilities.find("STLS\r\n") != std::string::npos, mode.tls == DovecotServer::Tls::kStls)
+  EXPECT_EQ(capabilities.find("STLS\r\n") != std::string::npos,
+            mode.tls == DovecotServer::Tls::kStls)
       << capabilities;
   if (mode.tls == DovecotServer::Tls::kStls) {
     Expect(connection, "STLS");
@@ -135,7 +136,9 @@ INSTANTIATE_TEST_SUITE_P(Modes, DovecotServerTest,
                          ::testing::Values(Mode{"Plain", DovecotServer::Tls::kNone},
                                            Mode{"Stls", DovecotServer::Tls::kStls},
                                            Mode{"ImplicitTls", DovecotServer::Tls::kImplicit}),
-                         [](const ::testing::TestParamInfo<Mode>& info) { return info.param.name; });
+                         [](const ::testing::TestParamInfo<Mode>& info) {
+                           return info.param.name;
+                         });
 
 TEST(DovecotServerSetupTest, AMissingDovecotIsNamedWithWhatToInstall) {
   try {
