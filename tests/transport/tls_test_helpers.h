@@ -1,29 +1,16 @@
 #pragma once
-// Throw-away certificates made at run time, and a one-connection TLS server on 127.0.0.1 for
-// the TLS tests.
+// A one-connection TLS server on 127.0.0.1 and client-side handshake helpers for the TLS
+// tests; the certificates come from test_support::TestPki.
 #include <cstdint>
 #include <string>
 #include <thread>
 
-#include "support/temp_dir.h"
+#include "support/test_pki.h"
 #include "transport/tls_stream.h"
 
 namespace pelrion::transport::testing_tls {
 
-// PEM files in a temporary folder: a CA; server certificates it signed for "localhost" and
-// 127.0.0.1 (valid, and one that expired yesterday) and for another name; a self-signed one.
-struct TestPki {
-  TestPki();
-  std::string ca;  // certificate file
-  struct Identity {
-    std::string certificate;
-    std::string key;
-  };
-  Identity valid, expired, other_name, self_signed;
-
- private:
-  test_support::TempDir dir_;
-};
+using TestPki = test_support::TestPki;
 
 // Accepts one connection on 127.0.0.1 and either speaks TLS with the identity (echoing one
 // line back) or, with an empty identity, writes plain text and closes.
