@@ -11,6 +11,7 @@ ScriptedSmtpPeer::ScriptedSmtpPeer(SmtpScript script)
     : script_(std::move(script)), thread_([this] { Serve(); }) {}
 
 ScriptedSmtpPeer::~ScriptedSmtpPeer() {
+  Release();
   if (thread_.joinable()) thread_.join();
   if (ssl_ != nullptr) SSL_free(ssl_);
   if (context_ != nullptr) SSL_CTX_free(context_);
@@ -37,6 +38,34 @@ void ScriptedSmtpPeer::WaitForCommands(std::size_t count) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+}
+
+void ScriptedSmtpPeer::WaitUntilHolding() {
+  while (!holding_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+void ScriptedSmtpPeer::Release() { released_ = true; }
+
+bool ScriptedSmtpPeer::StartTls() {
+  context_ = SSL_CTX_new(TLS_server_method());
+  SSL_CTX_use_certificate_chain_file(context_, script_.certificate.c_str());
+  SSL_CTX_use_PrivateKey_file(context_, script_.key.c_str(), SSL_FILETYPE_PEM);
+  ssl_ = SSL_new(context_);
+  SSL_set_fd(ssl_, fd_);
+  return SSL_accept(ssl_) == 1;
+}
+
+// Keeps the connection until the client goes away (reading and dropping what it sends), or,
+// without reading, until Release.
+void ScriptedSmtpPeer::Hold(bool reading) {
+  holding_ = true;
+  if (reading) {
+    std::string line;
+    while (ReadLine(line)) {
+    }
+    return;
+  }
+  while (!released_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 bool ScriptedSmtpPeer::ReadLine(std::string& line) {
@@ -66,13 +95,12 @@ void ScriptedSmtpPeer::Write(const std::string& text) {
 
 void ScriptedSmtpPeer::Serve() {
   fd_ = listener_.AcceptOne();
+  if (script_.implicit_tls && !StartTls()) return;
   std::string line;
   for (std::size_t at = 0; at < script_.replies.size(); ++at) {
     const std::string& reply = script_.replies[at];
-    if (reply.empty()) {
-      // Hold the connection until the client goes away.
-      while (ReadLine(line)) {
-      }
+    if (reply.empty() || reply == kHoldUnread) {
+      Hold(reply.empty());
       return;
     }
     Write(reply);
@@ -86,13 +114,9 @@ void ScriptedSmtpPeer::Serve() {
       commands_.push_back(".");  // the next reply answers the end of data
       continue;
     }
-    if (command == "STARTTLS" && reply.rfind("220", 0) == 0) {
-      context_ = SSL_CTX_new(TLS_server_method());
-      SSL_CTX_use_certificate_chain_file(context_, script_.certificate.c_str());
-      SSL_CTX_use_PrivateKey_file(context_, script_.key.c_str(), SSL_FILETYPE_PEM);
-      ssl_ = SSL_new(context_);
-      SSL_set_fd(ssl_, fd_);
-      if (SSL_accept(ssl_) != 1) return;
+    if (command == "STARTTLS" && reply.rfind("220", 0) == 0 && !script_.certificate.empty() &&
+        !StartTls()) {
+      return;
     }
     if (at + 1 == script_.replies.size()) break;
     if (!ReadLine(line)) return;

@@ -140,6 +140,8 @@ std::vector<std::string> WithHost(std::vector<std::string> commands) {
   return commands;
 }
 
+enum class PeerTls { kNone, kStartTls, kImplicit };
+
 struct DialogueCase {
   const char* name;
   bool authentication;
@@ -149,6 +151,8 @@ struct DialogueCase {
   std::vector<std::string> delivered;  // the recipients whose request went out
   std::vector<std::string> refused;
   std::string report;                  // the server line expected in the report, or empty
+  TlsMode mode = TlsMode::kNever;      // the listener's TLS policy (the peer is on loopback)
+  PeerTls tls = PeerTls::kNone;
 };
 
 const std::string kPlainCredentials =
@@ -189,6 +193,49 @@ const DialogueCase kDialogues[] = {
      {"b@x.test"}, {}, ""},
     {"BusyGreetingIsReportedAfterQuit", true, {"a@x.test"},
      {"421 too busy  \r\n", "221 bye\r\n"}, {"QUIT"}, {}, {}, "421 too busy"},
+    // Without the flag, EHLO is still sent wherever it can lead to TLS.
+    {"AutomaticModeLearnsOfStartTlsFromEhloAndUpgrades", false, {"a@x.test"},
+     {"220 hi\r\n", "250-srv\r\n250-SIZE 100\r\n250 STARTTLS\r\n", "220 go ahead\r\n",
+      "250 srv\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 queued\r\n", "221 bye\r\n"},
+     {"EHLO {host}", "STARTTLS", "EHLO {host}", "MAIL FROM: <me@example.test>",
+      "RCPT TO: <a@x.test>", "DATA", ".", "QUIT"},
+     {"a@x.test"}, {}, "", TlsMode::kAutomatic, PeerTls::kStartTls},
+    {"RequiredUpgradeWithoutTheFlagUpgradesWithoutLogin", false, {"a@x.test"},
+     {"220 hi\r\n", "250-srv\r\n250-AUTH LOGIN\r\n250 STARTTLS\r\n", "220 go ahead\r\n",
+      "250-srv\r\n250 AUTH LOGIN\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n",
+      "250 queued\r\n", "221 bye\r\n"},
+     {"EHLO {host}", "STARTTLS", "EHLO {host}", "MAIL FROM: <me@example.test>",
+      "RCPT TO: <a@x.test>", "DATA", ".", "QUIT"},
+     {"a@x.test"}, {}, "", TlsMode::kUpgradeRequired, PeerTls::kStartTls},
+    {"AutomaticModeWithoutStartTlsGoesOnInPlainTextToLoopback", false, {"a@x.test"},
+     {"220 hi\r\n", "250-srv\r\n250 SIZE 100\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n",
+      "250 queued\r\n", "221 bye\r\n"},
+     {"EHLO {host}", "MAIL FROM: <me@example.test>", "RCPT TO: <a@x.test>", "DATA", ".", "QUIT"},
+     {"a@x.test"}, {}, "", TlsMode::kAutomatic},
+    {"RefusedEhloFallsBackToHelo", false, {"a@x.test"},
+     {"220 hi\r\n", "502 5.5.1 command not implemented\r\n", "250 hello\r\n", "250 ok\r\n",
+      "250 ok\r\n", "354 go\r\n", "250 queued\r\n", "221 bye\r\n"},
+     {"EHLO {host}", "HELO {host}", "MAIL FROM: <me@example.test>", "RCPT TO: <a@x.test>",
+      "DATA", ".", "QUIT"},
+     {"a@x.test"}, {}, "", TlsMode::kAutomatic},
+    {"TemporaryEhloFailureIsReportedWithoutHelo", false, {"a@x.test"},
+     {"220 hi\r\n", "421 4.3.2 shutting down\r\n", "221 bye\r\n"}, {"EHLO {host}", "QUIT"},
+     {}, {}, "421 4.3.2 shutting down", TlsMode::kAutomatic},
+    {"RefusedEhloIsReportedWhenALoginIsNeeded", true, {"a@x.test"},
+     {"220 hi\r\n", "500 5.5.1 what\r\n", "221 bye\r\n"}, {"EHLO {host}", "QUIT"},
+     {}, {}, "500 5.5.1 what", TlsMode::kAutomatic},
+    {"ImplicitTlsWithoutTheFlagUsesHelo", false, {"a@x.test"},
+     {"220 hi\r\n", "250 hello\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n",
+      "250 queued\r\n", "221 bye\r\n"},
+     {"HELO {host}", "MAIL FROM: <me@example.test>", "RCPT TO: <a@x.test>", "DATA", ".", "QUIT"},
+     {"a@x.test"}, {}, "", TlsMode::kImplicit, PeerTls::kImplicit},
+    {"ImplicitTlsWithTheFlagUsesEhloAndLogsIn", true, {"a@x.test"},
+     {"220 hi\r\n", "250-srv\r\n250-STARTTLS\r\n250 AUTH LOGIN\r\n", "334 VXNlcm5hbWU6\r\n",
+      "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n",
+      "250 queued\r\n", "221 bye\r\n"},
+     {"EHLO {host}", "AUTH LOGIN", mailformat::Base64Encode("jo"), mailformat::Base64Encode("pass"),
+      "MAIL FROM: <me@example.test>", "RCPT TO: <a@x.test>", "DATA", ".", "QUIT"},
+     {"a@x.test"}, {}, "", TlsMode::kImplicit, PeerTls::kImplicit},
     {"MultiLineReplyIsReadToItsLastLine", false, {"a@x.test"},
      {"220-first\r\n220 second\r\n", "250-a\r\n250 b\r\n", "250 ok\r\n", "251 forwarded\r\n",
       "354 go\r\n", "250 queued\r\n", "221 bye\r\n"},
@@ -200,10 +247,18 @@ class SmtpDialogueThreadTest : public ::testing::TestWithParam<DialogueCase> {};
 
 TEST_P(SmtpDialogueThreadTest, SendsWhatTheServerAllowsAndReportsTheRest) {
   const DialogueCase& row = GetParam();
-  ScriptedSmtpPeer peer(SmtpScript{row.replies, "", ""});
+  testing_tls::TestPki pki;
+  SmtpScript script{row.replies, "", "", row.tls == PeerTls::kImplicit};
+  if (row.tls != PeerTls::kNone) {
+    script.certificate = pki.valid.certificate;
+    script.key = pki.valid.key;
+  }
+  ScriptedSmtpPeer peer(script);
   validation::SendWork work;
   work.settings = TemplatesWithLeadingDots();
   work.groups.push_back(Group(peer.port(), row.authentication, row.recipients));
+  work.groups[0].tls_mode = static_cast<std::uint32_t>(row.mode);
+  work.groups[0].tls_ca_file = pki.ca;
   WorkerJob job;
   Recorded recorded;
   EXPECT_EQ(SendThread(job, work, recorded, recorded, 10).Run(), 0);
@@ -291,25 +346,40 @@ TEST(SmtpStartTlsThreadTest, UpgradesThenGreetsAgainAndLogsInOverTls) {
 }
 
 // The policy sees a remote address although the peer is local, so nothing outside this
-// machine is contacted.
-TEST(SmtpStartTlsThreadTest, RequiredButNotOfferedEndsBeforeAnyCredential) {
-  ScriptedSmtpPeer peer(SmtpScript{{"220 hi\r\n", "250-srv\r\n250 AUTH LOGIN\r\n", ""}, "", ""});
-  validation::SendGroupWork group = Group(peer.port(), true, {"a@x.test"});
-  group.tls_mode = static_cast<std::uint32_t>(TlsMode::kAutomatic);
-  core::Preferences settings;
-  WorkerJob job;
-  Recorded recorded;
-  NetConnection connection(10, 10, &job);
-  connection.Create();
-  const auto remote = [](TlsMode, bool offered, std::uint32_t) {
-    return DecidePlainConversation(TlsMode::kUpgradeRequired, offered, 0x08080808);
+// machine is contacted. Without TLS on offer the conversation ends before any credential,
+// and a server that refuses EHLO is not asked for HELO instead.
+TEST(SmtpStartTlsThreadTest, RemoteServerWithoutTlsEndsBeforeAnyCredential) {
+  const struct {
+    const char* name;
+    TlsMode mode;
+    bool authentication;
+    std::string ehlo_reply;
+  } kRows[] = {
+      {"RequiredButNotOffered", TlsMode::kUpgradeRequired, true, "250-srv\r\n250 AUTH LOGIN\r\n"},
+      {"AutomaticButNotOffered", TlsMode::kAutomatic, true, "250-srv\r\n250 AUTH LOGIN\r\n"},
+      {"EhloRefusedWithoutTheFlag", TlsMode::kAutomatic, false, "502 5.5.1 unknown\r\n"},
   };
-  const NetError error = testing::CaughtNetError(
-      [&] { SendSession(connection, group, settings, recorded, recorded, remote).Run(); });
-  connection.Close(false);
-  EXPECT_EQ(error & 0xFFFF, kNetTlsRequired);
-  EXPECT_EQ(peer.Commands(), WithHost({"EHLO {host}"}));
-  EXPECT_NE(ErrorText(error), "");
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    ScriptedSmtpPeer peer(SmtpScript{{"220 hi\r\n", row.ehlo_reply, ""}, "", ""});
+    validation::SendGroupWork group = Group(peer.port(), row.authentication, {"a@x.test"});
+    group.tls_mode = static_cast<std::uint32_t>(row.mode);
+    core::Preferences settings;
+    WorkerJob job;
+    Recorded recorded;
+    NetConnection connection(10, 10, &job);
+    connection.Create();
+    const auto remote = [](TlsMode mode, bool offered, std::uint32_t) {
+      return DecidePlainConversation(mode, offered, 0x08080808);
+    };
+    const NetError error = testing::CaughtNetError(
+        [&] { SendSession(connection, group, settings, recorded, recorded, remote).Run(); });
+    connection.Close(false);
+    EXPECT_EQ(error & 0xFFFF, kNetTlsRequired);
+    EXPECT_EQ(peer.Commands(), WithHost({"EHLO {host}"}));
+    EXPECT_NE(ErrorText(error), "");
+    EXPECT_TRUE(recorded.delivered.empty());
+  }
 }
 
 TEST(SmtpReplyLimitThreadTest, OverlongReplyLineIsARefusalWithAReport) {
