@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace pelrion::transport::testing {
@@ -94,6 +95,12 @@ void ScriptedSmtpPeer::Write(const std::string& text) {
 }
 
 void ScriptedSmtpPeer::Serve() {
+  if (std::find(script_.replies.begin(), script_.replies.end(), kHoldUnread) !=
+      script_.replies.end()) {
+    // A small receive window, so that a client writing to the hold blocks soon.
+    const int size = 4096;
+    setsockopt(listener_.fd(), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+  }
   fd_ = listener_.AcceptOne();
   if (script_.implicit_tls && !StartTls()) return;
   std::string line;
@@ -104,6 +111,11 @@ void ScriptedSmtpPeer::Serve() {
       return;
     }
     Write(reply);
+    if (at + 1 < script_.replies.size() && script_.replies[at + 1] == kHoldUnread) {
+      // Whatever the client does after this reply (a TLS handshake, a message) goes unread.
+      Hold(false);
+      return;
+    }
     std::string command;
     if (at > 0) command = commands_.empty() ? "" : commands_.back();
     if (command == "DATA" && reply.rfind("354", 0) == 0) {

@@ -16,8 +16,9 @@
 
 namespace pelrion::transport::testing {
 
-// A reply that holds the connection without reading another byte, until the test calls
-// Release (or the peer goes away): a client writing to it blocks once the buffers are full.
+// In place of a reply: the peer reads nothing after the reply before it, and holds the
+// connection until the test calls Release (or the peer goes away). A client writing to it
+// blocks once the buffers are full; one starting TLS waits for the server's handshake.
 inline const std::string kHoldUnread = "<hold unread>";
 
 struct SmtpScript {

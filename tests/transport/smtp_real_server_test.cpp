@@ -16,6 +16,7 @@
 #include "transport/send_thread.h"
 #include "transport/send_tls_copy.h"
 #include "transport/smtp_compose_helpers.h"
+#include "transport/smtp_recorded_send.h"
 #include "transport/smtp_recording_server_helpers.h"
 #include "transport/tls_test_helpers.h"
 #include "validation/main_thread_quarantine_events.h"
@@ -35,19 +36,6 @@ constexpr char kUser[] = "jo.user";
 constexpr char kPassword[] = "s3cret pass";
 constexpr char kAccountAddress[] = "me@example.test";
 const std::vector<std::string> kSenders = {"first@example.net", "second@example.net"};
-
-struct Reports : WorkerReports {
-  void ActivityState(int) override {}
-  void StatusChanged(const StatusRecord&, int) override {}
-  void NetworkErrorReport(const std::string&, std::uint32_t, MailProtocol,
-                          const std::string& text) override {
-    errors.push_back(text);
-  }
-  void SuccessNotice(const std::string&, std::uint32_t, MailProtocol) override { ++successes; }
-  void Finished() override {}
-  std::vector<std::string> errors;
-  int successes = 0;
-};
 
 struct RealServerCase {
   const char* name;
@@ -104,7 +92,7 @@ TEST_P(SmtpRealServerThreadTest, HeldSendersRequestsArriveAsComposedAndAreRecord
 
   platform::PlainMainThread main_thread;
   validation::MainThreadQuarantineEvents outcomes(main_thread, *world.quarantine);
-  Reports reports;
+  testing::RecordedSend reports;
   WorkerJob job;
   std::atomic<bool> done{false};
   int code = -1;

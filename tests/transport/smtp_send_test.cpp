@@ -17,6 +17,7 @@
 #include "transport/send_session.h"
 #include "transport/send_thread.h"
 #include "transport/smtp_compose_helpers.h"
+#include "transport/smtp_recorded_send.h"
 #include "transport/smtp_peer_helpers.h"
 #include "transport/socket_helpers.h"
 #include "transport/tls_test_helpers.h"
@@ -27,31 +28,11 @@ namespace pelrion::transport {
 namespace {
 
 using testing::Composed;
+using Recorded = testing::RecordedSend;
 using testing::ScriptedSmtpPeer;
 using testing::SmtpScript;
 using testing::TemplatesWithLeadingDots;
 using testing::WithoutUniqueValues;
-
-struct Recorded : WorkerReports, validation::RequestOutcomes {
-  void ActivityState(int state) override { activities.push_back(state); }
-  void StatusChanged(const StatusRecord& status, int) override { last_status = status; }
-  void NetworkErrorReport(const std::string&, std::uint32_t, MailProtocol,
-                          const std::string& text) override {
-    errors.push_back(text);
-  }
-  void SuccessNotice(const std::string&, std::uint32_t, MailProtocol) override { ++successes; }
-  void Finished() override { ++finished; }
-  void RequestDelivered(const std::string& address) override { delivered.push_back(address); }
-  void RequestRefused(const std::string& address) override { refused.push_back(address); }
-
-  std::vector<int> activities;
-  StatusRecord last_status;
-  std::vector<std::string> errors;
-  int successes = 0;
-  int finished = 0;
-  std::vector<std::string> delivered;
-  std::vector<std::string> refused;
-};
 
 validation::RequestWork Request(const std::string& address, int number) {
   validation::RequestWork request;
