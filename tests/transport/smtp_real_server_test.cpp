@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <map>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,6 +44,9 @@ struct RealServerCase {
   bool server_tls;      // the server offers STARTTLS and refuses mail without it
   bool authentication;  // the server refuses mail without a log-in; the account has the flag
 };
+
+// Test names and failure messages show the row's name, not its bytes.
+void PrintTo(const RealServerCase& row, std::ostream* out) { *out << row.name; }
 
 const RealServerCase kCases[] = {
     {"Plain", TlsMode::kAutomatic, false, false},

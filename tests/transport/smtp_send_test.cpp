@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <string_view>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -92,6 +93,9 @@ struct DialogueCase {
   TlsMode mode = TlsMode::kNever;      // the listener's TLS policy (the peer is on loopback)
   PeerTls tls = PeerTls::kNone;
 };
+
+// Test names and failure messages show the row's name, not its bytes.
+void PrintTo(const DialogueCase& row, std::ostream* out) { *out << row.name; }
 
 const std::string kPlainCredentials =
     mailformat::Base64Encode(std::string("\0jo\0pass", 8));

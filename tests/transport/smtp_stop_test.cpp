@@ -9,6 +9,7 @@
 #include <functional>
 #include <future>
 #include <sstream>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -95,6 +96,9 @@ struct StopCase {
   std::size_t delivered;             // requests accepted before the stop
   bool large_message = false;        // so that the worker blocks while writing it
 };
+
+// Test names and failure messages show the row's name, not its bytes.
+void PrintTo(const StopCase& row, std::ostream* out) { *out << row.phase; }
 
 const StopCase kPhases[] = {
     {"Greeting", false, TlsMode::kNever, 1, {""}, 0},
