@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <string_view>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
