@@ -110,26 +110,10 @@ void SendSession::Converse() {
   connection_.Connect(server_address_, port);
   if (UsesImplicitTls(mode_, port)) UpgradeToTls();
   Greet();
-  // EHLO is needed to learn about AUTH, and to learn about STARTTLS where TLS is required.
-  const bool needs_ehlo = group_.smtp_authentication || mode_ == TlsMode::kUpgradeRequired;
-  if (needs_ehlo) {
-    Capabilities capabilities = Ehlo();
-    if (!connection_.tls_active()) {
-      switch (policy_(mode_, capabilities.starttls, server_address_)) {
-        case PlainConversation::kUpgrade:
-          Expect("STARTTLS\r\n", 220);
-          UpgradeToTls();
-          capabilities = Ehlo();
-          break;
-        case PlainConversation::kRefuse:
-          throw MakeNetError(kNetTlsRequired);
-        case PlainConversation::kContinue:
-          break;
-      }
-    }
-    if (group_.smtp_authentication) Authenticate(capabilities);
+  if (GreetsWithEhlo()) {
+    OpenWithEhlo();
   } else {
-    Expect("HELO " + platform::HostName() + "\r\n", 250);
+    Helo();
   }
   SendRequests();
 }
@@ -138,6 +122,50 @@ void SendSession::Greet() {
   const std::string greeting = ReadReply();
   if (mailformat::ReplyCodeOf(greeting) != 220) throw SmtpRefusal{greeting};
 }
+
+// EHLO is needed to learn about AUTH, and, on a plain connection the policy may upgrade, to
+// learn about STARTTLS. Without either need HELO is all the conversation asks for.
+bool SendSession::GreetsWithEhlo() const {
+  if (group_.smtp_authentication) return true;
+  return !connection_.tls_active() && mode_ != TlsMode::kNever;
+}
+
+void SendSession::OpenWithEhlo() {
+  Capabilities capabilities = Ehlo();
+  if (!capabilities.refusal.empty()) {
+    FallBackToHelo(capabilities.refusal);
+    return;
+  }
+  if (!connection_.tls_active()) {
+    switch (policy_(mode_, capabilities.starttls, server_address_)) {
+      case PlainConversation::kUpgrade:
+        Expect("STARTTLS\r\n", 220);
+        UpgradeToTls();
+        capabilities = Ehlo();
+        if (!capabilities.refusal.empty()) throw SmtpRefusal{capabilities.refusal};
+        break;
+      case PlainConversation::kRefuse:
+        throw MakeNetError(kNetTlsRequired);
+      case PlainConversation::kContinue:
+        break;
+    }
+  }
+  if (group_.smtp_authentication) Authenticate(capabilities);
+}
+
+// A server that refuses EHLO offers neither STARTTLS nor AUTH. HELO may stand in for it only
+// where plain text is allowed anyway and no log-in is needed.
+void SendSession::FallBackToHelo(const std::string& refusal) {
+  if (mailformat::ReplyCodeOf(refusal) / 100 != 5 || group_.smtp_authentication) {
+    throw SmtpRefusal{refusal};
+  }
+  if (policy_(mode_, false, server_address_) != PlainConversation::kContinue) {
+    throw MakeNetError(kNetTlsRequired);
+  }
+  Helo();
+}
+
+void SendSession::Helo() { Expect("HELO " + platform::HostName() + "\r\n", 250); }
 
 SendSession::Capabilities SendSession::Ehlo() {
   connection_.SendText("EHLO " + platform::HostName() + "\r\n");
@@ -156,7 +184,7 @@ SendSession::Capabilities SendSession::Ehlo() {
     }
     capabilities.starttls |= EqualsIgnoringCase(TrimRight(keyword), "STARTTLS");
   } while (IsContinued(line));
-  if (mailformat::ReplyCodeOf(line) != 250) throw SmtpRefusal{line};
+  if (mailformat::ReplyCodeOf(line) != 250) capabilities.refusal = std::move(line);
   return capabilities;
 }
 
@@ -234,8 +262,10 @@ void SendSession::Quit() {
     SetStatus("Disconnecting from '" + group_.account_name + "'...", "", 100, 7);
     connection_.SendText("QUIT\r\n");
     ReadReply();
-  } catch (NetError) {
-    // The server may already have closed; the outcome of the group is decided.
+  } catch (NetError error) {
+    // The server may already have closed; the outcome of the group is decided. A stop still
+    // ends the worker without a notice for this group.
+    if (NetOperationOf(error) == kNetStopped) throw;
   }
 }
 

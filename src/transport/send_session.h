@@ -1,5 +1,6 @@
 // One account's conversation with its SMTP server: greeting, EHLO (with STARTTLS and AUTH
-// where due) or HELO, then one authorization request after another, then QUIT.
+// where due) or HELO (mode "never" or implicit TLS without log-in, or a server that refuses
+// EHLO where plain text is allowed), then one authorization request after another, then QUIT.
 #pragma once
 
 #include <cstddef>
@@ -52,10 +53,15 @@ class SendSession {
     bool auth_login = false;
     bool auth_plain = false;
     bool starttls = false;
+    std::string refusal;  // the server's reply when it refused EHLO, else empty
   };
 
   void Converse();
   void Greet();
+  bool GreetsWithEhlo() const;
+  void OpenWithEhlo();
+  void FallBackToHelo(const std::string& refusal);
+  void Helo();
   Capabilities Ehlo();
   void UpgradeToTls();
   void Authenticate(const Capabilities& capabilities);

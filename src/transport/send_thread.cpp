@@ -40,6 +40,11 @@ int SendThread::Run() {
       }
       Report(group, ErrorText(error) + ".");
     } catch (const SmtpRefusal& refusal) {
+      // A stop can close the connection while the server's refusal is being read.
+      if (job_.StopRequested()) {
+        code = 1;
+        break;
+      }
       Report(group, ReasonOfReply(refusal.line));
     }
   }

@@ -13,6 +13,7 @@ SendGroupWork CopyGroup(const SendGroup& group) {
   work.smtp_user_name = std::string(account.smtp_user_name.Text());
   work.smtp_password = std::string(account.smtp_password.Text());
   work.email_address = std::string(account.email_address.Text());
+  work.smtp_listener_id = group.smtp_listener->id;
   work.server_host = std::string(group.smtp_listener->server_host.Text());
   work.server_port = group.smtp_listener->server_port;
   work.requests.reserve(group.messages.size());

@@ -30,8 +30,10 @@ struct SendGroupWork {
   std::string smtp_user_name;
   std::string smtp_password;
   std::string email_address;  // MAIL FROM
+  std::uint32_t smtp_listener_id = 0;  // whose TLS settings the transport copies in
   std::string server_host;    // the account's SMTP listener's real server
   std::uint32_t server_port = 0;
+  // Filled by the transport (CopySendTls), which owns the TLS settings; empty here.
   std::uint32_t tls_mode = 0;       // the listener's TLS policy, as its stored number
   std::string tls_fingerprint;      // the listener's pinned certificate, or empty
   std::string tls_ca_file;          // trusted besides the system store, or empty

@@ -1,15 +1,12 @@
 // A controller stops a worker blocked in a connection call: the worker ends with NetError 1,
 // promptly, and every descriptor is closed exactly once, by the worker.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <functional>
 #include <thread>
-#include <vector>
 
 #include "transport/net_connection.h"
 #include "transport/socket_helpers.h"
@@ -24,6 +21,7 @@ using testing::kLoopback;
 using testing::OpenDescriptorCount;
 using testing::RawListener;
 using testing::TcpPair;
+using testing::UnansweredListener;
 
 // Long enough that a wait ended by its time-out instead of the stop would give code 6 or 5.
 constexpr int kLongTimeout = 30;
@@ -76,34 +74,6 @@ TEST(NetConnectionStopThreadTest, StopDuringAcceptEndsWithCodeOne) {
   }
   EXPECT_EQ(OpenDescriptorCount(), before);
 }
-
-// A listener whose accept queue (backlog 0) is full drops further SYNs, so a connect to it
-// stays in progress until something ends it.
-class UnansweredListener {
- public:
-  UnansweredListener() {
-    for (int i = 0; i < 8; ++i) {
-      const int filler = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-      fillers_.push_back(filler);
-      sockaddr_in to{};
-      to.sin_family = AF_INET;
-      to.sin_addr.s_addr = htonl(kLoopback);
-      to.sin_port = htons(full_.port());
-      connect(filler, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-      pollfd entry{filler, POLLOUT, 0};
-      if (poll(&entry, 1, 200) == 0) return;  // this one hangs: the queue is full
-    }
-    ADD_FAILURE() << "the accept queue never filled";
-  }
-  ~UnansweredListener() {
-    for (int filler : fillers_) close(filler);
-  }
-  std::uint16_t port() const { return full_.port(); }
-
- private:
-  RawListener full_{0};
-  std::vector<int> fillers_;
-};
 
 TEST(NetConnectionStopThreadTest, StopDuringConnectEndsWithCodeOne) {
   UnansweredListener unanswered;

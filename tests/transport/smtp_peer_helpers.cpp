@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace pelrion::transport::testing {
@@ -11,6 +12,7 @@ ScriptedSmtpPeer::ScriptedSmtpPeer(SmtpScript script)
     : script_(std::move(script)), thread_([this] { Serve(); }) {}
 
 ScriptedSmtpPeer::~ScriptedSmtpPeer() {
+  Release();
   if (thread_.joinable()) thread_.join();
   if (ssl_ != nullptr) SSL_free(ssl_);
   if (context_ != nullptr) SSL_CTX_free(context_);
@@ -39,6 +41,34 @@ void ScriptedSmtpPeer::WaitForCommands(std::size_t count) {
   }
 }
 
+void ScriptedSmtpPeer::WaitUntilHolding() {
+  while (!holding_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+void ScriptedSmtpPeer::Release() { released_ = true; }
+
+bool ScriptedSmtpPeer::StartTls() {
+  context_ = SSL_CTX_new(TLS_server_method());
+  SSL_CTX_use_certificate_chain_file(context_, script_.certificate.c_str());
+  SSL_CTX_use_PrivateKey_file(context_, script_.key.c_str(), SSL_FILETYPE_PEM);
+  ssl_ = SSL_new(context_);
+  SSL_set_fd(ssl_, fd_);
+  return SSL_accept(ssl_) == 1;
+}
+
+// Keeps the connection until the client goes away (reading and dropping what it sends), or,
+// without reading, until Release.
+void ScriptedSmtpPeer::Hold(bool reading) {
+  holding_ = true;
+  if (reading) {
+    std::string line;
+    while (ReadLine(line)) {
+    }
+    return;
+  }
+  while (!released_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
 bool ScriptedSmtpPeer::ReadLine(std::string& line) {
   line.clear();
   char c = 0;
@@ -65,17 +95,27 @@ void ScriptedSmtpPeer::Write(const std::string& text) {
 }
 
 void ScriptedSmtpPeer::Serve() {
+  if (std::find(script_.replies.begin(), script_.replies.end(), kHoldUnread) !=
+      script_.replies.end()) {
+    // A small receive window, so that a client writing to the hold blocks soon.
+    const int size = 4096;
+    setsockopt(listener_.fd(), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+  }
   fd_ = listener_.AcceptOne();
+  if (script_.implicit_tls && !StartTls()) return;
   std::string line;
   for (std::size_t at = 0; at < script_.replies.size(); ++at) {
     const std::string& reply = script_.replies[at];
-    if (reply.empty()) {
-      // Hold the connection until the client goes away.
-      while (ReadLine(line)) {
-      }
+    if (reply.empty() || reply == kHoldUnread) {
+      Hold(reply.empty());
       return;
     }
     Write(reply);
+    if (at + 1 < script_.replies.size() && script_.replies[at + 1] == kHoldUnread) {
+      // Whatever the client does after this reply (a TLS handshake, a message) goes unread.
+      Hold(false);
+      return;
+    }
     std::string command;
     if (at > 0) command = commands_.empty() ? "" : commands_.back();
     if (command == "DATA" && reply.rfind("354", 0) == 0) {
@@ -86,13 +126,9 @@ void ScriptedSmtpPeer::Serve() {
       commands_.push_back(".");  // the next reply answers the end of data
       continue;
     }
-    if (command == "STARTTLS" && reply.rfind("220", 0) == 0) {
-      context_ = SSL_CTX_new(TLS_server_method());
-      SSL_CTX_use_certificate_chain_file(context_, script_.certificate.c_str());
-      SSL_CTX_use_PrivateKey_file(context_, script_.key.c_str(), SSL_FILETYPE_PEM);
-      ssl_ = SSL_new(context_);
-      SSL_set_fd(ssl_, fd_);
-      if (SSL_accept(ssl_) != 1) return;
+    if (command == "STARTTLS" && reply.rfind("220", 0) == 0 && !script_.certificate.empty() &&
+        !StartTls()) {
+      return;
     }
     if (at + 1 == script_.replies.size()) break;
     if (!ReadLine(line)) return;

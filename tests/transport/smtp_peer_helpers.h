@@ -5,6 +5,7 @@
 
 #include <openssl/ssl.h>
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -15,10 +16,16 @@
 
 namespace pelrion::transport::testing {
 
+// In place of a reply: the peer reads nothing after the reply before it, and holds the
+// connection until the test calls Release (or the peer goes away). A client writing to it
+// blocks once the buffers are full; one starting TLS waits for the server's handshake.
+inline const std::string kHoldUnread = "<hold unread>";
+
 struct SmtpScript {
   std::vector<std::string> replies;  // each with its CR LF; "" = send nothing and wait
   std::string certificate;           // for STARTTLS; empty = no TLS
   std::string key;
+  bool implicit_tls = false;         // TLS from the first byte, with the certificate
 };
 
 class ScriptedSmtpPeer {
@@ -32,9 +39,15 @@ class ScriptedSmtpPeer {
   std::vector<std::string> Messages();
   // Blocks until at least `count` commands arrived.
   void WaitForCommands(std::size_t count);
+  // Blocks until the script reached a reply that holds the connection ("" or kHoldUnread).
+  void WaitUntilHolding();
+  // Ends a kHoldUnread hold.
+  void Release();
 
  private:
   void Serve();
+  bool StartTls();
+  void Hold(bool reading);
   bool ReadLine(std::string& line);
   void Write(const std::string& text);
 
@@ -46,6 +59,8 @@ class ScriptedSmtpPeer {
   std::mutex mutex_;
   std::vector<std::string> commands_;
   std::vector<std::string> messages_;
+  std::atomic<bool> holding_{false};
+  std::atomic<bool> released_{false};
   std::thread thread_;
 };
 

@@ -5,8 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <string_view>
+#include <ostream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -16,6 +17,8 @@
 #include "transport/net_error.h"
 #include "transport/send_session.h"
 #include "transport/send_thread.h"
+#include "transport/smtp_compose_helpers.h"
+#include "transport/smtp_recorded_send.h"
 #include "transport/smtp_peer_helpers.h"
 #include "transport/socket_helpers.h"
 #include "transport/tls_test_helpers.h"
@@ -25,29 +28,12 @@
 namespace pelrion::transport {
 namespace {
 
+using testing::Composed;
+using Recorded = testing::RecordedSend;
 using testing::ScriptedSmtpPeer;
 using testing::SmtpScript;
-
-struct Recorded : WorkerReports, validation::RequestOutcomes {
-  void ActivityState(int state) override { activities.push_back(state); }
-  void StatusChanged(const StatusRecord& status, int) override { last_status = status; }
-  void NetworkErrorReport(const std::string&, std::uint32_t, MailProtocol,
-                          const std::string& text) override {
-    errors.push_back(text);
-  }
-  void SuccessNotice(const std::string&, std::uint32_t, MailProtocol) override { ++successes; }
-  void Finished() override { ++finished; }
-  void RequestDelivered(const std::string& address) override { delivered.push_back(address); }
-  void RequestRefused(const std::string& address) override { refused.push_back(address); }
-
-  std::vector<int> activities;
-  StatusRecord last_status;
-  std::vector<std::string> errors;
-  int successes = 0;
-  int finished = 0;
-  std::vector<std::string> delivered;
-  std::vector<std::string> refused;
-};
+using testing::TemplatesWithLeadingDots;
+using testing::WithoutUniqueValues;
 
 validation::RequestWork Request(const std::string& address, int number) {
   validation::RequestWork request;
@@ -78,57 +64,10 @@ validation::SendGroupWork Group(std::uint16_t port, bool authentication,
   return group;
 }
 
-// A request with the values that change on every composition (the boundaries, the message
-// identifier and the date) replaced by fixed marks, so that two compositions compare.
-std::string WithoutUniqueValues(const std::string& text) {
-  std::string out = text;
-  // Boundaries: "NextPart_00_" and eight upper-case hex digits.
-  static constexpr std::string_view kBoundary = "NextPart_00_";
-  for (std::size_t at = out.find(kBoundary); at != std::string::npos;
-       at = out.find(kBoundary, at + 1)) {
-    const std::size_t digits = at + kBoundary.size();
-    std::size_t end = digits;
-    while (end < out.size() && end - digits < 8 &&
-           (std::isdigit(static_cast<unsigned char>(out[end])) || (out[end] >= 'A' && out[end] <= 'F'))) {
-      ++end;
-    }
-    if (end - digits == 8) out.replace(digits, 8, "B");
-  }
-  // The Date and Message-id fields' values, at the start of a line.
-  for (std::string_view name : {"Date: ", "Message-id: "}) {
-    for (std::size_t at = 0; (at = out.find(name, at)) != std::string::npos; at += name.size()) {
-      if (at != 0 && out.compare(at - 2, 2, "\r\n") != 0) continue;
-      const std::size_t value = at + name.size();
-      const std::size_t end = std::min(out.find('\r', value), out.size());
-      out.replace(value, end - value, "V");
-    }
-  }
-  return out;
-}
-
-std::string Composed(const validation::RequestWork& request, const core::Preferences& settings) {
-  validation::StringRequestOutput output;
-  validation::ComposeAuthorizationRequest(request.facts, output, settings);
-  return WithoutUniqueValues(output.Take());
-}
-
 std::vector<std::string> Arrived(ScriptedSmtpPeer& peer) {
   std::vector<std::string> messages = peer.Messages();
   for (std::string& message : messages) message = WithoutUniqueValues(message);
   return messages;
-}
-
-// Templates whose lines start with full stops: the bytes on the wire must still be exactly
-// the composer's, with nothing stuffed or lost.
-core::Preferences TemplatesWithLeadingDots() {
-  core::Preferences settings;
-  for (auto& method : settings.template_texts) {
-    for (std::string& text : method) {
-      text = ".hidden\n..two\n.\nHello [REMOTE_EMAIL], a long line " + std::string(120, 'w') +
-             "\n";
-    }
-  }
-  return settings;
 }
 
 // "{host}" stands for this machine's name in the expected commands.
@@ -140,6 +79,8 @@ std::vector<std::string> WithHost(std::vector<std::string> commands) {
   return commands;
 }
 
+enum class PeerTls { kNone, kStartTls, kImplicit };
+
 struct DialogueCase {
   const char* name;
   bool authentication;
@@ -149,7 +90,12 @@ struct DialogueCase {
   std::vector<std::string> delivered;  // the recipients whose request went out
   std::vector<std::string> refused;
   std::string report;                  // the server line expected in the report, or empty
+  TlsMode mode = TlsMode::kNever;      // the listener's TLS policy (the peer is on loopback)
+  PeerTls tls = PeerTls::kNone;
 };
+
+// Test names and failure messages show the row's name, not its bytes.
+void PrintTo(const DialogueCase& row, std::ostream* out) { *out << row.name; }
 
 const std::string kPlainCredentials =
     mailformat::Base64Encode(std::string("\0jo\0pass", 8));
@@ -189,6 +135,49 @@ const DialogueCase kDialogues[] = {
      {"b@x.test"}, {}, ""},
     {"BusyGreetingIsReportedAfterQuit", true, {"a@x.test"},
      {"421 too busy  \r\n", "221 bye\r\n"}, {"QUIT"}, {}, {}, "421 too busy"},
+    // Without the flag, EHLO is still sent wherever it can lead to TLS.
+    {"AutomaticModeLearnsOfStartTlsFromEhloAndUpgrades", false, {"a@x.test"},
+     {"220 hi\r\n", "250-srv\r\n250-SIZE 100\r\n250 STARTTLS\r\n", "220 go ahead\r\n",
+      "250 srv\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 queued\r\n", "221 bye\r\n"},
+     {"EHLO {host}", "STARTTLS", "EHLO {host}", "MAIL FROM: <me@example.test>",
+      "RCPT TO: <a@x.test>", "DATA", ".", "QUIT"},
+     {"a@x.test"}, {}, "", TlsMode::kAutomatic, PeerTls::kStartTls},
+    {"RequiredUpgradeWithoutTheFlagUpgradesWithoutLogin", false, {"a@x.test"},
+     {"220 hi\r\n", "250-srv\r\n250-AUTH LOGIN\r\n250 STARTTLS\r\n", "220 go ahead\r\n",
+      "250-srv\r\n250 AUTH LOGIN\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n",
+      "250 queued\r\n", "221 bye\r\n"},
+     {"EHLO {host}", "STARTTLS", "EHLO {host}", "MAIL FROM: <me@example.test>",
+      "RCPT TO: <a@x.test>", "DATA", ".", "QUIT"},
+     {"a@x.test"}, {}, "", TlsMode::kUpgradeRequired, PeerTls::kStartTls},
+    {"AutomaticModeWithoutStartTlsGoesOnInPlainTextToLoopback", false, {"a@x.test"},
+     {"220 hi\r\n", "250-srv\r\n250 SIZE 100\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n",
+      "250 queued\r\n", "221 bye\r\n"},
+     {"EHLO {host}", "MAIL FROM: <me@example.test>", "RCPT TO: <a@x.test>", "DATA", ".", "QUIT"},
+     {"a@x.test"}, {}, "", TlsMode::kAutomatic},
+    {"RefusedEhloFallsBackToHelo", false, {"a@x.test"},
+     {"220 hi\r\n", "502 5.5.1 command not implemented\r\n", "250 hello\r\n", "250 ok\r\n",
+      "250 ok\r\n", "354 go\r\n", "250 queued\r\n", "221 bye\r\n"},
+     {"EHLO {host}", "HELO {host}", "MAIL FROM: <me@example.test>", "RCPT TO: <a@x.test>",
+      "DATA", ".", "QUIT"},
+     {"a@x.test"}, {}, "", TlsMode::kAutomatic},
+    {"TemporaryEhloFailureIsReportedWithoutHelo", false, {"a@x.test"},
+     {"220 hi\r\n", "421 4.3.2 shutting down\r\n", "221 bye\r\n"}, {"EHLO {host}", "QUIT"},
+     {}, {}, "421 4.3.2 shutting down", TlsMode::kAutomatic},
+    {"RefusedEhloIsReportedWhenALoginIsNeeded", true, {"a@x.test"},
+     {"220 hi\r\n", "500 5.5.1 what\r\n", "221 bye\r\n"}, {"EHLO {host}", "QUIT"},
+     {}, {}, "500 5.5.1 what", TlsMode::kAutomatic},
+    {"ImplicitTlsWithoutTheFlagUsesHelo", false, {"a@x.test"},
+     {"220 hi\r\n", "250 hello\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n",
+      "250 queued\r\n", "221 bye\r\n"},
+     {"HELO {host}", "MAIL FROM: <me@example.test>", "RCPT TO: <a@x.test>", "DATA", ".", "QUIT"},
+     {"a@x.test"}, {}, "", TlsMode::kImplicit, PeerTls::kImplicit},
+    {"ImplicitTlsWithTheFlagUsesEhloAndLogsIn", true, {"a@x.test"},
+     {"220 hi\r\n", "250-srv\r\n250-STARTTLS\r\n250 AUTH LOGIN\r\n", "334 VXNlcm5hbWU6\r\n",
+      "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n",
+      "250 queued\r\n", "221 bye\r\n"},
+     {"EHLO {host}", "AUTH LOGIN", mailformat::Base64Encode("jo"), mailformat::Base64Encode("pass"),
+      "MAIL FROM: <me@example.test>", "RCPT TO: <a@x.test>", "DATA", ".", "QUIT"},
+     {"a@x.test"}, {}, "", TlsMode::kImplicit, PeerTls::kImplicit},
     {"MultiLineReplyIsReadToItsLastLine", false, {"a@x.test"},
      {"220-first\r\n220 second\r\n", "250-a\r\n250 b\r\n", "250 ok\r\n", "251 forwarded\r\n",
       "354 go\r\n", "250 queued\r\n", "221 bye\r\n"},
@@ -200,10 +189,18 @@ class SmtpDialogueThreadTest : public ::testing::TestWithParam<DialogueCase> {};
 
 TEST_P(SmtpDialogueThreadTest, SendsWhatTheServerAllowsAndReportsTheRest) {
   const DialogueCase& row = GetParam();
-  ScriptedSmtpPeer peer(SmtpScript{row.replies, "", ""});
+  testing_tls::TestPki pki;
+  SmtpScript script{row.replies, "", "", row.tls == PeerTls::kImplicit};
+  if (row.tls != PeerTls::kNone) {
+    script.certificate = pki.valid.certificate;
+    script.key = pki.valid.key;
+  }
+  ScriptedSmtpPeer peer(script);
   validation::SendWork work;
   work.settings = TemplatesWithLeadingDots();
   work.groups.push_back(Group(peer.port(), row.authentication, row.recipients));
+  work.groups[0].tls_mode = static_cast<std::uint32_t>(row.mode);
+  work.groups[0].tls_ca_file = pki.ca;
   WorkerJob job;
   Recorded recorded;
   EXPECT_EQ(SendThread(job, work, recorded, recorded, 10).Run(), 0);
@@ -291,25 +288,40 @@ TEST(SmtpStartTlsThreadTest, UpgradesThenGreetsAgainAndLogsInOverTls) {
 }
 
 // The policy sees a remote address although the peer is local, so nothing outside this
-// machine is contacted.
-TEST(SmtpStartTlsThreadTest, RequiredButNotOfferedEndsBeforeAnyCredential) {
-  ScriptedSmtpPeer peer(SmtpScript{{"220 hi\r\n", "250-srv\r\n250 AUTH LOGIN\r\n", ""}, "", ""});
-  validation::SendGroupWork group = Group(peer.port(), true, {"a@x.test"});
-  group.tls_mode = static_cast<std::uint32_t>(TlsMode::kAutomatic);
-  core::Preferences settings;
-  WorkerJob job;
-  Recorded recorded;
-  NetConnection connection(10, 10, &job);
-  connection.Create();
-  const auto remote = [](TlsMode, bool offered, std::uint32_t) {
-    return DecidePlainConversation(TlsMode::kUpgradeRequired, offered, 0x08080808);
+// machine is contacted. Without TLS on offer the conversation ends before any credential,
+// and a server that refuses EHLO is not asked for HELO instead.
+TEST(SmtpStartTlsThreadTest, RemoteServerWithoutTlsEndsBeforeAnyCredential) {
+  const struct {
+    const char* name;
+    TlsMode mode;
+    bool authentication;
+    std::string ehlo_reply;
+  } kRows[] = {
+      {"RequiredButNotOffered", TlsMode::kUpgradeRequired, true, "250-srv\r\n250 AUTH LOGIN\r\n"},
+      {"AutomaticButNotOffered", TlsMode::kAutomatic, true, "250-srv\r\n250 AUTH LOGIN\r\n"},
+      {"EhloRefusedWithoutTheFlag", TlsMode::kAutomatic, false, "502 5.5.1 unknown\r\n"},
   };
-  const NetError error = testing::CaughtNetError(
-      [&] { SendSession(connection, group, settings, recorded, recorded, remote).Run(); });
-  connection.Close(false);
-  EXPECT_EQ(error & 0xFFFF, kNetTlsRequired);
-  EXPECT_EQ(peer.Commands(), WithHost({"EHLO {host}"}));
-  EXPECT_NE(ErrorText(error), "");
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    ScriptedSmtpPeer peer(SmtpScript{{"220 hi\r\n", row.ehlo_reply, ""}, "", ""});
+    validation::SendGroupWork group = Group(peer.port(), row.authentication, {"a@x.test"});
+    group.tls_mode = static_cast<std::uint32_t>(row.mode);
+    core::Preferences settings;
+    WorkerJob job;
+    Recorded recorded;
+    NetConnection connection(10, 10, &job);
+    connection.Create();
+    const auto remote = [](TlsMode mode, bool offered, std::uint32_t) {
+      return DecidePlainConversation(mode, offered, 0x08080808);
+    };
+    const NetError error = testing::CaughtNetError(
+        [&] { SendSession(connection, group, settings, recorded, recorded, remote).Run(); });
+    connection.Close(false);
+    EXPECT_EQ(error & 0xFFFF, kNetTlsRequired);
+    EXPECT_EQ(peer.Commands(), WithHost({"EHLO {host}"}));
+    EXPECT_NE(ErrorText(error), "");
+    EXPECT_TRUE(recorded.delivered.empty());
+  }
 }
 
 TEST(SmtpReplyLimitThreadTest, OverlongReplyLineIsARefusalWithAReport) {

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -101,6 +102,25 @@ NetError CaughtNetError(const std::function<void()>& action) {
   }
   ADD_FAILURE() << "no NetError was thrown";
   return 0;
+}
+
+UnansweredListener::UnansweredListener() {
+  for (int i = 0; i < 8; ++i) {
+    const int filler = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    fillers_.push_back(filler);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(kLoopback);
+    to.sin_port = htons(full_.port());
+    connect(filler, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    pollfd entry{filler, POLLOUT, 0};
+    if (poll(&entry, 1, 200) == 0) return;  // this one hangs: the queue is full
+  }
+  ADD_FAILURE() << "the accept queue never filled";
+}
+
+UnansweredListener::~UnansweredListener() {
+  for (int filler : fillers_) close(filler);
 }
 
 }  // namespace pelrion::transport::testing

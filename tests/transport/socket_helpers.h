@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "transport/net_error.h"
 
@@ -29,6 +30,21 @@ class RawListener {
  private:
   int fd_ = -1;
   std::uint16_t port_ = 0;
+};
+
+// A listener whose accept queue (backlog 0) is full drops further SYNs, so a connect to it
+// stays in progress until something ends it.
+class UnansweredListener {
+ public:
+  UnansweredListener();
+  ~UnansweredListener();
+  UnansweredListener(const UnansweredListener&) = delete;
+  UnansweredListener& operator=(const UnansweredListener&) = delete;
+  std::uint16_t port() const { return full_.port(); }
+
+ private:
+  RawListener full_{0};
+  std::vector<int> fillers_;
 };
 
 // Two connected TCP ends over loopback, both blocking; the caller owns both.

@@ -32,7 +32,7 @@ std::string Describe(const SendWork& work) {
   for (const SendGroupWork& group : work.groups) {
     out << group.account_id << '|' << group.account_name << '|' << group.smtp_authentication << '|'
         << group.smtp_user_name << '|' << group.smtp_password << '|' << group.email_address << '|'
-        << group.server_host << '|' << group.server_port << '\n';
+        << group.smtp_listener_id << '|' << group.server_host << '|' << group.server_port << '\n';
     for (const RequestWork& request : group.requests) {
       const RequestFacts& f = request.facts;
       out << request.message_id << '|' << f.sender_address << '|' << f.sender_name << '|'
@@ -91,6 +91,8 @@ TEST_F(SendWorkTest, CopyHoldsWhatTheSendThreadNeedsAndLaterChangesDoNotReachIt)
   EXPECT_EQ(group.email_address, "jane@example.org");
   EXPECT_EQ(group.server_host, listener.server_host.Text());
   EXPECT_EQ(group.server_port, listener.server_port);
+  EXPECT_EQ(group.smtp_listener_id, listener.id);
+  EXPECT_NE(group.smtp_listener_id, world_.accounts->CopyOf(account_)->pop3_listener_id);
   ASSERT_EQ(group.requests.size(), 1u);
   EXPECT_EQ(group.requests[0].message_id, held_->id);
   EXPECT_EQ(Describe(SendWork{work.settings, {}}), Describe(SendWork{world_.preferences, {}}));

@@ -1,0 +1,35 @@
+// What the sending worker reported, and which requests it counted as delivered or refused,
+// recorded for the tests in place of the mail cycle and the quarantine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "transport/worker_reports.h"
+#include "validation/request_outcomes.h"
+
+namespace pelrion::transport::testing {
+
+struct RecordedSend : WorkerReports, validation::RequestOutcomes {
+  void ActivityState(int state) override { activities.push_back(state); }
+  void StatusChanged(const StatusRecord& status, int) override { last_status = status; }
+  void NetworkErrorReport(const std::string&, std::uint32_t, MailProtocol,
+                          const std::string& text) override {
+    errors.push_back(text);
+  }
+  void SuccessNotice(const std::string&, std::uint32_t, MailProtocol) override { ++successes; }
+  void Finished() override { ++finished; }
+  void RequestDelivered(const std::string& address) override { delivered.push_back(address); }
+  void RequestRefused(const std::string& address) override { refused.push_back(address); }
+
+  std::vector<int> activities;
+  StatusRecord last_status;
+  std::vector<std::string> errors;
+  int successes = 0;
+  int finished = 0;
+  std::vector<std::string> delivered;
+  std::vector<std::string> refused;
+};
+
+}  // namespace pelrion::transport::testing
