@@ -34,10 +34,6 @@ enum class RecipientVerdict {
 };
 RecipientVerdict ClassifyRecipientReply(std::string_view line);
 
-// Decides whether a plain conversation upgrades, goes on or ends (DecidePlainConversation).
-using PlainConversationPolicy =
-    std::function<PlainConversation(TlsMode, bool server_offers_tls, std::uint32_t address)>;
-
 class SendSession {
  public:
   SendSession(NetConnection& connection, const validation::SendGroupWork& group,

@@ -1,20 +1,11 @@
 #include "transport/send_thread.h"
 
-#include <cctype>
-
 #include "transport/net_connection.h"
 #include "transport/net_error.h"
+#include "transport/refusal_text.h"
 #include "transport/send_session.h"
 
 namespace pelrion::transport {
-namespace {
-
-std::string ReasonOfReply(std::string line) {
-  while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
-  return line.empty() ? "[No Error Description]" : line;
-}
-
-}  // namespace
 
 SendThread::SendThread(WorkerJob& job, const validation::SendWork& work, WorkerReports& reports,
                        validation::RequestOutcomes& outcomes, int timeout_seconds)
@@ -45,7 +36,7 @@ int SendThread::Run() {
         code = 1;
         break;
       }
-      Report(group, ReasonOfReply(refusal.line));
+      Report(group, RefusalReason(refusal.line));
     }
   }
   Finish();
