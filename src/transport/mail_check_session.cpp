@@ -129,7 +129,7 @@ std::uint32_t MailCheckSession::Stat() {
   if (count > 0) {
     std::int32_t size = mailformat::ParseStrictInt(words[2], 10);
     if (size <= 0) size = 1;
-    progress_unit_ = size * 0.01;
+    receive_progress_ = std::make_unique<ReceiveProgress>(progress_, size * 0.01);
     reports_.ActivityState(1);
   }
   return static_cast<std::uint32_t>(count);
@@ -158,10 +158,7 @@ bool MailCheckSession::ReceiveMessage(std::uint32_t n, std::uint32_t count) {
   ReceivedMessage received;
   connection_.set_line_limit(0);
   try {
-    received = ReceiveMessageFile(connection_, path, scanner, [this](std::size_t bytes) {
-      received_ += bytes;
-      progress_.SetPercent(static_cast<int>(std::min(100.0, received_ / progress_unit_)));
-    });
+    received = ReceiveMessageFile(connection_, path, scanner, *receive_progress_);
   } catch (const MessageFileError& error) {
     throw Pop3Refusal{error.text};
   }

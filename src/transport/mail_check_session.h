@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,8 +79,7 @@ class MailCheckSession {
   std::string account_name_;
   TlsMode mode_;
   std::uint32_t server_address_ = 0;
-  double progress_unit_ = 1;
-  std::uint64_t received_ = 0;
+  std::unique_ptr<ReceiveProgress> receive_progress_;  // once STAT gave a count
   std::vector<bool> deletable_;  // by message number - 1
   std::string first_retr_refusal_;
 };

@@ -15,8 +15,10 @@ constexpr std::size_t kWriteBuffer = 256 * 1024;
 // An open file written through one buffer; every failure is a MessageFileError.
 class BufferedFile {
  public:
+  // The file exists and is empty. No O_TRUNC: ext4 takes a truncated file for a rewrite and
+  // starts its writeback on close, which would cost a disk wait per message.
   explicit BufferedFile(const std::string& path)
-      : fd_(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC)) {
+      : fd_(::open(path.c_str(), O_WRONLY | O_CLOEXEC)) {
     if (fd_ < 0) throw MessageFileError{FileErrorText(errno)};
     buffer_.reserve(kWriteBuffer);
   }
@@ -84,7 +86,7 @@ std::string FileErrorText(int error_number) {
 
 ReceivedMessage ReceiveMessageFile(NetConnection& connection, const std::string& path,
                                    mailformat::MimeScanner& scanner,
-                                   const std::function<void(std::size_t)>& progress) {
+                                   ReceiveProgress& progress) {
   BufferedFile file(path);
   for (;;) {
     std::string_view line = connection.ReadLine();
@@ -93,7 +95,7 @@ ReceivedMessage ReceiveMessageFile(NetConnection& connection, const std::string&
     file.Write(line);
     // Offsets are 32-bit in the stored summary, as the scanner keeps them.
     scanner.FeedLine(line, static_cast<std::uint32_t>(file.written()));
-    progress(line.size());
+    progress.Add(line.size());
   }
   file.Close();
   return ReceivedMessage{file.written()};

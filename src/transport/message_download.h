@@ -6,11 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "mailformat/mime_scanner.h"
 #include "transport/net_connection.h"
+#include "transport/progress_publisher.h"
 
 namespace pelrion::transport {
 
@@ -27,11 +27,11 @@ struct ReceivedMessage {
 };
 
 // Reads the message's lines from `connection` into the existing empty file at `path`,
-// feeding each to `scanner`; `progress` hears the bytes written for every line. Throws
+// feeding each to `scanner`; `progress` counts the bytes written for every line. Throws
 // NetError for the network, MessageFileError for the file (which is then left as far as it
 // got: the caller removes it).
 ReceivedMessage ReceiveMessageFile(NetConnection& connection, const std::string& path,
                                    mailformat::MimeScanner& scanner,
-                                   const std::function<void(std::size_t)>& progress);
+                                   ReceiveProgress& progress);
 
 }  // namespace pelrion::transport

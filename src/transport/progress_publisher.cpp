@@ -1,5 +1,8 @@
 #include "transport/progress_publisher.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <utility>
 
 namespace pelrion::transport {
@@ -37,6 +40,13 @@ void ProgressPublisher::Tell(int notify) {
   untold_ = 0;
   last_told_ = Clock::now();
   reports_.StatusChanged(status_, changed);
+}
+
+void ReceiveProgress::Advance() {
+  const int percent = static_cast<int>(std::min(100.0, static_cast<double>(received_) / unit_));
+  publisher_.SetPercent(percent);
+  next_step_ = percent >= 100 ? std::numeric_limits<std::uint64_t>::max()
+                              : static_cast<std::uint64_t>(std::ceil((percent + 1) * unit_));
 }
 
 }  // namespace pelrion::transport

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "transport/worker_reports.h"
@@ -44,6 +46,27 @@ class ProgressPublisher {
   StatusRecord status_;
   int untold_ = 0;
   Clock::time_point last_told_{};
+};
+
+// The percent of a download: bytes received against the total the server announced. Cheap
+// per line: the percent is worked out only when the count reaches its next step.
+class ReceiveProgress {
+ public:
+  // unit: the bytes that make one percent (> 0).
+  ReceiveProgress(ProgressPublisher& publisher, double unit) : publisher_(publisher), unit_(unit) {}
+
+  void Add(std::size_t bytes) {
+    received_ += bytes;
+    if (received_ >= next_step_) Advance();
+  }
+
+ private:
+  void Advance();
+
+  ProgressPublisher& publisher_;
+  double unit_;
+  std::uint64_t received_ = 0;
+  std::uint64_t next_step_ = 0;
 };
 
 }  // namespace pelrion::transport
