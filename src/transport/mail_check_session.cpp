@@ -12,6 +12,7 @@
 #include "store/message_record.h"
 #include "transport/message_download.h"
 #include "transport/net_error.h"
+#include "validation/arrival_analysis.h"
 
 namespace pelrion::transport {
 namespace {
@@ -135,19 +136,27 @@ std::uint32_t MailCheckSession::Stat() {
   return static_cast<std::uint32_t>(count);
 }
 
+// The commands go out in the order of a one-at-a-time conversation (RETR n, UIDL n when
+// message n has no Message-id, RETR n+1, ...), but RETR n+1 is sent before message n is
+// analysed and filed, so that the server sends the next message while this one is worked on.
 void MailCheckSession::ReceiveAll(std::uint32_t count) {
   deletable_.assign(count, false);
+  if (count > 0) SendRetr(1);
   for (std::uint32_t n = 1; n <= count; ++n) deletable_[n - 1] = ReceiveMessage(n, count);
+}
+
+void MailCheckSession::SendRetr(std::uint32_t n) {
+  connection_.SendText("RETR " + std::to_string(n) + "\r\n");
 }
 
 bool MailCheckSession::ReceiveMessage(std::uint32_t n, std::uint32_t count) {
   progress_.SetSubText(Numbered("Receiving message ", n, count), 2);
-  connection_.SendText("RETR " + std::to_string(n) + "\r\n");
   const std::string_view reply = ReadReply();
   if (!mailformat::IsPositiveReply(reply)) {
     // One message the server will not give must not hold back the others: it stays there
     // and the refusal is reported once the rest is done.
     if (first_retr_refusal_.empty()) first_retr_refusal_ = reply;
+    if (n < count) SendRetr(n + 1);
     return false;
   }
 
@@ -172,9 +181,15 @@ bool MailCheckSession::ReceiveMessage(std::uint32_t n, std::uint32_t count) {
   summary.file_size = static_cast<std::uint32_t>(received.size);
   summary.set_part_table(mailformat::BuildPartTable(scanner, path));
 
+  // The duplicate key of a message without Message-id is the server's UIDL, asked now, while
+  // the conversation is still in step.
+  const std::string uidl =
+      validation::MessageIdOfHeaderBlock(scanner.header_text()).empty() ? AskUidl(n) : "";
+  if (n < count) SendRetr(n + 1);
+
   file.Release();  // from here DecideMessageFate keeps or removes it
   const validation::MessageFate fate = validation::DecideMessageFate(
-      std::move(message), path, work_.account, [this, n] { return AskUidl(n); }, services_.fate);
+      std::move(message), path, work_.account, [&uidl] { return uidl; }, services_.fate);
   return validation::MayDeleteFromServer(fate);
 }
 

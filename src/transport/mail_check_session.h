@@ -60,6 +60,7 @@ class MailCheckSession {
   void LogIn();
   std::uint32_t Stat();
   void ReceiveAll(std::uint32_t count);
+  void SendRetr(std::uint32_t n);
   // False when the server refused to send it.
   bool ReceiveMessage(std::uint32_t n, std::uint32_t count);
   std::string AskUidl(std::uint32_t n);

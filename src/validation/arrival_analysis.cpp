@@ -30,7 +30,16 @@ std::optional<std::string> ReadHeaderBlock(const std::string& path, std::size_t 
   return block;
 }
 
+std::string MessageIdOf(const mailformat::HeaderList& headers) {
+  return mailformat::FindHeader(headers, "Message-id", true).value_or(std::string());
+}
+
 }  // namespace
+
+std::string MessageIdOfHeaderBlock(std::string block) {
+  mailformat::UnfoldHeaderBlock(block);
+  return MessageIdOf(mailformat::SplitHeaderBlock(block));
+}
 
 bool AnalyseMessage(store::MessageRecord& message, const std::string& message_path,
                     const std::string& temp_folder, ClassificationInput& input,
@@ -51,7 +60,7 @@ bool AnalyseMessage(store::MessageRecord& message, const std::string& message_pa
     CollectReturnedContent(summary.part_table(), message_path, temp_folder, report);
   }
 
-  message_id = mailformat::FindHeader(headers, "Message-id", true).value_or(std::string());
+  message_id = MessageIdOf(headers);
   ReadSummaryFields(headers, summary);
 
   PelrionMarks marks = ReadPelrionMarks(headers, summary.subject(), message_id);

@@ -24,4 +24,8 @@ bool AnalyseMessage(store::MessageRecord& message, const std::string& message_pa
                     const std::string& temp_folder, ClassificationInput& input,
                     std::string& message_id);
 
+// The trimmed Message-id value of a header block as read from the message file (folded
+// lines allowed); empty when absent. AnalyseMessage finds the same value.
+std::string MessageIdOfHeaderBlock(std::string block);
+
 }  // namespace pelrion::validation
