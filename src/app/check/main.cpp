@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "app/check/check_options.h"
 #include "app/mail_check_wiring.h"
 #include "app/stores.h"
-#include "check_options.h"
 #include "core/preferences.h"
 #include "platform/main_thread.h"
 #include "platform/registry.h"

@@ -1,4 +1,4 @@
-#include "check_options.h"
+#include "app/check/check_options.h"
 
 #include <map>
 
