@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -87,6 +88,13 @@ TEST_P(MailCheckConversationThreadTest, SendsReportsStoresAndDeletes) {
   ASSERT_FALSE(world.reports->Statuses().empty());
   EXPECT_EQ(world.reports->Statuses().back().main_text, "Idle");
   EXPECT_EQ(world.reports->Activities().back(), 7);
+  // "Receiving mail..." and "Deleting messages from server..." only when there is mail.
+  const std::vector<int> activities = world.reports->Activities();
+  const bool has_mail = std::find(activities.begin(), activities.end(), 1) != activities.end();
+  EXPECT_EQ(has_mail, row.want_commands.size() > 3 && script.messages.size() > 0);
+  if (script.messages.empty()) {
+    EXPECT_EQ(std::find(activities.begin(), activities.end(), 6), activities.end());
+  }
 }
 
 const ConversationRow kConversations[] = {
