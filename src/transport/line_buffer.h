@@ -46,6 +46,12 @@ class LineBuffer {
 
   // Bytes buffered and not yet handed out (after TakeLine found nothing: the partial line).
   std::size_t pending() const { return end_ - begin_; }
+  // Hands out those bytes as they arrived and empties the buffer.
+  std::string TakePending() {
+    std::string bytes(data_.get() + begin_, end_ - begin_);
+    Clear();
+    return bytes;
+  }
 
  private:
   static constexpr std::size_t kNoLineEnd = static_cast<std::size_t>(-1);

@@ -74,6 +74,12 @@ class NetConnection {
   // The next line, ending in CR LF, a NUL received as '^'. The view stays valid until the next
   // call on this connection. Throws kNetLineTooLong when a line passes the limit.
   std::string_view ReadLine();
+  // The bytes received past the lines ReadLine handed out, as they arrived; the buffer is
+  // emptied (a relay forwards them before it copies).
+  std::string TakeBuffered() { return lines_.TakePending(); }
+  // Whether a receive returns at once although the socket shows nothing (TLS holds bytes).
+  bool HasBufferedInput() const { return BufferedBelow(); }
+
   // The longest line ReadLine accepts, CR LF included; 0 = no limit (the default).
   void set_line_limit(std::size_t limit) { line_limit_ = limit; }
 
