@@ -109,6 +109,20 @@ TEST(SmtpProxySessionThreadTest, AnUnreachableServerClosesTheClientWithoutAWord)
   EXPECT_EQ(NetOperationOf(outcome.error), kNetConnect);
 }
 
+// Where the policy demands TLS and the server does not offer it, the mail program is told so
+// instead of seeing a greeting, and nothing of its own reaches the server.
+TEST(SmtpProxySessionThreadTest, AServerWithoutStartTlsUnderARequiringPolicyIsRefused) {
+  SmtpProxyWorld proxy;
+  testing::SmtpScript script;
+  script.replies = {"220 mx\r\n", "250-mx\r\n250 SIZE 10\r\n", "250 ok\r\n"};
+  ScriptedSmtpPeer server(script);
+  proxy.PointAt(server.port(), TlsMode::kUpgradeRequired);
+  const testing::ProxyOutcome outcome = proxy.Converse("EHLO me\r\n");
+  EXPECT_EQ(outcome.transcript, std::string(kUnprotectedRefusal));
+  EXPECT_EQ(NetOperationOf(outcome.error), kNetTlsRequired);
+  EXPECT_EQ(server.Commands(), std::vector<std::string>{"EHLO relayhost"});
+}
+
 // One message through the relay: the server's script and what the client says around it.
 struct Sent {
   std::string transcript;
