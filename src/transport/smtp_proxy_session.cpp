@@ -1,5 +1,9 @@
 #include "transport/smtp_proxy_session.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <ctime>
 #include <string_view>
 #include <vector>
@@ -32,6 +36,14 @@ std::string_view CommandVerb(std::string_view command) {
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() &&
          mailformat::ascii::EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
+// The relay writes each reply line, and the last piece of each message, as soon as it has it,
+// and then waits for the other side: Nagle's algorithm would hold such a short write back
+// until the peer's delayed acknowledgement, some milliseconds per command.
+void SendWithoutDelay(int fd) {
+  const int on = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 class SmtpProxySession {
@@ -242,6 +254,8 @@ void RunSmtpProxySession(NetConnection& client, WorkerJob& record, const Listene
   NetConnection upstream(ports.timeout_seconds, ports.timeout_seconds, &record);
   upstream.Create();
   record.SetSocket(upstream.handle(), 1);
+  SendWithoutDelay(upstream.handle());
+  SendWithoutDelay(client.handle());
   SmtpProxySession(client, upstream, listener, ports).Run();
 }
 
