@@ -217,11 +217,14 @@ void SmtpProxySession::SendStamped(std::string block, bool header_only) {
   upstream_.SendText(stamped.block);
 }
 
-// Everyone the user writes to becomes a trusted contact, unless black-listed or known.
+// Everyone the user writes to becomes a trusted contact, unless black-listed or known. An
+// address on either list is left alone without asking to add it: adding would do nothing for
+// a trusted one, so the usual message (to people already trusted) costs one call per
+// recipient on the main thread instead of two.
 void SmtpProxySession::TrustRecipients(const std::vector<RecipientToTrust>& recipients) {
-  constexpr std::uint32_t kBlackList = 2;
+  constexpr std::uint32_t kTrustedOrBlackList = 3;
   for (const RecipientToTrust& recipient : recipients) {
-    if (ports_.addresses.LookupAddress(recipient.address, kBlackList) != 0) continue;
+    if (ports_.addresses.LookupAddress(recipient.address, kTrustedOrBlackList) != 0) continue;
     ports_.addresses.AddContactIfNew(recipient.name, {recipient.address}, 0);
   }
 }

@@ -76,9 +76,10 @@ int Run(const std::map<std::string, std::string>& options) {
   listener.server_port = server_port;
   listener.protocol = store::ListenerProtocol::kSmtp;
   listener.tls_mode = static_cast<std::uint32_t>(transport::TlsMode::kNever);
+  // Nothing changes the preferences here, so the sessions read a copy.
   transport::SmtpProxyPorts ports{
       *stores.address_calls,
-      [&] { return main_thread.Call([&] { return preferences.trustrcpt != 0; }); },
+      [trust = preferences.trustrcpt != 0] { return trust; },
       store::LoadInstallationId(data + "db6.dat"), platform::HostName()};
 
   transport::WorkerJob job;
