@@ -21,8 +21,9 @@ namespace {
 
 // A greeting longer than this many lines is no SMTP server's.
 constexpr std::size_t kGreetingLineCount = 100;
-// Message lines go upstream in batches of about this size rather than one send per line.
-constexpr std::size_t kCopyBatch = 64 * 1024;
+// Message lines go upstream in batches of about this size rather than one send per line;
+// most messages go in one.
+constexpr std::size_t kCopyBatch = 256 * 1024;
 
 constexpr std::string_view kEndOfData = ".\r\n";
 constexpr std::string_view kEmptyLine = "\r\n";
@@ -68,9 +69,9 @@ class SmtpProxySession {
   std::string ReadReply();
   std::string RelayReply(bool ehlo);
   void TransferMessage();
-  void SendStamped(std::string block, bool header_only);
+  std::string Stamped(std::string block, bool header_only);
   void TrustRecipients(const std::vector<RecipientToTrust>& recipients);
-  void CopyRestOfMessage();
+  void CopyRestOfMessage(std::string batch);
   [[noreturn]] void EndClient(std::string_view last_words, NetError why);
 
   NetConnection& client_;
@@ -190,31 +191,29 @@ void SmtpProxySession::TransferMessage() {
   for (;;) {
     const std::string_view line = client_.ReadLine();
     if (line == kEndOfData) {
-      SendStamped(std::move(block), true);
-      upstream_.SendText(kEndOfData);
+      upstream_.SendText(Stamped(std::move(block), true) + std::string(kEndOfData));
       return;
     }
     if (block.size() + line.size() > kProxyHeaderLimit) {
       block += line;
-      upstream_.SendText(block);
-      CopyRestOfMessage();
+      CopyRestOfMessage(std::move(block));
       return;
     }
     block += line;
     if (line == kEmptyLine) break;
   }
-  SendStamped(std::move(block), false);
-  CopyRestOfMessage();
+  CopyRestOfMessage(Stamped(std::move(block), false));
 }
 
-void SmtpProxySession::SendStamped(std::string block, bool header_only) {
+// The header block with its stamps, once the recipients are trusted.
+std::string SmtpProxySession::Stamped(std::string block, bool header_only) {
   if (header_only) block += kEmptyLine;
   StampValues values{ports_.installation_id, ports_.host_name, platform::Random32(),
                      static_cast<std::uint32_t>(std::time(nullptr))};
   StampedHeader stamped = StampHeaderBlock(std::move(block), values);
   if (header_only) stamped.block.resize(stamped.block.size() - kEmptyLine.size());
   if (ports_.trust_recipients && ports_.trust_recipients()) TrustRecipients(stamped.recipients);
-  upstream_.SendText(stamped.block);
+  return std::move(stamped.block);
 }
 
 // Everyone the user writes to becomes a trusted contact, unless black-listed or known. An
@@ -229,9 +228,9 @@ void SmtpProxySession::TrustRecipients(const std::vector<RecipientToTrust>& reci
   }
 }
 
-// Every line up to and including the end of data, unchanged and in order.
-void SmtpProxySession::CopyRestOfMessage() {
-  std::string batch;
+// After what is already in batch, every line up to and including the end of data, unchanged
+// and in order.
+void SmtpProxySession::CopyRestOfMessage(std::string batch) {
   for (;;) {
     const std::string_view line = client_.ReadLine();
     batch += line;
