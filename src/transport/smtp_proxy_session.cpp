@@ -50,7 +50,7 @@ void SendWithoutDelay(int fd) {
 class SmtpProxySession {
  public:
   SmtpProxySession(NetConnection& client, NetConnection& upstream, const ListenerWork& listener,
-                   SmtpProxyPorts& ports)
+                   const SmtpProxyPorts& ports)
       : client_(client), upstream_(upstream), listener_(listener), ports_(ports) {}
 
   [[noreturn]] void Run() {
@@ -77,7 +77,7 @@ class SmtpProxySession {
   NetConnection& client_;
   NetConnection& upstream_;
   const ListenerWork& listener_;
-  SmtpProxyPorts& ports_;
+  const SmtpProxyPorts& ports_;
 };
 
 // The client sees the server's first greeting only once the upstream is as protected as the
@@ -252,7 +252,7 @@ void SmtpProxySession::EndClient(std::string_view last_words, NetError why) {
 }  // namespace
 
 void RunSmtpProxySession(NetConnection& client, WorkerJob& record, const ListenerWork& listener,
-                         SmtpProxyPorts& ports) {
+                         const SmtpProxyPorts& ports) {
   NetConnection upstream(ports.timeout_seconds, ports.timeout_seconds, &record);
   upstream.Create();
   record.SetSocket(upstream.handle(), 1);

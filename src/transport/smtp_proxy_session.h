@@ -17,7 +17,8 @@
 
 namespace pelrion::transport {
 
-// What a session needs of the rest of the program. Session threads share one.
+// What a session needs of the rest of the program. Session threads share one; it is read
+// only, and its functions are called from the session threads.
 struct SmtpProxyPorts {
   store::AddressCalls& addresses;           // each call runs on the main thread
   std::function<bool()> trust_recipients;   // "trustrcpt", asked once per message
@@ -47,6 +48,7 @@ inline constexpr std::string_view kUnprotectedRefusal =
 // connection while it is open. Ends by throwing a NetError (kNetEnded after QUIT or 421).
 // When the real server cannot be reached the client connection simply closes.
 [[noreturn]] void RunSmtpProxySession(NetConnection& client, WorkerJob& record,
-                                      const ListenerWork& listener, SmtpProxyPorts& ports);
+                                      const ListenerWork& listener,
+                                      const SmtpProxyPorts& ports);
 
 }  // namespace pelrion::transport

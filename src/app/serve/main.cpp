@@ -31,7 +31,8 @@ namespace {
 constexpr int kTimeoutSeconds = 200;
 constexpr std::uint32_t kLoopback = 0x7F000001;
 
-void Serve(int fd, const transport::ListenerWork& listener, transport::SmtpProxyPorts& ports) {
+void Serve(int fd, const transport::ListenerWork& listener,
+           const transport::SmtpProxyPorts& ports) {
   platform::SeedRandForThread();
   transport::WorkerJob record;
   transport::NetConnection client(kTimeoutSeconds, kTimeoutSeconds, &record);
@@ -96,7 +97,7 @@ int Run(const std::map<std::string, std::string>& options) {
     for (;;) {
       try {
         const int fd = socket.Accept();
-        std::thread(Serve, fd, std::cref(listener), std::ref(ports)).detach();
+        std::thread(Serve, fd, std::cref(listener), std::cref(ports)).detach();
       } catch (transport::NetError) {
         // Out of descriptors or an aborted connection: wait a moment and go on.
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
