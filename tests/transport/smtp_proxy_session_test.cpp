@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/test_pki.h"
 #include "transport/smtp_peer_helpers.h"
 #include "transport/smtp_proxy_helpers.h"
 #include "validation/request_marks.h"
@@ -107,6 +108,48 @@ TEST(SmtpProxySessionThreadTest, AnUnreachableServerClosesTheClientWithoutAWord)
   const testing::ProxyOutcome outcome = proxy.Converse("EHLO me\r\n");
   EXPECT_EQ(outcome.transcript, "");
   EXPECT_EQ(NetOperationOf(outcome.error), kNetConnect);
+}
+
+struct TlsCase {
+  const char* name;
+  TlsMode mode;
+  bool implicit;                    // the server speaks TLS from the first byte
+  std::vector<std::string> server;
+  std::vector<std::string> commands;
+};
+
+// The mail program sees the server's first greeting and its own replies only; the relay's
+// EHLO and STARTTLS stay between it and the server, and the rest goes over TLS.
+TEST(SmtpProxySessionThreadTest, TheUpstreamIsProtectedBeforeTheGreetingIsPassedOn) {
+  const TlsCase cases[] = {
+      {"STARTTLS",
+       TlsMode::kUpgradeRequired,
+       false,
+       {"220 first\r\n", "250-mx\r\n250 STARTTLS\r\n", "220 go ahead\r\n", "250 mx\r\n",
+        "221 bye\r\n"},
+       {"EHLO relayhost", "STARTTLS", "EHLO me", "QUIT"}},
+      {"implicit TLS",
+       TlsMode::kImplicit,
+       true,
+       {"220 first\r\n", "250 mx\r\n", "221 bye\r\n"},
+       {"EHLO me", "QUIT"}},
+  };
+  test_support::TestPki pki;
+  for (const TlsCase& row : cases) {
+    SCOPED_TRACE(row.name);
+    SmtpProxyWorld proxy;
+    testing::SmtpScript script;
+    script.replies = row.server;
+    script.certificate = pki.valid.certificate;
+    script.key = pki.valid.key;
+    script.implicit_tls = row.implicit;
+    ScriptedSmtpPeer server(script);
+    proxy.PointAt(server.port(), row.mode, pki.ca);
+    const testing::ProxyOutcome outcome = proxy.Converse("EHLO me\r\nQUIT\r\n");
+    EXPECT_EQ(outcome.transcript, "220 first\r\n250 mx\r\n221 bye\r\n");
+    EXPECT_EQ(NetOperationOf(outcome.error), kNetEnded);
+    EXPECT_EQ(server.Commands(), row.commands);
+  }
 }
 
 // Where the policy demands TLS and the server does not offer it, the mail program is told so
