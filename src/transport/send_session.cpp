@@ -7,6 +7,7 @@
 #include "mailformat/base64.h"
 #include "mailformat/protocol_text.h"
 #include "platform/host_name.h"
+#include "transport/smtp_reply_text.h"
 #include "transport/tls_stream.h"
 #include "validation/authorization_request.h"
 #include "validation/request_output.h"
@@ -22,14 +23,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
-bool IsContinued(std::string_view line) { return line.size() > 3 && line[3] == '-'; }
-
-std::string_view TrimRight(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
 
 // Writes the composed request straight to the connection.
 class ConnectionOutput : public validation::RequestOutput {
@@ -182,8 +175,8 @@ SendSession::Capabilities SendSession::Ehlo() {
         capabilities.auth_plain |= EqualsIgnoringCase(word, "PLAIN");
       }
     }
-    capabilities.starttls |= EqualsIgnoringCase(TrimRight(keyword), "STARTTLS");
-  } while (IsContinued(line));
+    capabilities.starttls |= AnnouncesKeyword(line, "STARTTLS");
+  } while (IsContinuedReply(line));
   if (mailformat::ReplyCodeOf(line) != 250) capabilities.refusal = std::move(line);
   return capabilities;
 }
@@ -273,7 +266,7 @@ std::string SendSession::ReadReply() {
   std::string line;
   do {
     line = std::string(connection_.ReadLine());
-  } while (IsContinued(line));
+  } while (IsContinuedReply(line));
   return line;
 }
 

@@ -10,6 +10,7 @@
 
 #include "core/preferences.h"
 #include "transport/net_connection.h"
+#include "transport/smtp_reply_text.h"
 #include "transport/tls_policy.h"
 #include "transport/worker_reports.h"
 #include "validation/request_outcomes.h"
@@ -21,9 +22,6 @@ namespace pelrion::transport {
 struct SmtpRefusal {
   std::string line;
 };
-
-// A longer reply line from a server is a refusal rather than unbounded memory.
-inline constexpr std::size_t kSmtpReplyLineLimit = 64 * 1024;
 
 // How one RCPT TO reply decides the fate of its request.
 enum class RecipientVerdict {
