@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/run_command.h"
@@ -31,13 +32,14 @@ std::vector<std::string> CheckArguments(const std::string& folder, std::uint16_t
           "never"};
 }
 
-// Starts the check tool; its process id.
+// Starts the check tool; its process id. The argument list is built before fork(): the
+// child of a process with other threads running may only call exec.
 pid_t StartCheck(const std::vector<std::string>& arguments) {
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
   const pid_t pid = ::fork();
   if (pid == 0) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
@@ -75,13 +77,16 @@ TEST_P(MailCheckCrashThreadTest, NothingLostNothingTwiceAfterAKill) {
   script.messages = Mailbox();
   script.before_answer = [&](const std::string& command) {
     if (command != kill_at || killed) return;
-    ::kill(victim, SIGKILL);
-    killed = true;
+    // The child may get this far before fork() has returned its id to the test.
+    while (victim.load() <= 0) std::this_thread::yield();
+    killed = true;  // before the kill: the test wakes up as soon as the child is gone
+    ::kill(victim.load(), SIGKILL);
   };
   ScriptedPop3Peer peer(script);
   const std::vector<std::string> arguments = CheckArguments(world.folder(), peer.port());
 
   victim = StartCheck(arguments);
+  ASSERT_GT(victim.load(), 0) << "fork failed";
   const int first = WaitFor(victim);
   ASSERT_TRUE(killed) << "the check never sent " << kill_at;
   EXPECT_TRUE(WIFSIGNALED(first) && WTERMSIG(first) == SIGKILL);
