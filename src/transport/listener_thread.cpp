@@ -2,9 +2,12 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <thread>
 
 #include "transport/net_connection.h"
+#include "transport/platform_error.h"
 #include "transport/session_thread.h"
 
 namespace pelrion::transport {
@@ -62,6 +65,10 @@ void RunListener(const ListenerRun& run) {
   try {
     server.Create();
     run.job.SetSocket(server.handle(), 0);
+    // A damaged record's port is refused rather than cut to 16 bits (or left to the kernel).
+    if (listener.local_port < 1 || listener.local_port > 65535) {
+      throw MakeNetError(kNetBind, PlatformErrorFromErrno(EINVAL));
+    }
     server.Bind(listener.local_address, static_cast<std::uint16_t>(listener.local_port));
     run.reports.ListenerListening(listener.id);
     server.Listen();

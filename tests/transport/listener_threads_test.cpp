@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -93,20 +94,24 @@ TEST(ListenerThreadTest, StartingARunningListenerOrAnUnknownIdStartsNothing) {
 struct BindFailureCase {
   const char* name;
   std::uint32_t address;
+  std::optional<std::uint32_t> port;  // the taken port when none
   const char* reason;
 };
 
 TEST(ListenerThreadTest, BindFailureIsReportedAndLeavesTheListenerStopped) {
   RawListener taken;
   const BindFailureCase cases[] = {
-      {"port in use", kLoopback, "Address already in use (10048)"},
-      {"address not local", 0x0A0B0C0D, "Cannot assign requested address (10049)"},
+      {"port in use", kLoopback, std::nullopt, "Address already in use (10048)"},
+      {"address not local", 0x0A0B0C0D, std::nullopt, "Cannot assign requested address (10049)"},
+      {"port 0 from a damaged record", kLoopback, 0, "Invalid argument (10022)"},
+      {"port beyond 16 bits", kLoopback, 0x10000 + taken.port(), "Invalid argument (10022)"},
   };
   for (const BindFailureCase& c : cases) {
     SCOPED_TRACE(c.name);
     ListenerWorld world;
     const std::size_t descriptors = OpenDescriptorCount();
-    const std::uint32_t id = world.AddListener(c.address, taken.port());
+    const std::uint32_t id = world.AddListener(c.address, 0);
+    world.world.stores.listeners->SetLocalEndpoint(id, c.address, c.port.value_or(taken.port()));
     world.listeners.StartListener(id);
     world.WaitUntilEnded(id);
     EXPECT_EQ(world.reports.Failures(),
