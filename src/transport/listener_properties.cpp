@@ -1,5 +1,12 @@
 #include "transport/listener_properties.h"
 
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
 #include <cstddef>
 
 namespace pelrion::transport {
@@ -59,6 +66,24 @@ std::string LocalAddressText(std::uint32_t address) {
   if (address == 0) return std::string(kAllInterfacesText);
   return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
          std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
+}
+
+std::vector<std::string> LocalAddressChoices() {
+  std::vector<std::string> choices{std::string(kAllInterfacesText)};
+  std::array<char, 256> name{};
+  if (gethostname(name.data(), name.size() - 1) != 0) return choices;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(name.data(), nullptr, &hints, &found) != 0) return choices;
+  for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
+    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(entry->ai_addr);
+    std::string text = LocalAddressText(ntohl(ipv4->sin_addr.s_addr));
+    if (std::ranges::find(choices, text) == choices.end()) choices.push_back(std::move(text));
+  }
+  freeaddrinfo(found);
+  return choices;
 }
 
 bool ApplyLocalEndpoint(store::ListenerTable& table, ListenerThreads& listeners,

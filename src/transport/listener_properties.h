@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "store/listener_table.h"
 #include "transport/listener_threads.h"
@@ -45,6 +46,10 @@ std::variant<LocalEndpoint, EndpointRefusal> ParseLocalEndpoint(std::string_view
 
 // The text the address field shows for a stored address.
 std::string LocalAddressText(std::uint32_t address);
+
+// The address field's choices: "all (unassigned)", then each IPv4 address the machine's name
+// resolves to, once, in the resolver's order. May wait for the resolver.
+std::vector<std::string> LocalAddressChoices();
 
 // Stores the endpoint. When it differs from the stored one and the listener is running, the
 // listener is stopped first and started again afterwards on the new endpoint. False when the

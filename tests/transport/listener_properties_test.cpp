@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <variant>
+#include <vector>
 
 namespace pelrion::transport {
 namespace {
@@ -65,6 +68,19 @@ TEST(ListenerPropertiesTest, AddressTextReadsBackAsTheSameAddress) {
   }
   EXPECT_EQ(LocalAddressText(0), kAllInterfacesText);
   EXPECT_EQ(LocalAddressText(0xC0A8010A), "192.168.1.10");
+}
+
+TEST(ListenerPropertiesTest, AddressChoicesStartWithEveryInterfaceAndHoldEachAddressOnce) {
+  const std::vector<std::string> choices = LocalAddressChoices();
+  ASSERT_FALSE(choices.empty());
+  EXPECT_EQ(choices.front(), kAllInterfacesText);
+  for (std::size_t i = 1; i < choices.size(); ++i) {
+    SCOPED_TRACE(choices[i]);
+    const std::optional<std::uint32_t> address = ParseDottedQuad(choices[i]);
+    ASSERT_TRUE(address.has_value());
+    EXPECT_NE(*address, 0u) << "0 is offered as every interface already";
+    EXPECT_EQ(std::count(choices.begin(), choices.end(), choices[i]), 1);
+  }
 }
 
 }  // namespace
