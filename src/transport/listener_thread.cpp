@@ -59,7 +59,7 @@ std::string ListenerFailureText(const ListenerWork& listener, NetError error) {
   return "Listener '" + ListenerDisplayName(listener) + "': " + ErrorText(error) + ".";
 }
 
-void RunListener(const ListenerRun& run) {
+void ListenerThread(const ListenerRun& run) {
   const ListenerWork& listener = *run.listener;
   NetConnection server(run.session_timeout_seconds, run.session_timeout_seconds, &run.job);
   try {

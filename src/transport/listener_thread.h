@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "transport/active_connections.h"
+#include "transport/active_connection_list.h"
 #include "transport/listener_reports.h"
 #include "transport/listener_work.h"
 #include "transport/net_error.h"
@@ -24,13 +24,13 @@ struct ListenerRun {
   std::shared_ptr<const ListenerWork> listener;
   std::shared_ptr<const SessionRunner> runner;
   ListenerReports& reports;
-  ActiveConnections& connections;
+  ActiveConnectionList& connections;
   int session_timeout_seconds;
 };
 
 // Serves the listener until its stop flag is set (returns quietly) or a bind, listen or accept
 // failure ends it (reported with ListenerFailureText). Sessions started go on by themselves.
-void RunListener(const ListenerRun& run);
+void ListenerThread(const ListenerRun& run);
 
 // "Listener '%s (%s)': %s." with the listener's display name and the error's text.
 std::string ListenerFailureText(const ListenerWork& listener, NetError error);

@@ -19,7 +19,7 @@ std::optional<ListenerWork> CopyListenerWorkOf(const store::ListenerTable& table
 
 ListenerThreads::ListenerThreads(platform::MainThread& main_thread, ListenerWorkSource source,
                                  ListenerReports& reports, SessionRunner runner,
-                                 ActiveConnections& connections, int session_timeout_seconds)
+                                 ActiveConnectionList& connections, int session_timeout_seconds)
     : main_thread_(main_thread),
       source_(std::move(source)),
       reports_(reports),
@@ -57,7 +57,7 @@ void ListenerThreads::StartListener(std::uint32_t listener_id) {
                   .session_timeout_seconds = session_timeout_seconds_};
   try {
     started->thread = std::thread([this, started, run = std::move(run)] {
-      RunListener(run);
+      ListenerThread(run);
       main_thread_.Call([this, started] { ListenerEnded(started); });
     });
   } catch (const std::system_error&) {

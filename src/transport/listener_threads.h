@@ -16,7 +16,7 @@
 #include "platform/registry.h"
 #include "store/listener_control.h"
 #include "store/listener_table.h"
-#include "transport/active_connections.h"
+#include "transport/active_connection_list.h"
 #include "transport/listener_reports.h"
 #include "transport/listener_work.h"
 #include "transport/session_thread.h"
@@ -44,7 +44,7 @@ class ListenerThreads : public store::ListenerControl {
   // runner are used on the listener and session threads.
   ListenerThreads(platform::MainThread& main_thread, ListenerWorkSource source,
                   ListenerReports& reports, SessionRunner runner,
-                  ActiveConnections& connections = ActiveConnections::Process(),
+                  ActiveConnectionList& connections = ActiveConnectionList::Process(),
                   int session_timeout_seconds = kSessionTimeoutSeconds);
   // Stops every listener. Sessions already started go on.
   ~ListenerThreads() override;
@@ -84,7 +84,7 @@ class ListenerThreads : public store::ListenerControl {
   ListenerWorkSource source_;
   ListenerReports& reports_;
   std::shared_ptr<const SessionRunner> runner_;
-  ActiveConnections& connections_;
+  ActiveConnectionList& connections_;
   int session_timeout_seconds_;
 
   std::vector<std::unique_ptr<Job>> jobs_;   // running, sorted by listener id

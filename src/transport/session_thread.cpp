@@ -16,7 +16,7 @@ namespace {
 
 // Runs the session to its end. Sessions end by throwing a NetError, a normal end included;
 // whatever it was, the client only sees its connection close, and nothing is reported.
-void ServeConnection(ConnectionRecord& record, int client_fd, const SessionRunner& runner,
+void SessionThread(ConnectionRecord& record, int client_fd, const SessionRunner& runner,
                      int timeout_seconds) {
   NetConnection client(timeout_seconds, timeout_seconds, &record.job);
   client.Adopt(client_fd);
@@ -35,7 +35,7 @@ void ServeConnection(ConnectionRecord& record, int client_fd, const SessionRunne
 
 void StartSessionThread(int client_fd, std::shared_ptr<const ListenerWork> listener,
                         std::shared_ptr<const SessionRunner> runner,
-                        ActiveConnections& connections, int timeout_seconds) {
+                        ActiveConnectionList& connections, int timeout_seconds) {
   auto record = std::make_unique<ConnectionRecord>();
   record->listener = std::move(listener);
   connections.Insert(record.get());
@@ -43,7 +43,7 @@ void StartSessionThread(int client_fd, std::shared_ptr<const ListenerWork> liste
   try {
     std::thread([record = std::move(record), client_fd, runner = std::move(runner), &connections,
                  timeout_seconds] {
-      ServeConnection(*record, client_fd, *runner, timeout_seconds);
+      SessionThread(*record, client_fd, *runner, timeout_seconds);
       connections.Remove(record.get());
     }).detach();
   } catch (const std::system_error&) {

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "transport/active_connections.h"
+#include "transport/active_connection_list.h"
 #include "transport/listener_work.h"
 
 namespace pelrion::transport {
@@ -17,7 +17,7 @@ inline constexpr int kSessionTimeoutSeconds = 200;
 // removes the record. A thread that cannot be started ends the process (FatalStop).
 void StartSessionThread(int client_fd, std::shared_ptr<const ListenerWork> listener,
                         std::shared_ptr<const SessionRunner> runner,
-                        ActiveConnections& connections,
+                        ActiveConnectionList& connections,
                         int timeout_seconds = kSessionTimeoutSeconds);
 
 }  // namespace pelrion::transport

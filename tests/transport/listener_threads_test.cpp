@@ -42,7 +42,7 @@ void ExpectGreeted(std::uint32_t address, std::uint16_t port) {
 }
 
 bool AllSessionsEnd() {
-  return ActiveConnections::Process().WaitUntilEmpty(std::chrono::seconds(20));
+  return ActiveConnectionList::Process().WaitUntilEmpty(std::chrono::seconds(20));
 }
 
 TEST(ListenerThreadTest, ServesConnectionsUntilStoppedThenLeavesNothingBehind) {
@@ -229,19 +229,19 @@ TEST(ListenerThreadTest, FiveHundredSessionsAreServedAndTheNextConnectionIsClose
   world.listeners.StartListener(id);
 
   std::vector<int> clients;
-  for (std::size_t i = 0; i < ActiveConnections::kLimit; ++i) {
+  for (std::size_t i = 0; i < ActiveConnectionList::kLimit; ++i) {
     const int client = ConnectWhenListening(kLoopback, port);
     ASSERT_GE(client, 0);
     ASSERT_EQ(ReadLineFrom(client), kGreeting) << "client " << i;
     clients.push_back(client);
   }
-  EXPECT_EQ(ActiveConnections::Process().count(), ActiveConnections::kLimit);
+  EXPECT_EQ(ActiveConnectionList::Process().count(), ActiveConnectionList::kLimit);
 
   const int refused = ConnectTo(kLoopback, port);
   ASSERT_GE(refused, 0);
   EXPECT_EQ(ReadLineFrom(refused), "") << "the connection past the limit was greeted";
   close(refused);
-  EXPECT_EQ(ActiveConnections::Process().count(), ActiveConnections::kLimit);
+  EXPECT_EQ(ActiveConnectionList::Process().count(), ActiveConnectionList::kLimit);
 
   for (std::size_t i = 0; i < clients.size(); ++i) {
     Converse(clients[i], "message " + std::to_string(i) + "\r\n");

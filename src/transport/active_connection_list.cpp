@@ -1,26 +1,26 @@
-#include "transport/active_connections.h"
+#include "transport/active_connection_list.h"
 
 namespace pelrion::transport {
 
-ActiveConnections& ActiveConnections::Process() {
-  static auto* const list = new ActiveConnections;
+ActiveConnectionList& ActiveConnectionList::Process() {
+  static auto* const list = new ActiveConnectionList;
   return *list;
 }
 
-void ActiveConnections::Insert(ConnectionRecord* record) {
+void ActiveConnectionList::Insert(ConnectionRecord* record) {
   std::lock_guard lock(mutex_);
   records_.insert(record);
   count_.store(records_.size(), std::memory_order_release);
 }
 
-void ActiveConnections::Remove(ConnectionRecord* record) {
+void ActiveConnectionList::Remove(ConnectionRecord* record) {
   std::lock_guard lock(mutex_);
   records_.erase(record);
   count_.store(records_.size(), std::memory_order_release);
   if (records_.empty()) emptied_.notify_all();
 }
 
-bool ActiveConnections::WaitUntilEmpty(std::optional<std::chrono::milliseconds> timeout) {
+bool ActiveConnectionList::WaitUntilEmpty(std::optional<std::chrono::milliseconds> timeout) {
   std::unique_lock lock(mutex_);
   const auto empty = [this] { return records_.empty(); };
   if (!timeout) {

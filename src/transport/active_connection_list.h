@@ -24,18 +24,18 @@ struct ConnectionRecord {
   std::shared_ptr<const ListenerWork> listener;
 };
 
-class ActiveConnections {
+class ActiveConnectionList {
  public:
   // More simultaneous connections than this are closed at once, unserved.
   static constexpr std::size_t kLimit = 500;
 
   // The program's one list. It is never destroyed, so session threads still running at
   // process exit never touch a dead list.
-  static ActiveConnections& Process();
+  static ActiveConnectionList& Process();
 
-  ActiveConnections() = default;
-  ActiveConnections(const ActiveConnections&) = delete;
-  ActiveConnections& operator=(const ActiveConnections&) = delete;
+  ActiveConnectionList() = default;
+  ActiveConnectionList(const ActiveConnectionList&) = delete;
+  ActiveConnectionList& operator=(const ActiveConnectionList&) = delete;
 
   // Read without the lock; may be a moment behind.
   std::size_t count() const { return count_.load(std::memory_order_acquire); }
