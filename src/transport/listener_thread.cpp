@@ -1,5 +1,6 @@
 #include "transport/listener_thread.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -60,6 +61,7 @@ std::string ListenerFailureText(const ListenerWork& listener, NetError error) {
 }
 
 void ListenerThread(const ListenerRun& run) {
+  pthread_setname_np(pthread_self(), kListenerThreadName);
   const ListenerWork& listener = *run.listener;
   NetConnection server(run.session_timeout_seconds, run.session_timeout_seconds, &run.job);
   try {

@@ -18,6 +18,9 @@ namespace pelrion::transport {
 // gone before it was taken): the waiting connection is taken again afterwards.
 inline constexpr std::chrono::milliseconds kAcceptPause{100};
 
+// The name listener threads carry.
+inline constexpr char kListenerThreadName[] = "listener";
+
 // What a listener thread needs; everything referred to outlives the run.
 struct ListenerRun {
   WorkerJob& job;  // slot 0: the listening socket; its stop flag ends the run

@@ -1,5 +1,7 @@
 #include "transport/session_thread.h"
 
+#include <pthread.h>
+
 #include <new>
 #include <system_error>
 #include <thread>
@@ -18,6 +20,7 @@ namespace {
 // whatever it was, the client only sees its connection close, and nothing is reported.
 void SessionThread(ConnectionRecord& record, int client_fd, const SessionRunner& runner,
                      int timeout_seconds) {
+  pthread_setname_np(pthread_self(), kSessionThreadName);
   NetConnection client(timeout_seconds, timeout_seconds, &record.job);
   client.Adopt(client_fd);
   record.job.SetSocket(client_fd, 0);

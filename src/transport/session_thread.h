@@ -9,6 +9,9 @@
 
 namespace pelrion::transport {
 
+// The name session threads carry (what `ps -L` and a debugger show).
+inline constexpr char kSessionThreadName[] = "session";
+
 // Read and write time-outs of a session's connections, in seconds.
 inline constexpr int kSessionTimeoutSeconds = 200;
 

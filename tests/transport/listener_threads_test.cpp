@@ -15,6 +15,7 @@
 
 #include "transport/listener_properties.h"
 #include "transport/listener_thread.h"
+#include "transport/session_thread.h"
 #include "transport/listener_world_helpers.h"
 #include "transport/socket_helpers.h"
 
@@ -41,6 +42,11 @@ void ExpectGreeted(std::uint32_t address, std::uint16_t port) {
   close(client);
 }
 
+void ExpectNoThreadLeft() {
+  EXPECT_EQ(WaitUntilNoThreadNamed(kSessionThreadName), 0u);
+  EXPECT_EQ(ThreadsNamed(kListenerThreadName), 0u) << "a stopped listener's thread is left";
+}
+
 bool AllSessionsEnd() {
   return ActiveConnectionList::Process().WaitUntilEmpty(std::chrono::seconds(20));
 }
@@ -48,7 +54,6 @@ bool AllSessionsEnd() {
 TEST(ListenerThreadTest, ServesConnectionsUntilStoppedThenLeavesNothingBehind) {
   ListenerWorld world;
   const std::size_t descriptors = OpenDescriptorCount();
-  const std::size_t threads = ThreadCount();
   const std::uint16_t port = FreePort();
   const std::uint32_t id = world.AddListener(kLoopback, port);
   EXPECT_EQ(world.listeners.ProxyState(), kProxyDown);
@@ -60,6 +65,8 @@ TEST(ListenerThreadTest, ServesConnectionsUntilStoppedThenLeavesNothingBehind) {
   ASSERT_GE(client, 0);
   EXPECT_EQ(ReadLineFrom(client), kGreeting);
   EXPECT_EQ(world.listeners.ProxyState(), kProxyServing);
+  EXPECT_EQ(ThreadsNamed(kListenerThreadName), 1u);
+  EXPECT_EQ(ThreadsNamed(kSessionThreadName), 1u);
   Converse(client, "hello\r\n");
   ASSERT_TRUE(AllSessionsEnd());
   EXPECT_EQ(world.listeners.ProxyState(), kProxyListening);
@@ -71,7 +78,7 @@ TEST(ListenerThreadTest, ServesConnectionsUntilStoppedThenLeavesNothingBehind) {
   EXPECT_EQ(ConnectTo(kLoopback, port), -1) << "the port is still served";
   EXPECT_TRUE(world.reports.Failures().empty()) << "a stop is not a failure";
   EXPECT_EQ(OpenDescriptorCount(), descriptors);
-  EXPECT_EQ(WaitForThreadCount(threads), threads);
+  ExpectNoThreadLeft();
 }
 
 TEST(ListenerThreadTest, StartingARunningListenerOrAnUnknownIdStartsNothing) {
@@ -223,7 +230,6 @@ TEST(ListenerThreadTest, StoppingAListenerLetsItsSessionsFinish) {
 TEST(ListenerThreadTest, FiveHundredSessionsAreServedAndTheNextConnectionIsClosedUngreeted) {
   ListenerWorld world;
   const std::size_t descriptors = OpenDescriptorCount();
-  const std::size_t threads = ThreadCount();
   const std::uint16_t port = FreePort();
   const std::uint32_t id = world.AddListener(kLoopback, port);
   world.listeners.StartListener(id);
@@ -236,6 +242,7 @@ TEST(ListenerThreadTest, FiveHundredSessionsAreServedAndTheNextConnectionIsClose
     clients.push_back(client);
   }
   EXPECT_EQ(ActiveConnectionList::Process().count(), ActiveConnectionList::kLimit);
+  EXPECT_EQ(ThreadsNamed(kSessionThreadName), ActiveConnectionList::kLimit);
 
   const int refused = ConnectTo(kLoopback, port);
   ASSERT_GE(refused, 0);
@@ -257,7 +264,7 @@ TEST(ListenerThreadTest, FiveHundredSessionsAreServedAndTheNextConnectionIsClose
 
   world.listeners.StopListener(id);
   EXPECT_EQ(OpenDescriptorCount(), descriptors);
-  EXPECT_EQ(WaitForThreadCount(threads), threads);
+  ExpectNoThreadLeft();
 }
 
 // Out of descriptors, accept fails; the listener rests and takes the waiting client once

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "transport/socket_helpers.h"
@@ -105,22 +106,25 @@ std::string ReadLineFrom(int fd) {
   return line;
 }
 
-std::size_t ThreadCount() {
+std::size_t ThreadsNamed(std::string_view name) {
   std::size_t count = 0;
   DIR* tasks = opendir("/proc/self/task");
   while (const dirent* entry = readdir(tasks)) {
-    if (entry->d_name[0] != '.') ++count;
+    if (entry->d_name[0] == '.') continue;
+    std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+    std::string line;
+    if (std::getline(comm, line) && line == name) ++count;
   }
   closedir(tasks);
   return count;
 }
 
-std::size_t WaitForThreadCount(std::size_t count) {
+std::size_t WaitUntilNoThreadNamed(std::string_view name) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (ThreadCount() > count && std::chrono::steady_clock::now() < deadline) {
+  while (ThreadsNamed(name) > 0 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  return ThreadCount();
+  return ThreadsNamed(name);
 }
 
 }  // namespace pelrion::transport::testing

@@ -59,9 +59,10 @@ int ConnectTo(std::uint32_t address, std::uint16_t port);
 int ConnectWhenListening(std::uint32_t address, std::uint16_t port);
 // One line through CR LF; what came before the end of the stream or the time-out otherwise.
 std::string ReadLineFrom(int fd);
-// Entries of /proc/self/task.
-std::size_t ThreadCount();
-// Waits (up to 20 s) until the process has at most `count` threads; the count at the end.
-std::size_t WaitForThreadCount(std::size_t count);
+// The process's threads that carry this name (/proc/self/task/*/comm).
+std::size_t ThreadsNamed(std::string_view name);
+// Waits (up to 20 s) until no thread carries this name; how many still do at the end. A
+// thread is still counted for a moment after it has left its list.
+std::size_t WaitUntilNoThreadNamed(std::string_view name);
 
 }  // namespace pelrion::transport::testing
