@@ -4,7 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-
+#include <chrono>
+#include <string>
 #include <thread>
 
 #include "transport/net_connection.h"
