@@ -55,8 +55,6 @@ class MailCheckSession {
  private:
   CheckOutcome Converse();
   void Connect();
-  void UpgradeToTls();
-  void OfferTlsUpgrade();
   void LogIn();
   std::uint32_t Stat();
   void ReceiveAll(std::uint32_t count);
@@ -79,7 +77,6 @@ class MailCheckSession {
   WorkerReports& reports_;
   std::string account_name_;
   TlsMode mode_;
-  std::uint32_t server_address_ = 0;
   std::unique_ptr<ReceiveProgress> receive_progress_;  // once STAT gave a count
   std::vector<bool> deletable_;  // by message number - 1
   std::string first_retr_refusal_;
