@@ -87,6 +87,18 @@ store::MessageRecord* Pop3ServerWorld::FileInbox(std::uint32_t account_id,
   return filed;
 }
 
+std::vector<store::MessageRecord*> Pop3ServerWorld::FileInboxInOrder(
+    std::uint32_t account_id, const std::vector<std::string>& texts) {
+  for (;;) {
+    std::vector<store::MessageRecord*> filed;
+    for (const std::string& text : texts) filed.push_back(FileInbox(account_id, text));
+    const bool ascending = std::is_sorted(
+        filed.begin(), filed.end(), [](auto* a, auto* b) { return a->id < b->id; });
+    if (ascending) return filed;
+    world.stores.messages->DeleteMessages(filed, /*keep_if_busy=*/false);
+  }
+}
+
 std::vector<std::string> Pop3ServerWorld::InboxTexts(std::uint32_t account_id) {
   std::vector<std::string> texts;
   for (store::MessageRecord* record : world.Records()) {
