@@ -13,6 +13,7 @@
 
 #include "transport/check_work.h"
 #include "transport/net_connection.h"
+#include "transport/pop3_upstream.h"
 #include "transport/progress_publisher.h"
 #include "transport/tls_policy.h"
 #include "transport/worker_reports.h"
@@ -25,10 +26,6 @@ namespace pelrion::transport {
 struct Pop3Refusal {
   std::string line;
 };
-
-// A longer reply line from a server is a refusal rather than unbounded memory (message lines
-// have no limit).
-inline constexpr std::size_t kPop3ReplyLineLimit = 64 * 1024;
 
 // What the conversation needs besides its account; everything must outlive the session.
 struct CheckServices {

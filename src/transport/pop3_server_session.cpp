@@ -1,6 +1,7 @@
 #include "transport/pop3_server_session.h"
 
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -45,7 +46,7 @@ struct CommandRule {
 };
 
 constexpr CommandRule kCommands[] = {
-    {"QUIT", true, 1, 1000}, {"USER", false, 2, 2}, {"PASS", false, 2, 2},
+    {"QUIT", true, 1, INT_MAX}, {"USER", false, 2, 2}, {"PASS", false, 2, 2},
     {"STAT", false, 1, 1},   {"LIST", false, 1, 2}, {"RETR", false, 2, 2},
     {"DELE", false, 2, 2},   {"NOOP", false, 1, 1}, {"RSET", false, 1, 1},
     {"TOP", false, 3, 3},    {"UIDL", false, 1, 2}, {"CAPA", true, 1, 1},
@@ -290,6 +291,7 @@ void Pop3ServerSession::PassThrough(const std::string& name) {
   try {
     upstream.Create();
     record_.SetSocket(upstream.handle(), 1);
+    upstream.set_line_limit(kPop3ReplyLineLimit);
     const Pop3ServerAddress server{listener_.server_host,
                                    static_cast<std::uint16_t>(listener_.server_port),
                                    TlsModeFromNumber(listener_.tls_mode),

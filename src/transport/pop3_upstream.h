@@ -3,6 +3,7 @@
 // local server's pass-through, so both protect the user name and password the same way.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -10,6 +11,10 @@
 #include "transport/tls_policy.h"
 
 namespace pelrion::transport {
+
+// A longer reply line from a server is a failure rather than unbounded memory (message lines
+// have no limit).
+inline constexpr std::size_t kPop3ReplyLineLimit = 64 * 1024;
 
 struct Pop3ServerAddress {
   std::string host;

@@ -109,6 +109,11 @@ std::vector<std::string> Pop3ServerWorld::InboxTexts(std::uint32_t account_id) {
   return texts;
 }
 
+void Pop3ServerWorld::SetRealServer(std::uint16_t port) {
+  std::lock_guard lock(mutex_);
+  listener.server_port = port;
+}
+
 void Pop3ServerWorld::Serve() { acceptor_ = std::thread([this] { AcceptLoop(); }); }
 
 void Pop3ServerWorld::AcceptLoop() {
@@ -124,6 +129,11 @@ void Pop3ServerWorld::AcceptLoop() {
 }
 
 void Pop3ServerWorld::RunOne(int fd) {
+  ListenerWork copy;  // as a listener thread hands its sessions a copy
+  {
+    std::lock_guard lock(mutex_);
+    copy = listener;
+  }
   WorkerJob record;
   NetError ended = 0;
   {
@@ -131,7 +141,7 @@ void Pop3ServerWorld::RunOne(int fd) {
     client.Adopt(fd);
     record.SetSocket(fd, 0);
     try {
-      RunPop3Session(client, record, listener, ports);
+      RunPop3Session(client, record, copy, ports);
     } catch (NetError error) {
       ended = error;
     }

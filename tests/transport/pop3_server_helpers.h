@@ -42,6 +42,8 @@ class Pop3ServerWorld {
   // The texts of the account's messages still in the Inbox, in id order.
   std::vector<std::string> InboxTexts(std::uint32_t account_id);
 
+  // Points the listener at another real server; sessions that start later use it.
+  void SetRealServer(std::uint16_t port);
   // Starts accepting on 127.0.0.1 (port()) for the listener of the first account.
   void Serve();
   std::uint16_t port() const { return listener_.port(); }
@@ -52,7 +54,7 @@ class Pop3ServerWorld {
 
   CheckWorld world;
   Pop3SessionPorts ports;
-  ListenerWork listener;
+  ListenerWork listener;  // change it only before Serve, or through SetRealServer
   std::atomic<int> login_delays{0};
   std::vector<std::string> fatal_stops;  // guarded by mutex_
 

@@ -354,7 +354,7 @@ TEST_F(Pop3ServerThreadTest, UnknownUserIsPassedToTheRealServer) {
   script.password = "pw9";
   script.messages = {kFirst};
   ScriptedPop3Peer peer(script);
-  server.listener.server_port = peer.port();
+  server.SetRealServer(peer.port());
   server.RunClient([&] {
     Pop3Client client(server.port());
     client.Receive(kGreeting.size());
@@ -371,7 +371,7 @@ TEST_F(Pop3ServerThreadTest, RealServerRefusingTheNameLeavesTheClientInTheFirstS
   Pop3Script script;
   script.user = "remote";
   ScriptedPop3Peer peer(script);
-  server.listener.server_port = peer.port();
+  server.SetRealServer(peer.port());
   server.RunClient([&] {
     Converse(server, {{"USER stranger", "-ERR\r\n"},
                       {"PASS x", kInvalid},
@@ -385,7 +385,7 @@ TEST_F(Pop3ServerThreadTest, UnreachableRealServerAnswersErrAndUserMayBeSentAgai
     RawListener gone;
     closed_port = gone.port();
   }
-  server.listener.server_port = closed_port;
+  server.SetRealServer(closed_port);
   server.RunClient([&] {
     Converse(server, {{"USER stranger", "-ERR\r\n"},
                       {"USER stranger", "-ERR\r\n"},
