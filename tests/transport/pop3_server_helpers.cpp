@@ -71,32 +71,35 @@ std::uint32_t Pop3ServerWorld::AddAccount(std::uint16_t server_port, const std::
 
 store::MessageRecord* Pop3ServerWorld::FileInbox(std::uint32_t account_id,
                                                  const std::string& text) {
-  auto record = std::make_unique<store::MessageRecord>();
-  const std::string path = world.stores.message_calls->CreateMessageFile(*record);
-  test_support::WriteFile(path, text);
-  const auto [header, lines] = Layout(text);
-  record->account_id = account_id;
-  record->flags = store::kFlagDecided | store::kFlagInbox;
-  record->summary.header_length = static_cast<std::int32_t>(header);
-  record->summary.body_line_count = lines;
-  record->summary.file_size = static_cast<std::uint32_t>(text.size());
-  record->summary.content_digest =
-      crypto::Md5Of(std::string_view(text).substr(0, store::kContentDigestSpan));
-  store::MessageRecord* filed = world.stores.message_calls->RegisterMessage(std::move(record));
-  EXPECT_NE(filed, nullptr);
-  return filed;
+  return FileInboxInOrder(account_id, {text}).front();
 }
 
 std::vector<store::MessageRecord*> Pop3ServerWorld::FileInboxInOrder(
     std::uint32_t account_id, const std::vector<std::string>& texts) {
-  for (;;) {
-    std::vector<store::MessageRecord*> filed;
-    for (const std::string& text : texts) filed.push_back(FileInbox(account_id, text));
-    const bool ascending = std::is_sorted(
-        filed.begin(), filed.end(), [](auto* a, auto* b) { return a->id < b->id; });
-    if (ascending) return filed;
-    world.stores.messages->DeleteMessages(filed, /*keep_if_busy=*/false);
+  // The ids are drawn first; the texts then go to them in ascending id order.
+  std::vector<std::unique_ptr<store::MessageRecord>> records;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    records.push_back(std::make_unique<store::MessageRecord>());
+    world.stores.message_calls->CreateMessageFile(*records.back());
   }
+  std::sort(records.begin(), records.end(), [](const auto& a, const auto& b) { return a->id < b->id; });
+  std::vector<store::MessageRecord*> filed;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    store::MessageRecord& record = *records[i];
+    const std::string& text = texts[i];
+    test_support::WriteFile(world.stores.messages->MessageFilePath(record), text);
+    const auto [header, lines] = Layout(text);
+    record.account_id = account_id;
+    record.flags = store::kFlagDecided | store::kFlagInbox;
+    record.summary.header_length = static_cast<std::int32_t>(header);
+    record.summary.body_line_count = lines;
+    record.summary.file_size = static_cast<std::uint32_t>(text.size());
+    record.summary.content_digest =
+        crypto::Md5Of(std::string_view(text).substr(0, store::kContentDigestSpan));
+    filed.push_back(world.stores.message_calls->RegisterMessage(std::move(records[i])));
+    EXPECT_NE(filed.back(), nullptr);
+  }
+  return filed;
 }
 
 std::vector<std::string> Pop3ServerWorld::InboxTexts(std::uint32_t account_id) {

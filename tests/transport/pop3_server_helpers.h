@@ -35,8 +35,8 @@ class Pop3ServerWorld {
                            const std::string& password);
   // Files the text as an Inbox message of the account, as a mail check would; its record.
   store::MessageRecord* FileInbox(std::uint32_t account_id, const std::string& text);
-  // Files the texts so that their message numbers follow the order given (ids are drawn at
-  // random and the Inbox is served in id order: a filing out of order is removed and redone).
+  // Files the texts so that their message numbers follow the order given (the Inbox is
+  // served in id order, and ids are drawn at random).
   std::vector<store::MessageRecord*> FileInboxInOrder(std::uint32_t account_id,
                                                       const std::vector<std::string>& texts);
   // The texts of the account's messages still in the Inbox, in id order.

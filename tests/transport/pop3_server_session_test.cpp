@@ -440,3 +440,44 @@ INSTANTIATE_TEST_SUITE_P(Servers, Pop3PassThroughDovecotThreadTest, ::testing::V
 
 }  // namespace
 }  // namespace pelrion::transport::testing
+
+namespace pelrion::transport::testing {
+namespace {
+
+// Stored layouts a plain message seldom has: what RETR must send after "+OK\r\n".
+struct LayoutRow {
+  const char* name;
+  std::string stored;
+  std::string sent;
+};
+
+TEST(Pop3ServerLayoutThreadTest, RetrOfUnusualLayouts) {
+  const std::vector<LayoutRow> rows = {
+      {"HeaderOnly", "Subject: only\r\nX-A: b\r\n", "Subject: only\r\nX-A: b\r\n.\r\n"},
+      {"HeaderOnlyWithoutLineEnd", "Subject: cut", "Subject: cut\r\n.\r\n"},
+      {"LastBodyLineWithoutLineEnd", "Subject: s\r\n\r\nend", "Subject: s\r\n\r\nend\r\n.\r\n"},
+      {"EmptyBody", "Subject: s\r\n\r\n", "Subject: s\r\n\r\n.\r\n"},
+      {"OnlyPeriodsInBody", "Subject: s\r\n\r\n.\r\n..\r\n. x\r\n",
+       "Subject: s\r\n\r\n..\r\n...\r\n.. x\r\n.\r\n"},
+  };
+  Pop3ServerWorld server;
+  const std::uint32_t account = server.AddAccount(1, "jo", "secret");
+  std::vector<std::string> texts;
+  for (const LayoutRow& row : rows) texts.push_back(row.stored);
+  server.FileInboxInOrder(account, texts);
+  server.Serve();
+  server.RunClient([&] {
+    Pop3Client client(server.port());
+    client.Receive(kGreeting.size());
+    for (const auto& [command, reply] : Loaded()) client.Exchange(command, reply);
+    for (std::size_t n = 0; n < rows.size(); ++n) {
+      SCOPED_TRACE(rows[n].name);
+      const std::string expected = "+OK\r\n" + rows[n].sent;
+      EXPECT_EQ(client.Exchange("RETR " + std::to_string(n + 1), expected), expected);
+    }
+  });
+  EXPECT_TRUE(server.fatal_stops.empty());
+}
+
+}  // namespace
+}  // namespace pelrion::transport::testing
