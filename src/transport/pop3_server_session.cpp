@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "mailformat/ascii.h"
 #include "mailformat/protocol_text.h"
 #include "platform/fatal_stop.h"
 #include "store/message_record.h"
@@ -54,14 +55,7 @@ constexpr CommandRule kCommands[] = {
 
 const CommandRule* FindCommand(std::string_view word) {
   for (const CommandRule& rule : kCommands) {
-    if (word.size() != rule.name.size()) continue;
-    bool same = true;
-    for (std::size_t i = 0; i < word.size() && same; ++i) {
-      char c = word[i];
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-      same = c == rule.name[i];
-    }
-    if (same) return &rule;
+    if (mailformat::ascii::EqualsIgnoreCase(word, rule.name)) return &rule;
   }
   return nullptr;
 }
