@@ -132,12 +132,13 @@ void Pop3ServerWorld::AcceptLoop() {
 }
 
 void Pop3ServerWorld::RunOne(int fd) {
+  WorkerJob record;
   ListenerWork copy;  // as a listener thread hands its sessions a copy
   {
     std::lock_guard lock(mutex_);
     copy = listener;
+    running_.push_back(&record);
   }
-  WorkerJob record;
   NetError ended = 0;
   {
     NetConnection client(20, 20, &record);
@@ -150,7 +151,13 @@ void Pop3ServerWorld::RunOne(int fd) {
     }
   }
   std::lock_guard lock(mutex_);
+  std::erase(running_, &record);
   ended_.push_back(ended);
+}
+
+void Pop3ServerWorld::StopSessions() {
+  std::lock_guard lock(mutex_);
+  for (WorkerJob* job : running_) job->RequestStop();
 }
 
 void Pop3ServerWorld::RunClient(const std::function<void()>& client) {

@@ -18,6 +18,7 @@
 #include "transport/net_error.h"
 #include "transport/pop3_session_ports.h"
 #include "transport/socket_helpers.h"
+#include "transport/worker_job.h"
 
 namespace pelrion::transport::testing {
 
@@ -47,6 +48,8 @@ class Pop3ServerWorld {
   // Starts accepting on 127.0.0.1 (port()) for the listener of the first account.
   void Serve();
   std::uint16_t port() const { return listener_.port(); }
+  // Stops every running session as the listener's shutdown does (stop flag, sockets shut).
+  void StopSessions();
   // Runs the client on a thread of its own while this thread serves the store calls.
   void RunClient(const std::function<void()>& client);
   // Blocks (serving) until `count` sessions have ended; their NetErrors in order of ending.
@@ -65,6 +68,7 @@ class Pop3ServerWorld {
   RawListener listener_;
   std::mutex mutex_;
   std::vector<NetError> ended_;
+  std::vector<WorkerJob*> running_;
   std::vector<std::thread> sessions_;
   std::atomic<bool> stopping_{false};
   std::thread acceptor_;

@@ -217,6 +217,25 @@ TEST_F(Pop3ServerThreadTest, QuitRemovesOnlyMarkedMessagesAndTheirFiles) {
   EXPECT_EQ(server.world.stores.messages->pending_count(), 0u);
 }
 
+// The program's shutdown stops a session waiting for its client: the marks are lost and
+// every hold is given back.
+TEST_F(Pop3ServerThreadTest, StoppedSessionGivesBackItsHolds) {
+  Pop3Client client(server.port());
+  server.RunClient([&] {
+    client.Receive(kGreeting.size());
+    for (const auto& [command, reply] : Loaded()) client.Exchange(command, reply);
+    EXPECT_EQ(client.Exchange("DELE 2", "+OK message deleted\r\n"), "+OK message deleted\r\n");
+  });
+  EXPECT_EQ(first->references, 2);  // the table's and the session's
+  server.StopSessions();
+  const std::vector<NetError> ended = server.WaitForSessions(1);
+  ASSERT_EQ(ended.size(), 1u);
+  EXPECT_EQ(NetOperationOf(ended[0]), kNetStopped);
+  EXPECT_EQ(first->references, 1);
+  EXPECT_EQ(second->references, 1);
+  EXPECT_EQ(server.InboxTexts(account), (std::vector<std::string>{kFirst, kSecond}));
+}
+
 TEST_F(Pop3ServerThreadTest, BrokenConnectionLosesTheMarks) {
   server.RunClient([&] { Converse(server, LoggedIn({{"DELE 1", "+OK message deleted\r\n"}})); });
   server.WaitForSessions(1);
