@@ -12,6 +12,7 @@
 #include "store/message_record.h"
 #include "transport/message_download.h"
 #include "transport/net_error.h"
+#include "transport/pop3_upstream.h"
 #include "validation/arrival_analysis.h"
 
 namespace pelrion::transport {
@@ -82,35 +83,10 @@ CheckOutcome MailCheckSession::Converse() {
 void MailCheckSession::Connect() {
   reports_.ActivityState(2);
   progress_.Set("Connecting to '" + account_name_ + "'...", "", 0, true, 7);
-  const auto port = static_cast<std::uint16_t>(work_.server_port);
-  server_address_ = connection_.ResolveHost(work_.server_host);
-  connection_.Connect(server_address_, port);
-  if (UsesImplicitTls(mode_, port)) UpgradeToTls();
-  const std::string_view greeting = ReadReply();
-  if (!mailformat::IsPositiveReply(greeting)) throw Pop3Refusal{std::string(greeting)};
-  if (!connection_.tls_active() && mode_ != TlsMode::kNever) OfferTlsUpgrade();
-}
-
-void MailCheckSession::UpgradeToTls() {
-  TlsPeer peer;
-  peer.host_name = work_.server_host;
-  peer.pinned_fingerprint = work_.tls_fingerprint;
-  peer.extra_ca_file = work_.tls_ca_file;
-  connection_.StartTls(peer);
-}
-
-// STLS is the only way to learn whether the server can protect the user name and password
-// (its go-ahead commits both sides to the handshake). A refusal leaves the policy to decide
-// whether plain text may go on.
-void MailCheckSession::OfferTlsUpgrade() {
-  connection_.SendText("STLS\r\n");
-  if (mailformat::IsPositiveReply(ReadReply())) {
-    UpgradeToTls();
-    return;
-  }
-  if (services_.policy(mode_, false, server_address_) != PlainConversation::kContinue) {
-    throw MakeNetError(kNetTlsRequired);
-  }
+  const Pop3ServerAddress server{work_.server_host, static_cast<std::uint16_t>(work_.server_port),
+                                 mode_, work_.tls_fingerprint, work_.tls_ca_file};
+  const std::string greeting = OpenPop3Upstream(connection_, server, services_.policy);
+  if (!mailformat::IsPositiveReply(greeting)) throw Pop3Refusal{greeting};
 }
 
 void MailCheckSession::LogIn() {

@@ -13,6 +13,7 @@
 
 #include "transport/check_work.h"
 #include "transport/net_connection.h"
+#include "transport/pop3_upstream.h"
 #include "transport/progress_publisher.h"
 #include "transport/tls_policy.h"
 #include "transport/worker_reports.h"
@@ -25,10 +26,6 @@ namespace pelrion::transport {
 struct Pop3Refusal {
   std::string line;
 };
-
-// A longer reply line from a server is a refusal rather than unbounded memory (message lines
-// have no limit).
-inline constexpr std::size_t kPop3ReplyLineLimit = 64 * 1024;
 
 // What the conversation needs besides its account; everything must outlive the session.
 struct CheckServices {
@@ -55,8 +52,6 @@ class MailCheckSession {
  private:
   CheckOutcome Converse();
   void Connect();
-  void UpgradeToTls();
-  void OfferTlsUpgrade();
   void LogIn();
   std::uint32_t Stat();
   void ReceiveAll(std::uint32_t count);
@@ -79,7 +74,6 @@ class MailCheckSession {
   WorkerReports& reports_;
   std::string account_name_;
   TlsMode mode_;
-  std::uint32_t server_address_ = 0;
   std::unique_ptr<ReceiveProgress> receive_progress_;  // once STAT gave a count
   std::vector<bool> deletable_;  // by message number - 1
   std::string first_retr_refusal_;
