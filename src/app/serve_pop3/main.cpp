@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -83,10 +84,16 @@ std::uint32_t AddAccount(app::Stores& stores, const Options& options) {
 }
 
 // One session thread per accepted connection, each with its own job, as a listener runs them.
-void AcceptLoop(int listening, transport::ListenerWork listener, transport::Pop3SessionPorts& ports) {
+void AcceptLoop(transport::NetConnection& listening, transport::ListenerWork listener,
+                transport::Pop3SessionPorts& ports) {
   for (;;) {
-    const int fd = ::accept(listening, nullptr, nullptr);
-    if (fd < 0) continue;
+    int fd = -1;
+    try {
+      fd = listening.Accept();  // waits; the socket itself does not block
+    } catch (transport::NetError) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      continue;
+    }
     std::thread([fd, listener, &ports] {
       transport::WorkerJob record;
       transport::NetConnection client(200, 200, &record);
@@ -138,7 +145,7 @@ int Run(const Options& options) {
   sockaddr_in at{};
   socklen_t size = sizeof at;
   ::getsockname(listening.handle(), reinterpret_cast<sockaddr*>(&at), &size);
-  std::thread(AcceptLoop, listening.handle(), listener, std::ref(ports)).detach();
+  std::thread(AcceptLoop, std::ref(listening), listener, std::ref(ports)).detach();
   std::cout << "ready " << ntohs(at.sin_port) << std::endl;
 
   std::atomic<bool> input_ended{false};
