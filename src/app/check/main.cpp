@@ -15,6 +15,7 @@
 #include "app/check/check_options.h"
 #include "app/mail_check_wiring.h"
 #include "app/stores.h"
+#include "app/tool_stores.h"
 #include "core/preferences.h"
 #include "platform/main_thread.h"
 #include "platform/registry.h"
@@ -72,27 +73,15 @@ std::uint32_t AccountFor(app::Stores& stores, platform::Registry& registry,
 
 int Run(const CheckOptions& options) {
   transport::PrepareProcessForNetwork();
-  ::mkdir(options.data.c_str(), 0700);
+  app::ToolStores tool(options.data);
   const std::string temp = options.data + "tmp/";
   ::mkdir(temp.c_str(), 0700);
-
-  platform::PlainMainThread main_thread;
-  platform::MemoryRegistry registry;
+  platform::PlainMainThread& main_thread = tool.main_thread;
+  platform::Registry& registry = tool.registry;
+  app::Stores& stores = tool.stores;
   if (!options.ca_file.empty()) {
     registry.SetString(platform::kProgramKey, "TlsCaFile", options.ca_file);
   }
-  core::Preferences preferences;
-  store::NoListenerControl listener_control;
-  store::NoStatusNotices notices;
-  store::NoFoldersView view;
-  app::Stores stores;
-  app::OpenStores(stores, {.database_folder = options.data,
-                           .preferences = preferences,
-                           .main_thread = main_thread,
-                           .listener_control = listener_control,
-                           .status_notices = notices,
-                           .folders_view = view,
-                           .registry = registry});
   const std::uint32_t account = AccountFor(stores, registry, options);
   const std::string installation_id = store::LoadInstallationId(options.data + "db6.dat");
 
@@ -101,7 +90,7 @@ int Run(const CheckOptions& options) {
   const transport::CheckWork work =
       app::CopyCheckWork(stores, registry, options.data, {account});
   app::MailCheckServices services(stores, main_thread, options.data, temp, installation_id,
-                                  preferences.challenge);
+                                  tool.preferences.challenge);
   app::CheckAndWait(main_thread, job, work, services.fate(), reports, options.timeout_seconds);
 
   std::cout << "inbox=" << stores.messages->Counter(store::Folder::kInbox).messages

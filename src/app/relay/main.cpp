@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/stores.h"
+#include "app/tool_stores.h"
 #include "core/preferences.h"
 #include "mailformat/protocol_text.h"
 #include "platform/host_name.h"
@@ -55,22 +56,10 @@ int Run(const std::map<std::string, std::string>& options) {
   }
   std::string data = options.at("--data");
   if (data.back() != '/') data += '/';
-  ::mkdir(data.c_str(), 0700);
-
-  platform::PlainMainThread main_thread;
-  platform::MemoryRegistry registry;
-  core::Preferences preferences;
-  store::NoListenerControl listener_control;
-  store::NoStatusNotices notices;
-  store::NoFoldersView view;
-  app::Stores stores;
-  app::OpenStores(stores, {.database_folder = data,
-                           .preferences = preferences,
-                           .main_thread = main_thread,
-                           .listener_control = listener_control,
-                           .status_notices = notices,
-                           .folders_view = view,
-                           .registry = registry});
+  app::ToolStores tool(data);
+  platform::PlainMainThread& main_thread = tool.main_thread;
+  app::Stores& stores = tool.stores;
+  const core::Preferences& preferences = tool.preferences;
 
   transport::ListenerWork listener;
   listener.server_host = options.at("--host");

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "app/stores.h"
+#include "app/tool_stores.h"
 #include "core/preferences.h"
 #include "crypto/md5.h"
 #include "mailformat/mime_scanner.h"
@@ -109,21 +110,9 @@ void AcceptLoop(transport::NetConnection& listening, transport::ListenerWork lis
 
 int Run(const Options& options) {
   transport::PrepareProcessForNetwork();
-  ::mkdir(options.data.c_str(), 0700);
-  platform::PlainMainThread main_thread;
-  platform::MemoryRegistry registry;
-  core::Preferences preferences;
-  store::NoListenerControl listener_control;
-  store::NoStatusNotices notices;
-  store::NoFoldersView view;
-  app::Stores stores;
-  app::OpenStores(stores, {.database_folder = options.data,
-                           .preferences = preferences,
-                           .main_thread = main_thread,
-                           .listener_control = listener_control,
-                           .status_notices = notices,
-                           .folders_view = view,
-                           .registry = registry});
+  app::ToolStores tool(options.data);
+  platform::PlainMainThread& main_thread = tool.main_thread;
+  app::Stores& stores = tool.stores;
   const std::uint32_t account = AddAccount(stores, options);
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(options.corpus)) {
