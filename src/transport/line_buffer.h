@@ -46,6 +46,13 @@ class LineBuffer {
 
   // Bytes buffered and not yet handed out (after TakeLine found nothing: the partial line).
   std::size_t pending() const { return end_ - begin_; }
+  // Puts bytes in the empty buffer as if they had just been received.
+  void Refill(std::string_view bytes) {
+    Clear();
+    const std::span<char> tail = PrepareAppend(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), tail.begin());
+    Commit(bytes.size());
+  }
   // Hands out those bytes as they arrived and empties the buffer.
   std::string TakePending() {
     std::string bytes(data_.get() + begin_, end_ - begin_);

@@ -77,6 +77,9 @@ class NetConnection {
   // The bytes received past the lines ReadLine handed out, as they arrived; the buffer is
   // emptied (a relay forwards them before it copies).
   std::string TakeBuffered() { return lines_.TakePending(); }
+  // Gives back bytes taken with TakeBuffered or received past the caller's part of the stream:
+  // ReadLine hands them out next. The buffer must be empty (everything was taken).
+  void GiveBack(std::string_view bytes) { lines_.Refill(bytes); }
   // Whether a receive returns at once although the socket shows nothing (TLS holds bytes).
   bool HasBufferedInput() const { return BufferedBelow(); }
 

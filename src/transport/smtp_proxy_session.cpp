@@ -4,7 +4,10 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <ctime>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -12,6 +15,7 @@
 #include "mailformat/protocol_text.h"
 #include "platform/random.h"
 #include "transport/ehlo_reply_filter.h"
+#include "transport/end_of_data.h"
 #include "transport/relay.h"
 #include "transport/smtp_header_stamp.h"
 #include "transport/smtp_reply_text.h"
@@ -228,19 +232,39 @@ void SmtpProxySession::TrustRecipients(const std::vector<RecipientToTrust>& reci
   }
 }
 
-// After what is already in batch, every line up to and including the end of data, unchanged
-// and in order.
+// After what is already in batch, everything up to and including the end of data, unchanged
+// and in order. The body is copied in large pieces as it arrives (only the end-of-data line is
+// looked for), not line by line; what the client sent after it goes back to the line reader.
 void SmtpProxySession::CopyRestOfMessage(std::string batch) {
+  const std::string taken = client_.TakeBuffered();
+  const std::size_t capacity = std::max(kCopyBatch, taken.size());
+  const std::unique_ptr<char[]> buffer(new char[capacity]);  // no zero fill: it is read into
+  std::copy(taken.begin(), taken.end(), buffer.get());
+  std::size_t have = taken.size();
+  bool at_line_start = true;  // the batch ends with a whole line
   for (;;) {
-    const std::string_view line = client_.ReadLine();
-    batch += line;
-    if (line == kEndOfData) break;
-    if (batch.size() >= kCopyBatch) {
+    const std::string_view data(buffer.get(), have);
+    if (const auto end = FindEndOfData(data, at_line_start)) {
+      // A bare-LF end line goes on as the server expects it.
+      batch.append(data.substr(0, end->start));
+      batch += kEndOfData;
       upstream_.SendText(batch);
-      batch.clear();
+      client_.GiveBack(data.substr(end->end));
+      return;
     }
+    const std::size_t decided = have - UndecidedTail(data, at_line_start);
+    if (decided > 0) at_line_start = data[decided - 1] == '\n';
+    if (!batch.empty()) {
+      batch.append(data.substr(0, decided));
+      upstream_.SendText(batch);
+      batch = std::string();
+    } else {
+      upstream_.SendAll(buffer.get(), decided);
+    }
+    std::copy(buffer.get() + decided, buffer.get() + have, buffer.get());
+    have -= decided;
+    have += client_.ReceiveSome(buffer.get() + have, capacity - have);
   }
-  upstream_.SendText(batch);
 }
 
 void SmtpProxySession::EndClient(std::string_view last_words, NetError why) {
