@@ -31,17 +31,21 @@ std::string WithSlash(std::string_view folder) {
   return path;
 }
 
-// A folder of this user that we may create files in.
-bool IsOwnFolder(const std::string& path) {
+// A folder of this user that we may create files in; a symbolic link to one counts only
+// when follow_link is set.
+bool IsOwnFolder(const std::string& path, bool follow_link) {
   struct stat info{};
-  return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() &&
+  const int found = follow_link ? stat(path.c_str(), &info) : lstat(path.c_str(), &info);
+  return found == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() &&
          access(path.c_str(), W_OK | X_OK) == 0;
 }
 
 // Creates the folder when missing and makes it private; false when it is not ours.
-bool MakePrivateFolder(const std::string& folder) {
+bool MakePrivateFolder(std::string folder) {
+  // Without the trailing '/', which would make lstat and chmod follow a link.
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  return IsOwnFolder(folder) && chmod(folder.c_str(), 0700) == 0;
+  return IsOwnFolder(folder, false) && chmod(folder.c_str(), 0700) == 0;
 }
 
 std::optional<sockaddr_un> SocketAddress(const std::string& path) {
@@ -66,10 +70,10 @@ bool SomeoneListens(const sockaddr_un& address) {
 
 std::string ControlFolder(std::string_view fallback_folder) {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] == '/' && IsOwnFolder(runtime)) {
+  if (runtime != nullptr && runtime[0] == '/' && IsOwnFolder(runtime, true)) {
     return WithSlash(runtime) + "pelrion/";
   }
-  return WithSlash(fallback_folder);
+  return fallback_folder.empty() ? std::string() : WithSlash(fallback_folder);
 }
 
 std::string ControlSocketPath(std::string_view fallback_folder) {
@@ -98,6 +102,10 @@ ControlServer::~ControlServer() { Stop(); }
 
 ControlStartOutcome ControlServer::Start(std::string_view fallback_folder) {
   const std::string folder = ControlFolder(fallback_folder);
+  if (folder.empty() || folder[0] != '/') {
+    error_ = "There is no folder for the control socket.";
+    return ControlStartOutcome::kFailed;
+  }
   if (!MakePrivateFolder(folder)) {
     error_ = "The folder " + folder + " cannot be made private to this user.";
     return ControlStartOutcome::kFailed;

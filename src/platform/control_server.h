@@ -22,7 +22,8 @@ namespace pelrion::platform {
 inline constexpr std::string_view kControlSocketName = "control";
 
 // The folder of the control socket, with a trailing '/': $XDG_RUNTIME_DIR/pelrion/ when
-// XDG_RUNTIME_DIR names a folder of this user, else fallback_folder (the TempFolder).
+// XDG_RUNTIME_DIR names a folder of this user, else fallback_folder (the TempFolder); empty
+// when that is empty too.
 std::string ControlFolder(std::string_view fallback_folder);
 // ControlFolder + "control".
 std::string ControlSocketPath(std::string_view fallback_folder);

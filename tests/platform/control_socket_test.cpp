@@ -126,6 +126,30 @@ TEST_F(ControlSocketTest, FolderFollowsTheRuntimeFolderOnlyWhenItIsUsable) {
     EXPECT_EQ(ControlFolder(temp_.path()), c.expected) << c.name;
     EXPECT_EQ(ControlSocketPath(temp_.path()), c.expected + "control") << c.name;
   }
+  // A link to the runtime folder is followed (some systems link /run/user/N).
+  const std::string link = temp_ / "runtime-link";
+  ASSERT_EQ(symlink(runtime_.path().c_str(), link.c_str()), 0);
+  const ScopedEnv linked("XDG_RUNTIME_DIR", link);
+  EXPECT_EQ(ControlFolder(temp_.path()), link + "/pelrion/");
+}
+
+TEST_F(ControlSocketTest, WithNeitherARuntimeNorAFallbackFolderNothingIsCreated) {
+  const ScopedEnv no_runtime("XDG_RUNTIME_DIR", std::nullopt);
+  EXPECT_EQ(ControlFolder(""), "");
+  ControlServer server(main_, Handler());
+  EXPECT_EQ(server.Start(""), ControlStartOutcome::kFailed);
+  EXPECT_NE(server.error(), "");
+}
+
+// A link in the place of the program's own folder is not followed: whoever planted it
+// would otherwise choose where the socket goes and see its permissions changed.
+TEST_F(ControlSocketTest, ALinkInPlaceOfTheSocketFolderIsRefused) {
+  ASSERT_EQ(symlink(temp_.path().c_str(), (runtime_ / "pelrion").c_str()), 0);
+  ASSERT_EQ(chmod(temp_.path().c_str(), 0755), 0);
+  ControlServer server(main_, Handler());
+  EXPECT_EQ(server.Start(temp_.path()), ControlStartOutcome::kFailed);
+  EXPECT_EQ(ModeOf(temp_.path()) & 07777, 0755u);
+  EXPECT_FALSE(test_support::FileExists(temp_ / "control"));
 }
 
 TEST_F(ControlSocketTest, FolderAndSocketArePrivateToTheUserThreadTest) {
