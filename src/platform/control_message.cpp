@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace pelrion::platform {
@@ -42,9 +43,16 @@ ControlReadOutcome ReceiveText(int fd, std::size_t limit, std::string& text) {
   std::uint32_t size = 0;
   if (!ReceiveNumber(fd, size)) return ControlReadOutcome::kBroken;
   if (size > limit) return ControlReadOutcome::kTooLarge;
-  text.resize(size);
-  return ReceiveAll(fd, text.data(), size) ? ControlReadOutcome::kRead
-                                           : ControlReadOutcome::kBroken;
+  // Grown as the bytes come, so a length that promises more than is sent costs no memory.
+  constexpr std::size_t kPiece = 64 * 1024;
+  text.clear();
+  while (text.size() < size) {
+    const std::size_t start = text.size();
+    const std::size_t piece = std::min<std::size_t>(kPiece, size - start);
+    text.resize(start + piece);
+    if (!ReceiveAll(fd, text.data() + start, piece)) return ControlReadOutcome::kBroken;
+  }
+  return ControlReadOutcome::kRead;
 }
 
 }  // namespace
