@@ -49,14 +49,7 @@ int MailCheckThread::Run() {
 
 void MailCheckThread::CheckAccount(const CheckAccountWork& account, ProgressPublisher& progress) {
   NetConnection connection(timeout_seconds_, timeout_seconds_, &job_);
-  struct SocketSlot {
-    WorkerJob& job;
-    NetConnection& connection;
-    ~SocketSlot() {
-      job.ClearSocket();
-      connection.Close(false);
-    }
-  } slot{job_, connection};
+  // Its end takes the handle out of the job, then closes the socket without linger.
   connection.StopCheck();
   connection.Create();
   job_.SetSocket(connection.handle());

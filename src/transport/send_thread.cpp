@@ -45,14 +45,7 @@ int SendThread::Run() {
 
 void SendThread::SendGroup(const validation::SendGroupWork& group) {
   NetConnection connection(timeout_seconds_, timeout_seconds_, &job_);
-  struct SocketSlot {
-    WorkerJob& job;
-    NetConnection& connection;
-    ~SocketSlot() {
-      job.ClearSocket();
-      connection.Close(false);
-    }
-  } slot{job_, connection};
+  // Its end takes the handle out of the job, then closes the socket without linger.
   connection.Create();
   job_.SetSocket(connection.handle());
   SendSession(connection, group, work_.settings, reports_, outcomes_).Run();
