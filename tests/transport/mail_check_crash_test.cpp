@@ -111,11 +111,7 @@ TEST_P(MailCheckCrashThreadTest, NothingLostNothingTwiceAfterAKill) {
 
 INSTANTIATE_TEST_SUITE_P(KillPoints, MailCheckCrashThreadTest,
                          ::testing::Values("RETR 3", "UIDL 4", "DELE 1", "DELE 3", "QUIT"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                           std::string name = info.param;
-                           std::erase(name, ' ');
-                           return name;
-                         });
+                         testing::CommandTestName);
 
 }  // namespace
 }  // namespace pelrion::transport

@@ -465,11 +465,7 @@ TEST_P(MailCheckStopThreadTest, StopEndsTheWorkerWithoutReport) {
 INSTANTIATE_TEST_SUITE_P(Phases, MailCheckStopThreadTest,
                          ::testing::Values("greeting", "USER jo", "STAT", "RETR 2", "UIDL 1",
                                            "DELE 1", "QUIT"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                           std::string name = info.param;
-                           std::erase(name, ' ');
-                           return name;
-                         });
+                         testing::CommandTestName);
 
 }  // namespace
 }  // namespace pelrion::transport

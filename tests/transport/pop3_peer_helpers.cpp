@@ -34,6 +34,12 @@ std::size_t MessageNumber(const std::string& command, std::size_t count) {
 
 }  // namespace
 
+std::string CommandTestName(const ::testing::TestParamInfo<const char*>& info) {
+  std::string name = info.param;
+  std::erase(name, ' ');
+  return name;
+}
+
 std::string MailText(const std::vector<std::string>& fields, const std::vector<std::string>& body) {
   std::string text;
   for (const std::string& field : fields) text += field + "\r\n";
@@ -92,7 +98,7 @@ void ScriptedPop3Peer::Serve() {
       }
     }
     Converse(fd, first);
-    EndTls();
+    stream_.EndTls();
     ::close(fd);
     std::lock_guard lock(mutex_);
     ++ended_;
@@ -100,7 +106,7 @@ void ScriptedPop3Peer::Serve() {
 }
 
 void ScriptedPop3Peer::Converse(int fd, bool first) {
-  fd_ = fd;
+  stream_.Attach(fd);
   const bool scripted = first || script_.every_connection;
   Write(script_.greeting);
   std::vector<bool> marked;
@@ -135,12 +141,7 @@ void ScriptedPop3Peer::Converse(int fd, bool first) {
     const std::string answer = Answer(command, marked, quit);
     Write(answer);
     if (command == "STLS" && answer.rfind("+OK", 0) == 0) {
-      context_ = SSL_CTX_new(TLS_server_method());
-      SSL_CTX_use_certificate_chain_file(context_, script_.certificate.c_str());
-      SSL_CTX_use_PrivateKey_file(context_, script_.key.c_str(), SSL_FILETYPE_PEM);
-      ssl_ = SSL_new(context_);
-      SSL_set_fd(ssl_, fd_);
-      if (SSL_accept(ssl_) != 1) return;
+      if (!stream_.AcceptTls(script_.certificate, script_.key)) return;
     }
     if (quit) return;
   }
@@ -157,7 +158,7 @@ std::string ScriptedPop3Peer::Answer(const std::string& command, std::vector<boo
                                                  : "-ERR [AUTH] Authentication failed.\r\n";
   }
   if (word == "STLS") {
-    return script_.certificate.empty() || ssl_ != nullptr ? "-ERR unknown command\r\n"
+    return script_.certificate.empty() || stream_.tls_active() ? "-ERR unknown command\r\n"
                                                           : "+OK Begin TLS negotiation\r\n";
   }
   if (word == "STAT") {
@@ -193,35 +194,8 @@ std::string ScriptedPop3Peer::Answer(const std::string& command, std::vector<boo
   return "-ERR no such message or command\r\n";
 }
 
-bool ScriptedPop3Peer::ReadLine(std::string& line) {
-  line.clear();
-  char c = 0;
-  for (;;) {
-    const long got = ssl_ != nullptr ? SSL_read(ssl_, &c, 1) : ::recv(fd_, &c, 1, 0);
-    if (got <= 0) return false;
-    line.push_back(c);
-    if (c == '\n') return true;
-  }
-}
+bool ScriptedPop3Peer::ReadLine(std::string& line) { return stream_.ReadLine(line); }
 
-void ScriptedPop3Peer::Write(std::string_view text) {
-  if (ssl_ != nullptr) {
-    SSL_write(ssl_, text.data(), static_cast<int>(text.size()));
-    return;
-  }
-  std::size_t sent = 0;
-  while (sent < text.size()) {
-    const long n = ::send(fd_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) return;
-    sent += static_cast<std::size_t>(n);
-  }
-}
-
-void ScriptedPop3Peer::EndTls() {
-  if (ssl_ != nullptr) SSL_free(ssl_);
-  if (context_ != nullptr) SSL_CTX_free(context_);
-  ssl_ = nullptr;
-  context_ = nullptr;
-}
+void ScriptedPop3Peer::Write(std::string_view text) { stream_.Write(text); }
 
 }  // namespace pelrion::transport::testing

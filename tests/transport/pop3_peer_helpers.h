@@ -4,7 +4,7 @@
 // command. It serves connection after connection and records every command it received.
 #pragma once
 
-#include <openssl/ssl.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "transport/peer_stream_helpers.h"
 #include "transport/socket_helpers.h"
 
 namespace pelrion::transport::testing {
@@ -60,13 +61,10 @@ class ScriptedPop3Peer {
   bool ReadLine(std::string& line);
   void Write(std::string_view text);
   std::string Answer(const std::string& command, std::vector<bool>& marked, bool& quit);
-  void EndTls();
 
   Pop3Script script_;
   RawListener listener_;
-  int fd_ = -1;
-  SSL_CTX* context_ = nullptr;
-  SSL* ssl_ = nullptr;
+  PeerStream stream_;
   std::mutex mutex_;
   std::vector<std::string> commands_;
   std::vector<std::string> mailbox_;
@@ -74,6 +72,9 @@ class ScriptedPop3Peer {
   bool stopping_ = false;
   std::thread thread_;
 };
+
+// A test name for a row named by a command ("RETR 2" gives "RETR2").
+std::string CommandTestName(const ::testing::TestParamInfo<const char*>& info);
 
 // A message with these header fields (each "Name: value") and body lines, CR LF line ends.
 std::string MailText(const std::vector<std::string>& fields, const std::vector<std::string>& body);

@@ -14,9 +14,8 @@ ScriptedSmtpPeer::ScriptedSmtpPeer(SmtpScript script)
 ScriptedSmtpPeer::~ScriptedSmtpPeer() {
   Release();
   if (thread_.joinable()) thread_.join();
-  if (ssl_ != nullptr) SSL_free(ssl_);
-  if (context_ != nullptr) SSL_CTX_free(context_);
-  if (fd_ >= 0) ::close(fd_);
+  stream_.EndTls();
+  if (stream_.fd() >= 0) ::close(stream_.fd());
 }
 
 std::vector<std::string> ScriptedSmtpPeer::Commands() {
@@ -47,14 +46,7 @@ void ScriptedSmtpPeer::WaitUntilHolding() {
 
 void ScriptedSmtpPeer::Release() { released_ = true; }
 
-bool ScriptedSmtpPeer::StartTls() {
-  context_ = SSL_CTX_new(TLS_server_method());
-  SSL_CTX_use_certificate_chain_file(context_, script_.certificate.c_str());
-  SSL_CTX_use_PrivateKey_file(context_, script_.key.c_str(), SSL_FILETYPE_PEM);
-  ssl_ = SSL_new(context_);
-  SSL_set_fd(ssl_, fd_);
-  return SSL_accept(ssl_) == 1;
-}
+bool ScriptedSmtpPeer::StartTls() { return stream_.AcceptTls(script_.certificate, script_.key); }
 
 // Keeps the connection until the client goes away (reading and dropping what it sends), or,
 // without reading, until Release.
@@ -69,30 +61,9 @@ void ScriptedSmtpPeer::Hold(bool reading) {
   while (!released_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
-bool ScriptedSmtpPeer::ReadLine(std::string& line) {
-  line.clear();
-  char c = 0;
-  for (;;) {
-    const long got = ssl_ != nullptr ? SSL_read(ssl_, &c, 1) : ::recv(fd_, &c, 1, 0);
-    if (got <= 0) return false;
-    line.push_back(c);
-    if (c == '\n') return true;
-  }
-}
+bool ScriptedSmtpPeer::ReadLine(std::string& line) { return stream_.ReadLine(line); }
 
-void ScriptedSmtpPeer::Write(const std::string& text) {
-  if (ssl_ != nullptr) {
-    SSL_write(ssl_, text.data(), static_cast<int>(text.size()));
-  } else {
-    // The client may hang up in the middle of an over-long reply; that is no failure here.
-    std::size_t sent = 0;
-    while (sent < text.size()) {
-      const long n = ::send(fd_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
-      if (n <= 0) return;
-      sent += static_cast<std::size_t>(n);
-    }
-  }
-}
+void ScriptedSmtpPeer::Write(const std::string& text) { stream_.Write(text); }
 
 void ScriptedSmtpPeer::Serve() {
   if (std::find(script_.replies.begin(), script_.replies.end(), kHoldUnread) !=
@@ -101,7 +72,7 @@ void ScriptedSmtpPeer::Serve() {
     const int size = 4096;
     setsockopt(listener_.fd(), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
   }
-  fd_ = listener_.AcceptOne();
+  stream_.Attach(listener_.AcceptOne());
   if (script_.implicit_tls && !StartTls()) return;
   std::string line;
   for (std::size_t at = 0; at < script_.replies.size(); ++at) {

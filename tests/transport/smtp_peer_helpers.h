@@ -3,8 +3,6 @@
 // command and every message body that arrived.
 #pragma once
 
-#include <openssl/ssl.h>
-
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -12,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "transport/peer_stream_helpers.h"
 #include "transport/socket_helpers.h"
 
 namespace pelrion::transport::testing {
@@ -53,9 +52,7 @@ class ScriptedSmtpPeer {
 
   SmtpScript script_;
   RawListener listener_;
-  int fd_ = -1;
-  SSL_CTX* context_ = nullptr;
-  SSL* ssl_ = nullptr;
+  PeerStream stream_;
   std::mutex mutex_;
   std::vector<std::string> commands_;
   std::vector<std::string> messages_;
