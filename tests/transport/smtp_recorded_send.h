@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "transport/tls_policy.h"
 #include "transport/worker_reports.h"
+#include "validation/send_work.h"
 #include "validation/request_outcomes.h"
 
 namespace pelrion::transport::testing {
@@ -31,5 +33,21 @@ struct RecordedSend : WorkerReports, validation::RequestOutcomes {
   std::vector<std::string> delivered;
   std::vector<std::string> refused;
 };
+
+// The test account's group for the SMTP server on 127.0.0.1:port, without requests.
+inline validation::SendGroupWork TestAccountGroup(std::uint16_t port, bool authentication,
+                                                  TlsMode mode) {
+  validation::SendGroupWork group;
+  group.account_id = 3;
+  group.account_name = "Home";
+  group.smtp_authentication = authentication;
+  group.smtp_user_name = "jo";
+  group.smtp_password = "pass";
+  group.email_address = "me@example.test";
+  group.server_host = "127.0.0.1";
+  group.server_port = port;
+  group.tls_mode = static_cast<std::uint32_t>(mode);
+  return group;
+}
 
 }  // namespace pelrion::transport::testing

@@ -49,16 +49,7 @@ validation::RequestWork Request(const std::string& address, int number) {
 
 validation::SendGroupWork Group(std::uint16_t port, bool authentication,
                                 std::vector<std::string> recipients) {
-  validation::SendGroupWork group;
-  group.account_id = 3;
-  group.account_name = "Home";
-  group.smtp_authentication = authentication;
-  group.smtp_user_name = "jo";
-  group.smtp_password = "pass";
-  group.email_address = "me@example.test";
-  group.server_host = "127.0.0.1";
-  group.server_port = port;
-  group.tls_mode = static_cast<std::uint32_t>(TlsMode::kNever);
+  validation::SendGroupWork group = testing::TestAccountGroup(port, authentication, TlsMode::kNever);
   int number = 1;
   for (const std::string& recipient : recipients) group.requests.push_back(Request(recipient, number++));
   return group;

@@ -44,16 +44,7 @@ core::Preferences LargeTemplates() {
 
 validation::SendGroupWork Group(std::uint16_t port, bool authentication, TlsMode mode,
                                 std::size_t requests) {
-  validation::SendGroupWork group;
-  group.account_id = 3;
-  group.account_name = "Home";
-  group.smtp_authentication = authentication;
-  group.smtp_user_name = "jo";
-  group.smtp_password = "pass";
-  group.email_address = "me@example.test";
-  group.server_host = "127.0.0.1";
-  group.server_port = port;
-  group.tls_mode = static_cast<std::uint32_t>(mode);
+  validation::SendGroupWork group = testing::TestAccountGroup(port, authentication, mode);
   for (std::size_t i = 0; i < requests; ++i) {
     validation::RequestWork request;
     request.facts.sender_address = "sender" + std::to_string(i) + "@x.test";
