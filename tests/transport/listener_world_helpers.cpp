@@ -70,11 +70,6 @@ void ListenerWorld::WaitUntilEnded(std::uint32_t listener_id) {
   EXPECT_TRUE(ended) << "listener " << listener_id << " is still running";
 }
 
-std::uint16_t FreePort() {
-  RawListener probe;
-  return probe.port();
-}
-
 int ConnectTo(std::uint32_t address, std::uint16_t port) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   const timeval timeout{20, 0};

@@ -51,8 +51,6 @@ class ListenerWorld {
   ListenerThreads listeners;
 };
 
-// A port on 127.0.0.1 that nothing listens on right now.
-std::uint16_t FreePort();
 // Blocking client of address:port with a 20 s read time-out; -1 when refused.
 int ConnectTo(std::uint32_t address, std::uint16_t port);
 // ConnectTo, tried again until the listener accepts (it binds and listens on its own thread).

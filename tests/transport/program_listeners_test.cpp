@@ -28,12 +28,6 @@ class NoReports : public transport::ListenerReports {
   void ListenerFailed(std::uint32_t, const std::string& text) override { ADD_FAILURE() << text; }
 };
 
-// A port nobody listens on now: bound once by the kernel's choice, then released.
-std::uint16_t FreePort() {
-  transport::testing::RawListener probe;
-  return probe.port();
-}
-
 // Runs the script with the system's Python on a thread while the main thread serves the
 // store calls the sessions make; its output.
 test_support::RunResult RunPython(platform::MainThread& main_thread, const std::string& script) {
@@ -65,8 +59,8 @@ TEST(ProgramListenersThreadTest, MailProgramReadsTheInboxAndSendsThroughTheRelay
   const std::uint32_t pop3_listener = fields.pop3_listener_id;
   const std::uint32_t smtp_listener = world.stores.listeners->FindOrCreateListener(
       "127.0.0.1", real_smtp.port(), store::ListenerProtocol::kSmtp, /*start=*/false);
-  const std::uint16_t pop3_port = FreePort();
-  const std::uint16_t smtp_port = FreePort();
+  const std::uint16_t pop3_port = transport::testing::FreePort();
+  const std::uint16_t smtp_port = transport::testing::FreePort();
   ASSERT_TRUE(world.stores.listeners->SetLocalEndpoint(pop3_listener, 0x7F000001, pop3_port));
   ASSERT_TRUE(world.stores.listeners->SetLocalEndpoint(smtp_listener, 0x7F000001, smtp_port));
 

@@ -54,12 +54,6 @@ validation::SendGroupWork Group(std::uint16_t port, bool authentication, TlsMode
   return group;
 }
 
-// A second group to a port nobody listens on: reaching it would give a connect report.
-std::uint16_t ClosedPort() {
-  testing::RawListener gone;
-  return gone.port();
-}
-
 // Runs the worker on its own thread (read and write waits without a time-out, so only the
 // stop can end it), stops it once `blocked` says it is in the phase, and returns its code.
 int StopWhenBlocked(const validation::SendWork& work, RecordedSend& recorded,
@@ -129,7 +123,8 @@ TEST_P(SmtpStopPhaseThreadTest, StopEndsTheWorkerWithCodeOneAndNoReport) {
   validation::SendWork work;
   if (row.large_message) work.settings = LargeTemplates();
   work.groups.push_back(Group(peer.port(), row.authentication, row.mode, row.requests));
-  work.groups.push_back(Group(ClosedPort(), false, TlsMode::kNever, 1));
+  // A second group to a port nobody listens on: reaching it would give a connect report.
+  work.groups.push_back(Group(testing::FreePort(), false, TlsMode::kNever, 1));
   RecordedSend recorded;
 
   EXPECT_EQ(StopWhenBlocked(work, recorded, [&] { peer.WaitUntilHolding(); }), 1);
@@ -167,7 +162,7 @@ TEST(SmtpStopConnectingThreadTest, StopEndsTheWorkerWithCodeOneAndNoReport) {
   testing::UnansweredListener unanswered;
   validation::SendWork work;
   work.groups.push_back(Group(unanswered.port(), false, TlsMode::kNever, 1));
-  work.groups.push_back(Group(ClosedPort(), false, TlsMode::kNever, 1));
+  work.groups.push_back(Group(testing::FreePort(), false, TlsMode::kNever, 1));
   const std::size_t before = ConnectsInProgressTo(unanswered.port());
   RecordedSend recorded;
 

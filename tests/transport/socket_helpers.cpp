@@ -123,4 +123,9 @@ UnansweredListener::~UnansweredListener() {
   for (int filler : fillers_) close(filler);
 }
 
+std::uint16_t FreePort() {
+  RawListener probe;
+  return probe.port();
+}
+
 }  // namespace pelrion::transport::testing

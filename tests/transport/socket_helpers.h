@@ -54,6 +54,9 @@ struct TcpPair {
 };
 TcpPair ConnectedPair();
 
+// A port of 127.0.0.1 nobody listens on now: bound once at the kernel's choice, then released.
+std::uint16_t FreePort();
+
 // A raw blocking client connected to 127.0.0.1:port; -1 when connect failed.
 int ConnectRaw(std::uint16_t port);
 
