@@ -39,7 +39,7 @@ std::string FormatReportTime(std::int64_t seconds) {
 
 void NetworkErrorList::Add(const ReportKey& key, std::string text) {
   Clear(key);
-  reports_.push_back({key, std::move(text), platform::Now()});
+  reports_.push_back({key, std::move(text), platform::Now(), next_serial_++});
 }
 
 bool NetworkErrorList::Clear(const ReportKey& key) {

@@ -33,6 +33,7 @@ struct NetworkErrorReport {
   ReportKey key;
   std::string text;
   std::int64_t time = 0;  // seconds since 1970 UTC, when the report was added
+  std::uint64_t serial = 0;  // 1 for the first report the list took, then counting up
 };
 
 // The tooltip of the error pane and of the tray icon while reports exist.
@@ -63,10 +64,14 @@ class NetworkErrorList {
   std::string TakeText();
 
   bool empty() const { return reports_.empty(); }
+  // The serial the next report will get: the reports added after this call are those whose
+  // serial is at least this.
+  std::uint64_t next_serial() const { return next_serial_; }
   const std::vector<NetworkErrorReport>& reports() const { return reports_; }
 
  private:
   std::vector<NetworkErrorReport> reports_;  // in arrival order
+  std::uint64_t next_serial_ = 1;
 };
 
 }  // namespace pelrion::cycle
