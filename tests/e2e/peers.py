@@ -184,7 +184,9 @@ class RecordingSmtpServer:
         self.lock = threading.Lock()
         self.count = 0
         self.port = free_port()
-        self.controller = Controller(self, hostname=LOOPBACK, port=self.port)
+        # A fixed greeting name: looking up this machine's own name could ask a name server.
+        self.controller = Controller(self, hostname=LOOPBACK, port=self.port,
+                                     server_hostname="smtp.e2e.localhost")
 
     async def handle_DATA(self, server, session, envelope):
         with self.lock:
@@ -277,5 +279,8 @@ class StallingPop3Server:
                 elif word == b"QUIT":
                     client.sendall(b"+OK bye\r\n")
                     return
-                else:
+                elif word in (b"USER", b"PASS", b"NOOP"):
                     client.sendall(b"+OK\r\n")
+                else:
+                    # STLS and CAPA among them: plain text, no extensions.
+                    client.sendall(b"-ERR unknown command\r\n")
