@@ -94,7 +94,11 @@ class FakeWorkers : public CycleWorkers {
       std::lock_guard lock(mutex);
       stop_requested = false;
     }
-    if (on_start) on_start(reports);
+    if (on_start) {
+      on_start(reports);
+    } else {
+      reports.StatusChanged(StatusRecord{"", "", 0, true}, 15);  // as a worker begins
+    }
   }
 };
 
@@ -160,7 +164,8 @@ class ScriptedDialogs : public platform::Dialogs {
 class World {
  public:
   ~World() {
-    // Worker threads call into the cycle: they go first.
+    // Worker threads call into the cycle: they go first, served until they have returned.
+    main.RunUntil([this] { return workers.threads_alive == 0; });
     for (std::thread& thread : threads) thread.join();
   }
 
@@ -174,9 +179,11 @@ class World {
   // The next cycle() reads its settings anew, as the next start does.
   void Restart() { cycle_.reset(); }
 
-  // Lets every worker end in turn, the send that follows a check included.
+  // Lets every worker end in turn, the send that follows a check included (a check and a
+  // send at most).
   void FinishAll() {
-    while (workers.running != nullptr) workers.Finish();
+    for (int i = 0; i < 2 && workers.running != nullptr; ++i) workers.Finish();
+    EXPECT_EQ(workers.running, nullptr) << "a worker was not told it ended";
   }
   std::optional<int> CycleTimer() const { return main.TimerPeriod(kCycleTimer); }
   void StoreOffline(std::uint32_t value) {
@@ -412,6 +419,21 @@ TEST(MailCycleTest, StoppedWorkerEndsTheCycleUntilTheNextPeriod) {
     w.FinishAll();
     EXPECT_EQ(w.LogFrom(after_stop), c.next_cycle);
     EXPECT_EQ(w.CycleTimer(), 10 * kMinute);
+  }
+}
+
+TEST(MailCycleTest, NothingStartsOnceShuttingDown) {
+  for (const std::uint32_t checkmail : {0u, 1u}) {
+    SCOPED_TRACE(checkmail);
+    World w;
+    w.preferences.checkmail = checkmail;
+    EXPECT_TRUE(w.cycle().StopForShutdown());
+    w.cycle().CycleTick();
+    w.cycle().CheckMailCommand(std::nullopt);
+    EXPECT_EQ(w.cycle().RequestCheck(1), CheckStart::kNothingToCheck);
+    EXPECT_TRUE(w.workers.log.empty());
+    EXPECT_EQ(w.CycleTimer(), std::nullopt);
+    EXPECT_TRUE(w.dialogs.statuses.empty());
   }
 }
 
