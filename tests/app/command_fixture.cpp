@@ -138,6 +138,8 @@ std::uint32_t CommandWorld::FileMessage(std::uint32_t account, const std::string
   record->summary.has_strings = true;
   record->summary.set_sender_address(sender);
   record->summary.set_subject_decoded(subject);
+  record->summary.received = kReceivedTime;
+  record->summary.sent = mailformat::kNoDate;
   if (record->folder() == store::Folder::kQuarantine) record->status = 1;
   store::MessageRecord* filed = stores.messages->RegisterMessage(std::move(record));
   EXPECT_NE(filed, nullptr);

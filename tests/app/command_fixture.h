@@ -81,6 +81,8 @@ class CommandWorld {
 
   // An account made through the command, with this POP3 server port; its id.
   std::uint32_t AddAccount(const std::string& name, std::uint32_t pop3_port);
+  // The download time of every filed message; none has a Date header.
+  static constexpr std::int32_t kReceivedTime = 1700000000;
   // A message of sender filed with these folder flags (0: Quarantine); its id.
   std::uint32_t FileMessage(std::uint32_t account, const std::string& sender,
                             std::uint32_t flags, const std::string& subject = "hello");
