@@ -1,5 +1,10 @@
 #include "command_fixture.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -15,6 +20,22 @@ void DropSession(transport::NetConnection&, transport::WorkerJob&,
                  const transport::ListenerWork&) {}
 
 }  // namespace
+
+std::uint16_t UnusedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  std::uint16_t port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    port = ntohs(address.sin_port);
+  }
+  ::close(fd);
+  EXPECT_NE(port, 0);
+  return port;
+}
 
 platform::DialogAnswer ForbiddenDialogs::MessageBox(std::string_view text, std::string_view,
                                                     platform::DialogIcon,

@@ -66,6 +66,9 @@ class SilentCycleView : public cycle::CycleView {
   void IndicatorsChanged(bool, bool) override {}
 };
 
+// A TCP port of 127.0.0.1 nothing is bound to right now.
+std::uint16_t UnusedPort();
+
 class CommandWorld {
  public:
   CommandWorld();
