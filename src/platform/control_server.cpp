@@ -172,6 +172,8 @@ void ControlServer::AcceptLoop() {
     }
     const timeval timeout{kReceiveTimeoutSeconds, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    // A client that stops reading cannot hold a connection thread (and Stop) for long.
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
     Connection& connection = connections_.emplace_back();
     connection.fd = fd;
     connection.thread = std::thread([this, &connection] {
@@ -198,9 +200,10 @@ void ControlServer::Serve(Connection& connection) {
       return;
   }
   auto reply = std::make_shared<std::optional<ControlReply>>();
-  ControlResponder respond = [shared = shared_, reply](ControlReply answer) {
+  ControlResponder respond = [shared = shared_, reply, &connection](ControlReply answer) {
     const std::lock_guard lock(shared->mutex);
     if (!*reply) *reply = std::move(answer);
+    connection.answered.store(true, std::memory_order_release);
     shared->changed.notify_all();
   };
   {
@@ -213,6 +216,7 @@ void ControlServer::Serve(Connection& connection) {
     respond({1, "", std::string(failure.what()) + "\n"});
   }
   std::unique_lock lock(shared_->mutex);
+  // An answer given before the server stopped is still sent (the "stop" command's own).
   shared_->changed.wait(lock, [&] { return reply->has_value() || shared_->stopping; });
   if (!*reply) return;
   const std::string bytes = EncodeControlReply(**reply);
@@ -243,7 +247,10 @@ void ControlServer::Stop() {
   while (write(wake_fds_[1], &wake, 1) < 0 && errno == EINTR) {
   }
   accept_thread_.join();
-  for (Connection& connection : connections_) shutdown(connection.fd, SHUT_RDWR);
+  // Connections still waiting for their answer get none; answered ones finish sending.
+  for (Connection& connection : connections_) {
+    if (!connection.answered.load(std::memory_order_acquire)) shutdown(connection.fd, SHUT_RDWR);
+  }
   main_thread_.WaitServing([this] {
     for (const Connection& connection : connections_) {
       if (!connection.done.load(std::memory_order_acquire)) return false;

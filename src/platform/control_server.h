@@ -54,7 +54,8 @@ class ControlServer {
   ControlStartOutcome Start(std::string_view fallback_folder);
 
   // Stops accepting, drops the connections still waiting for an answer (their clients get
-  // none) and removes the socket. Serves the main-thread calls of the connections while it
+  // none), lets the answered ones finish sending (a reply given just before, such as the
+  // answer to "stop", still arrives) and removes the socket. Serves the main-thread calls of the connections while it
   // waits for them, so call it on the main thread.
   void Stop();
 
@@ -66,6 +67,7 @@ class ControlServer {
   struct Connection {
     int fd = -1;
     std::thread thread;
+    std::atomic<bool> answered{false};  // the handler has given its reply
     std::atomic<bool> done{false};
   };
 

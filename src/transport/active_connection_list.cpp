@@ -20,6 +20,11 @@ void ActiveConnectionList::Remove(ConnectionRecord* record) {
   if (records_.empty()) emptied_.notify_all();
 }
 
+void ActiveConnectionList::AbortAll() {
+  std::lock_guard lock(mutex_);
+  for (ConnectionRecord* record : records_) record->job.RequestStop();
+}
+
 bool ActiveConnectionList::WaitUntilEmpty(std::optional<std::chrono::milliseconds> timeout) {
   std::unique_lock lock(mutex_);
   const auto empty = [this] { return records_.empty(); };

@@ -17,8 +17,8 @@
 
 namespace pelrion::transport {
 
-// The job of one session thread: its stop flag is never set; slot 0 holds the client socket,
-// slot 1 the upstream socket while the session has one open.
+// The job of one session thread: its stop flag is set only when the program ends (AbortAll);
+// slot 0 holds the client socket, slot 1 the upstream socket while the session has one open.
 struct ConnectionRecord {
   WorkerJob job;
   std::shared_ptr<const ListenerWork> listener;
@@ -43,6 +43,11 @@ class ActiveConnectionList {
 
   void Insert(ConnectionRecord* record);
   void Remove(ConnectionRecord* record);
+
+  // The program is ending and the user agreed to abort the transfers: every session is told
+  // to stop and its sockets are shut down (never closed: each session closes its own), so it
+  // ends at once instead of touching the stores while they are taken apart.
+  void AbortAll();
 
   // Waits until no record is left; false when the time-out passed first.
   bool WaitUntilEmpty(std::optional<std::chrono::milliseconds> timeout = std::nullopt);

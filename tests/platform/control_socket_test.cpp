@@ -317,6 +317,30 @@ TEST_F(ControlSocketTest, StoppingDropsAWaitingRequestAndRemovesTheSocketThreadT
             kNoInstanceExitCode);
 }
 
+// The "stop" command answers and then the program stops the server at once: the answer
+// already given must still reach the client.
+TEST_F(ControlSocketTest, AnAnswerGivenJustBeforeStoppingStillArrivesThreadTest) {
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    ControlServer server(main_, Handler());
+    ASSERT_EQ(server.Start(temp_.path()), ControlStartOutcome::kListening) << server.error();
+    std::atomic<bool> done{false};
+    ClientOutcome outcome;
+    std::thread client([&] {
+      std::ostringstream out, err;
+      outcome.exit_code = RunControlCommand(server.socket_path(), {{"exit", "0"}, ""}, out, err);
+      outcome.err = err.str();
+      done = true;
+    });
+    const int handled_before = handled_;
+    main_.RunUntil([&] { return handled_ > handled_before; });
+    server.Stop();
+    client.join();
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_EQ(outcome.err, "exit line\n");
+  }
+}
+
 TEST(ControlPeerTest, APeerOfTheSameUserIsRecognised) {
   int pair[2];
   ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);

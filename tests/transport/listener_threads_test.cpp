@@ -267,6 +267,29 @@ TEST(ListenerThreadTest, FiveHundredSessionsAreServedAndTheNextConnectionIsClose
   ExpectNoThreadLeft();
 }
 
+TEST(ListenerThreadTest, AbortingEveryConnectionEndsSessionsThatWouldWaitForTheirClients) {
+  ListenerWorld world;
+  const std::uint16_t port = FreePort();
+  const std::uint32_t id = world.AddListener(kLoopback, port);
+  world.listeners.StartListener(id);
+  std::vector<int> clients;
+  for (int i = 0; i < 3; ++i) {
+    clients.push_back(ConnectWhenListening(kLoopback, port));
+    ASSERT_GE(clients.back(), 0);
+    ASSERT_EQ(ReadLineFrom(clients.back()), kGreeting);
+  }
+  world.listeners.StopListener(id);
+  // The clients say nothing more: only the abort can end their sessions before the
+  // session time-out.
+  ActiveConnectionList::Process().AbortAll();
+  ASSERT_TRUE(AllSessionsEnd());
+  for (int client : clients) {
+    EXPECT_EQ(ReadLineFrom(client), "") << "the client's connection was left open";
+    close(client);
+  }
+  ExpectNoThreadLeft();
+}
+
 // Out of descriptors, accept fails; the listener rests and takes the waiting client once
 // descriptors are free again instead of ending.
 TEST(ListenerThreadTest, RunningOutOfDescriptorsPausesTheListenerInsteadOfEndingIt) {
