@@ -25,8 +25,8 @@ std::string ReportLines(const cycle::NetworkErrorList& errors, std::uint64_t fir
 void Check(CommandContext& context, const ParsedCommand& command,
            const platform::ControlResponder& respond) {
   std::optional<std::uint32_t> account;
-  if (command.Has("--account")) {
-    account = static_cast<std::uint32_t>(std::stoul(std::string(command.Value("--account"))));
+  if (!command.ids.empty()) {
+    account = command.ids.front();
     if (!context.stores.accounts->AccountExists(*account)) {
       respond(UnknownId("account", *account));
       return;

@@ -246,7 +246,11 @@ std::variant<ParsedCommand, CommandUsageError> ParseCommand(
   }
   if (!CheckArgs(*spec, command).empty()) return Usage(*spec);
   if (spec->extra && !spec->extra(command).empty()) return Usage(*spec);
-  if (command.Has("--account") && !ParseId(command.Value("--account"))) return Usage(*spec);
+  if (command.Has("--account")) {
+    const auto account = ParseId(command.Value("--account"));
+    if (!account) return Usage(*spec);
+    command.ids.push_back(*account);
+  }
   return command;
 }
 

@@ -32,7 +32,8 @@ struct ParsedCommand {
   // Each option given ("--json"), with its value ("" for a switch).
   std::map<std::string, std::string, std::less<>> options;
   std::vector<std::string> args;    // the words that are not options, in order
-  std::vector<std::uint32_t> ids;   // the args as ids, for the commands that take ids
+  // The args as ids for the commands that take ids; check's --account id.
+  std::vector<std::uint32_t> ids;
 
   bool Has(std::string_view option) const { return options.find(option) != options.end(); }
   // The option's value, or fallback when it was not given.
