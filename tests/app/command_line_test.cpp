@@ -1,144 +1,163 @@
-// The real executable as a command-line client and as the headless program that answers it.
-#include <sys/stat.h>
-
-#include <algorithm>
-#include <chrono>
+// The command words as the client checks them before it connects and the program checks them
+// again: bad arguments give the command's usage line, the passwords' input lines are known,
+// and template file names travel as absolute paths.
+#include <sstream>
 #include <string>
-#include <thread>
+#include <variant>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
-#include "app/startup_stages.h"
-#include "pelrion_process.h"
-#include "support/files.h"
+#include "app/command_line.h"
 
-namespace pelrion::apptest {
+namespace pelrion::app {
 namespace {
 
-class PelrionCommandLineTest : public ::testing::Test {
- protected:
-  std::string root_ = MakeTempRoot();
-  SandboxHome home_{root_};
+using Words = std::vector<std::string>;
 
-  std::string Log(const std::string& name) const { return root_ + "/" + name + ".stderr"; }
-  std::string SocketPath() const { return root_ + "/runtime/pelrion/control"; }
+const Words kAccountAdd = {"account", "add", "--name", "Home", "--display-name", "Jane",
+                           "--email", "jane@example.org", "--pop3", "pop.example.org",
+                           "--pop3-user", "jane", "--smtp", "smtp.example.org"};
 
-  // Polls until the program answers commands (it is started and its start-up has ended).
-  CommandOutcome WaitForAnswer(PelrionProcess& pelrion) {
-    CommandOutcome outcome;
-    for (int attempt = 0; attempt < 2000; ++attempt) {
-      outcome = RunPelrionCommand(home_, {"status", "--json"});
-      if (outcome.status != 3) return outcome;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+Words With(Words words, const Words& more) {
+  words.insert(words.end(), more.begin(), more.end());
+  return words;
+}
+
+Words Without(Words words, const std::string& option) {
+  for (auto it = words.begin(); it != words.end(); ++it) {
+    if (*it == option) {
+      words.erase(it, it + 2);
+      break;
     }
-    ADD_FAILURE() << "the program never answered: " << pelrion.Output();
-    return outcome;
   }
+  return words;
+}
+
+struct BadCase {
+  std::string label;
+  Words words;
+  std::string usage;  // the usage line names this command; empty: a general refusal
 };
 
-struct ClientCase {
-  std::vector<std::string> args;
-  int status;
-  std::string out_holds;  // empty: standard output must be empty
-  std::string err_holds;  // empty: standard error must be empty
-};
+class CommandLineBadArgumentsTest : public testing::TestWithParam<BadCase> {};
 
-// Nothing runs: what the client answers on its own.
-TEST_F(PelrionCommandLineTest, WithoutARunningProgramTheClientAnswersAlone) {
-  const std::vector<ClientCase> cases = {
-      {{"--help"}, 0, "pelrion account add", ""},
-      {{"--version"}, 0, "Pelrion 1.0\n", ""},
-      {{"--bogus"}, 2, "", "unknown option '--bogus'"},
-      {{"status"}, 3, "", "Pelrion is not running.\n"},
-      {{"account", "list", "--bogus"}, 2, "", "usage"},
-      {{"frobnicate"}, 2, "", "frobnicate"},
+TEST_P(CommandLineBadArgumentsTest, RefusedWithOneUsageLine) {
+  const BadCase& c = GetParam();
+  const auto parsed = ParseCommand(c.words);
+  ASSERT_TRUE(std::holds_alternative<CommandUsageError>(parsed));
+  const std::string& text = std::get<CommandUsageError>(parsed).text;
+  EXPECT_EQ(text.find('\n'), std::string::npos) << text;
+  if (!c.usage.empty()) {
+    EXPECT_EQ(text.rfind("usage: pelrion " + c.usage, 0), 0u) << text;
+  }
+  // The client refuses the same words before it connects.
+  EXPECT_TRUE(
+      std::holds_alternative<CommandUsageError>(PrepareClientCommand(c.words, "/home/u")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CommandLineBadArgumentsTest,
+    testing::Values(
+        BadCase{"nothing", {}, ""}, BadCase{"unknown_word", {"frobnicate"}, ""},
+        BadCase{"unknown_sub_word", {"account", "rename"}, ""},
+        BadCase{"not_utf8", {"contact", "add", "caf\xE9@example.org"}, ""},
+        BadCase{"overlong_utf8", {"domain", "add", "\xC0\xAF"}, ""},
+        BadCase{"account_add_missing_name", Without(kAccountAdd, "--name"), "account add"},
+        BadCase{"account_add_missing_smtp", Without(kAccountAdd, "--smtp"), "account add"},
+        BadCase{"smtp_user_without_auth", With(kAccountAdd, {"--smtp-user", "j"}),
+                "account add"},
+        BadCase{"option_twice", With(kAccountAdd, {"--exclude", "--exclude"}), "account add"},
+        BadCase{"value_missing", {"account", "add", "--name"}, "account add"},
+        BadCase{"stray_argument", With(kAccountAdd, {"extra"}), "account add"},
+        BadCase{"list_with_argument", {"account", "list", "1"}, "account list"},
+        BadCase{"remove_without_id", {"account", "remove"}, "account remove"},
+        BadCase{"remove_two_ids", {"account", "remove", "1", "2"}, "account remove"},
+        BadCase{"id_not_a_number", {"approve", "7x"}, "approve"},
+        BadCase{"id_negative", {"delete", "-3"}, "delete"},
+        BadCase{"id_too_large", {"blacklist", "4294967296"}, "blacklist"},
+        BadCase{"approve_nothing", {"approve"}, "approve"},
+        BadCase{"move_without_to", {"move", "1"}, "move"},
+        BadCase{"move_to_nowhere", {"move", "--to", "outbox", "1"}, "move"},
+        BadCase{"folder_unknown", {"messages", "--folder", "sent"}, "messages"},
+        BadCase{"contact_list_unknown", {"contact", "add", "--list", "grey", "a@b"},
+                "contact add"},
+        BadCase{"contact_without_address", {"contact", "remove"}, "contact remove"},
+        BadCase{"domain_without_domain", {"domain", "add"}, "domain add"},
+        BadCase{"unknown_option", {"domain", "list", "--xml"}, "domain list"},
+        BadCase{"offline_maybe", {"offline", "maybe"}, "offline"},
+        BadCase{"offline_nothing", {"offline"}, "offline"},
+        BadCase{"check_account_word", {"check", "--account", "home"}, "check"},
+        BadCase{"get_unknown_name", {"get", "colour"}, "get"},
+        BadCase{"set_without_value", {"set", "expire"}, "set"},
+        BadCase{"set_number_text", {"set", "expire", "ten"}, "set"},
+        BadCase{"set_empty_file_name", {"set", "fn_txtR", ""}, "set"},
+        BadCase{"listener_set_nothing", {"listener", "set", "1"}, "listener set"},
+        BadCase{"listener_tls_unknown", {"listener", "set", "1", "--tls", "maybe"},
+                "listener set"},
+        BadCase{"stop_with_argument", {"stop", "now"}, "stop"}),
+    [](const testing::TestParamInfo<BadCase>& info) { return info.param.label; });
+
+TEST(CommandLineTest, OptionsAndArgumentsMayComeInAnyOrder) {
+  const auto parsed = ParseCommand({"move", "12", "--to", "junk", "7"});
+  ASSERT_TRUE(std::holds_alternative<ParsedCommand>(parsed));
+  const auto& command = std::get<ParsedCommand>(parsed);
+  EXPECT_EQ(command.id, CommandId::kMove);
+  EXPECT_EQ(command.Value("--to"), "junk");
+  EXPECT_EQ(command.ids, (std::vector<std::uint32_t>{12, 7}));
+}
+
+TEST(CommandLineTest, AccountAddReadsOnePasswordLineOrTwoWithAnSmtpUser) {
+  const auto one = PrepareClientCommand(kAccountAdd, "/");
+  ASSERT_TRUE(std::holds_alternative<ClientCommand>(one));
+  EXPECT_EQ(std::get<ClientCommand>(one).input_lines, 1);
+  const auto two =
+      PrepareClientCommand(With(kAccountAdd, {"--smtp-auth", "--smtp-user", "j"}), "/");
+  ASSERT_TRUE(std::holds_alternative<ClientCommand>(two));
+  EXPECT_EQ(std::get<ClientCommand>(two).input_lines, 2);
+  const auto none = PrepareClientCommand({"account", "list"}, "/");
+  ASSERT_TRUE(std::holds_alternative<ClientCommand>(none));
+  EXPECT_EQ(std::get<ClientCommand>(none).input_lines, 0);
+}
+
+TEST(CommandLineTest, InputIsReadLineByLineAndSplitWithoutLineEnds) {
+  std::istringstream in("first\r\nsecond\nthird\n");
+  const std::string input = ReadCommandInput(in, 2);
+  EXPECT_EQ(input, "first\r\nsecond\n");
+  EXPECT_EQ(InputLines(input), (std::vector<std::string>{"first", "second"}));
+  EXPECT_EQ(InputLines("only"), (std::vector<std::string>{"only"}));
+  EXPECT_TRUE(InputLines("").empty());
+}
+
+TEST(CommandLineTest, TemplateFileNamesBecomeAbsoluteAndOtherValuesStayAsTyped) {
+  struct Case {
+    Words words;
+    std::string last;
   };
-  for (const ClientCase& c : cases) {
-    SCOPED_TRACE(c.args.front());
-    const CommandOutcome outcome = RunPelrionCommand(home_, c.args);
-    EXPECT_EQ(outcome.status, c.status) << outcome.err;
-    if (c.out_holds.empty()) {
-      EXPECT_EQ(outcome.out, "");
-    } else {
-      EXPECT_NE(outcome.out.find(c.out_holds), std::string::npos) << outcome.out;
-    }
-    if (c.err_holds.empty()) {
-      EXPECT_EQ(outcome.err, "");
-    } else {
-      EXPECT_NE(outcome.err.find(c.err_holds), std::string::npos) << outcome.err;
-    }
-  }
-  // Help and version start nothing: no data folder, no registry, no socket.
-  EXPECT_FALSE(test_support::FileExists(home_.DataFolder()));
-  EXPECT_FALSE(test_support::FileExists(home_.RegistryFile()));
-  EXPECT_FALSE(test_support::FileExists(SocketPath()));
-}
-
-TEST_F(PelrionCommandLineTest, TheHelpListsEveryCommandAndTheRunOptions) {
-  const CommandOutcome help = RunPelrionCommand(home_, {"--help"});
-  for (const char* word :
-       {"--headless", "--version", "account add", "account list", "account remove", "contact add",
-        "contact list", "contact remove", "domain", "messages", "approve", "blacklist", "delete",
-        "move", "empty-trash", "check", "offline", "status", "errors", "get", "set",
-        "listener list", "listener start", "listener set", "stop"}) {
-    EXPECT_NE(help.out.find(word), std::string::npos) << word;
+  for (const Case& c : {Case{{"set", "fn_txtR", "tpl/reply.txt"}, "/home/u/tpl/reply.txt"},
+                        Case{{"set", "fn_htmC", "/etc/c.htm"}, "/etc/c.htm"},
+                        Case{{"set", "expire", "12"}, "12"}}) {
+    const auto client = PrepareClientCommand(c.words, "/home/u");
+    ASSERT_TRUE(std::holds_alternative<ClientCommand>(client));
+    EXPECT_EQ(std::get<ClientCommand>(client).words.back(), c.last);
   }
 }
 
-// First run: the hint names the command that adds an account; the program answers on its
-// socket (0600 in a 0700 folder), "stop" ends it in order, and the next run gives no hint.
-TEST_F(PelrionCommandLineTest, AHeadlessRunAnswersCommandsAndStopsOnStop) {
-  {
-    PelrionProcess pelrion(home_, Log("first"));
-    const CommandOutcome status = WaitForAnswer(pelrion);
-    ASSERT_EQ(status.status, 0) << status.err;
-    const nlohmann::json state = nlohmann::json::parse(status.out);
-    EXPECT_EQ(state["offline"], false);
-    EXPECT_TRUE(state["listeners"].empty());
-    EXPECT_NE(pelrion.Output().find(app::kFirstRunHint), std::string::npos) << pelrion.Output();
-
-    struct stat info {};
-    ASSERT_EQ(lstat(SocketPath().c_str(), &info), 0);
-    EXPECT_TRUE(S_ISSOCK(info.st_mode));
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-
-    const CommandOutcome stop = RunPelrionCommand(home_, {"stop"});
-    EXPECT_EQ(stop.status, 0) << stop.err;
-    EXPECT_EQ(pelrion.Wait(), 0) << pelrion.Output();
-    EXPECT_FALSE(test_support::FileExists(SocketPath()));
+TEST(CommandLineTest, UsageTextHasOneLineForEachCommandAndEachLineParsesAsItsCommand) {
+  std::istringstream lines(CommandUsageText());
+  std::string line;
+  int count = 0;
+  while (std::getline(lines, line)) {
+    ++count;
+    std::istringstream words(line);
+    std::string program, first;
+    words >> program >> first;
+    EXPECT_EQ(program, "pelrion") << line;
+    EXPECT_TRUE(IsCommandWord(first)) << line;
   }
-  PelrionProcess again(home_, Log("second"));
-  ASSERT_EQ(WaitForAnswer(again).status, 0);
-  EXPECT_EQ(again.Output().find(app::kFirstRunHint), std::string::npos) << again.Output();
-  EXPECT_EQ(RunPelrionCommand(home_, {"stop"}).status, 0);
-  EXPECT_EQ(again.Wait(), 0) << again.Output();
-}
-
-// The offline switch outlives the program, and a check while offline is refused in one line
-// instead of asking.
-TEST_F(PelrionCommandLineTest, OfflineIsKeptAcrossRunsAndRefusesACheck) {
-  {
-    PelrionProcess pelrion(home_, Log("first"));
-    ASSERT_EQ(WaitForAnswer(pelrion).status, 0);
-    EXPECT_EQ(RunPelrionCommand(home_, {"offline", "on"}).status, 0);
-    EXPECT_EQ(RunPelrionCommand(home_, {"stop"}).status, 0);
-    EXPECT_EQ(pelrion.Wait(), 0) << pelrion.Output();
-  }
-  PelrionProcess pelrion(home_, Log("second"));
-  const CommandOutcome status = WaitForAnswer(pelrion);
-  ASSERT_EQ(status.status, 0);
-  EXPECT_EQ(nlohmann::json::parse(status.out)["offline"], true);
-  const CommandOutcome check = RunPelrionCommand(home_, {"check", "--wait"});
-  EXPECT_NE(check.status, 0);
-  EXPECT_EQ(std::count(check.err.begin(), check.err.end(), '\n') +
-                std::count(check.out.begin(), check.out.end(), '\n'),
-            1)
-      << check.out << check.err;
-  EXPECT_EQ(RunPelrionCommand(home_, {"stop"}).status, 0);
-  EXPECT_EQ(pelrion.Wait(), 0) << pelrion.Output();
+  EXPECT_EQ(count, 25);
+  EXPECT_FALSE(IsCommandWord("--headless"));
 }
 
 }  // namespace
-}  // namespace pelrion::apptest
+}  // namespace pelrion::app
