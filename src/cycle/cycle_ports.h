@@ -32,8 +32,10 @@ class CycleWorkers {
 
   // Sets the running worker's stop flag and shuts its socket down; nothing when none runs.
   virtual void StopWorker() = 0;
-  // After the running worker's Finished() was handled: gives back what it held (the send
-  // queue's references) and lets its thread end.
+  // When the running worker's Finished() arrives on the main thread, before the cycle's
+  // completion handler (which may start the next worker): gives back what the run held (the
+  // send queue's references). Its thread is still inside Finished() then, waiting for the
+  // main thread, so it must not be joined here; it returns right afterwards.
   virtual void WorkerEnded() = 0;
   // True while a worker thread exists that has not returned yet (it may be past Finished()).
   virtual bool ThreadAlive() const = 0;

@@ -111,8 +111,12 @@ class MailCycle : public store::StatusNotices {
   class ForwardingReports;
   class ForwardingListenerReports;
 
+  // StartCheck; true when a worker was started.
+  bool BeginCheck(std::optional<std::uint32_t> account);
   void CheckFinished();
   void SendingFinished();
+  // Sets the running job's stop flag and stops its worker; nothing when none runs.
+  void StopRunningWorker();
   void ArmCycleTimer();
   void IndicatorsChanged();
   void RunIdleWaiters();
