@@ -1,5 +1,7 @@
 #include "app/run_options.h"
 
+#include "app/command_line.h"
+
 namespace pelrion::app {
 namespace {
 
@@ -12,7 +14,9 @@ constexpr const char* kRunHelp =
     "headless proxy otherwise.\n"
     "  --headless   run without a window even when a display is available\n"
     "  --help       print this text and exit\n"
-    "  --version    print the version and exit\n";
+    "  --version    print the version and exit\n"
+    "\n"
+    "Commands, answered by the running program:\n";
 
 }  // namespace
 
@@ -42,7 +46,7 @@ RunOptions ParseRunOptions(const std::vector<std::string>& arguments) {
   return options;
 }
 
-std::string HelpText() { return kRunHelp; }
+std::string HelpText() { return kRunHelp + CommandUsageText(); }
 
 std::string VersionText() { return "Pelrion " PELRION_VERSION "\n"; }
 

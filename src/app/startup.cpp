@@ -50,11 +50,10 @@ void LoadCredentials(Application& app) {
 void CreateCycleAndListeners(Application& app) {
   if (app.view == nullptr) return;
   app.workers = std::make_unique<ProgramWorkers>(
-      app.stores, app.main_thread, app.registry,
-      ProgramWorkers::Settings{.database_folder = app.folders.database,
-                               .temp_folder = app.folders.temp,
-                               .installation_id = app.installation_id,
-                               .preferences = app.preferences});
+      app.main_thread, app.stores, app.registry, app.preferences,
+      WorkerSettings{.database_folder = app.folders.database,
+                     .temp_folder = app.folders.temp,
+                     .installation_id = app.installation_id});
   app.cycle = std::make_unique<cycle::MailCycle>(cycle::CyclePorts{
       .main_thread = app.main_thread,
       .dialogs = app.dialogs,
