@@ -55,8 +55,9 @@ bool Shutdown(Application& app) {
     app.main_thread.PumpPending();
   }
   // Nothing is saved: every store wrote each change when it happened, and the window
-  // layout arrives with the main window.
-  if (status_shown) app.dialogs.ShowStatus({});
+  // layout arrives with the main window. The status window goes (a long wait for the worker
+  // opens it too).
+  if (status_shown || app.cycle) app.dialogs.ShowStatus({});
   return sessions_ended && worker_ended;
 }
 
