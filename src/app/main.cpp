@@ -1,16 +1,25 @@
 // pelrion: the GUI when a display is available, the headless proxy otherwise (--headless
-// forces it). Exit codes: 0 normal end, 1 failed start, FatalStop or a second copy.
+// forces it); given a command word, it sends that command to the running copy instead.
+// Exit codes: 0 normal end, 1 failed start, FatalStop or a second copy; commands: see
+// pelrion --help.
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <iostream>
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QCoreApplication>
 
 #include "app/application.h"
+#include "app/command_client.h"
+#include "app/headless_view.h"
 #include "app/quit_on_signal.h"
+#include "app/run_options.h"
 #include "app/shutdown.h"
 #include "app/startup.h"
 #include "platform/dialogs.h"
@@ -24,13 +33,6 @@
 #include "transport/process_setup.h"
 
 namespace {
-
-bool HasArgument(int argc, char** argv, const char* wanted) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], wanted) == 0) return true;
-  }
-  return false;
-}
 
 bool HasDisplay() {
   const char* x11 = std::getenv("DISPLAY");
@@ -50,24 +52,23 @@ std::string RegistryPath() {
   return base + "/Pelrion/registry.reg";
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Starts the program and runs it until SIGTERM, SIGINT or the "stop" command.
+int RunProgram(int argc, char** argv, bool headless) {
   using namespace pelrion;
   // Process-wide: must come before any thread exists, so every thread inherits it.
   transport::PrepareProcessForNetwork();
 
-  // A second copy on the same data ends at once, silently, before it shows anything. The
-  // lock is retried, and the database folder's taken, once start-up has resolved the folders.
+  // A second copy on the same data ends at once, before it shows anything. The lock is
+  // retried, and the database folder's taken, once start-up has resolved the folders.
   platform::SingleInstance instance;
   if (instance.LockFolder(platform::DataFolderPath()) == platform::LockOutcome::kTakenByAnother) {
+    std::cerr << "Pelrion is already running." << std::endl;
     return 1;
   }
   platform::SeedRandFromClock();
   // Any failed allocation anywhere ends the program the one documented way.
   std::set_new_handler([] { platform::FatalStop(platform::kInsufficientMemory); });
 
-  const bool headless = HasArgument(argc, argv, "--headless") || !HasDisplay();
   std::unique_ptr<QCoreApplication> qt_app;
   if (headless) {
     qt_app = std::make_unique<QCoreApplication>(argc, argv);
@@ -91,12 +92,48 @@ int main(int argc, char** argv) {
     dialogs.MessageBox(*error, "Pelrion", platform::DialogIcon::kStop, platform::DialogButtons::kOk);
     return 1;
   }
-  app::Application application(registry, main_thread, dialogs);
-  application.instance = std::move(instance);
-  if (!app::StartupMain(application)) return 1;
+  // Until the main window exists, the desktop program logs the cycle as headless does.
+  app::HeadlessView view(std::cerr);
+  auto application = std::make_unique<app::Application>(registry, main_thread, dialogs);
+  application->instance = std::move(instance);
+  application->headless = headless;
+  application->view = &view;
+  application->request_quit = [] { QCoreApplication::quit(); };
+  if (!app::StartupMain(*application)) return 1;
 
   qt_app->exec();
-  app::Shutdown(application);
+  if (!app::Shutdown(*application)) {
+    // A thread outlived its wait and may still use the stores: end here, leaving them as they
+    // are (every change was written when it happened) instead of taking them apart under it.
+    std::cerr << "Pelrion ended while a transfer was still stopping." << std::endl;
+    std::fflush(nullptr);
+    _exit(0);
+  }
+  application.reset();
   platform::SetDialogs(nullptr);
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace pelrion;
+  const app::RunOptions options =
+      app::ParseRunOptions(std::vector<std::string>(argv + 1, argv + argc));
+  switch (options.mode) {
+    case app::RunMode::kHelp:
+      std::cout << app::HelpText();
+      return 0;
+    case app::RunMode::kVersion:
+      std::cout << app::VersionText();
+      return 0;
+    case app::RunMode::kUsage:
+      std::cerr << options.error << std::endl;
+      return 2;
+    case app::RunMode::kCommand:
+      return app::RunCommandLine(options.words, std::cin, std::cout, std::cerr);
+    case app::RunMode::kRun:
+      break;
+  }
+  return RunProgram(argc, argv, options.headless || !HasDisplay());
 }

@@ -25,11 +25,12 @@ ProgramWorkers::~ProgramWorkers() {
   // its copy and never reads the queue.
   validation::ReleaseSendQueue(queue_, QueueStores());
   for (RunThread& entry : threads_) {
-    if (entry.run->returned.load(std::memory_order_acquire)) {
+    // A worker whose end was handled is past its last call and returns at once. One that
+    // has not ended may be blocked on a call nobody serves now (it outlived the wait at
+    // exit): joining would wait for ever; it owns its run, and the process is ending.
+    if (entry.run != current_ || entry.run->returned.load(std::memory_order_acquire)) {
       entry.thread.join();
     } else {
-      // Joining would wait for ever for a worker blocked on a call nobody serves now; it
-      // owns its run, and the process is ending.
       entry.thread.detach();
     }
   }

@@ -40,8 +40,8 @@ class ProgramWorkers : public cycle::CycleWorkers {
   ProgramWorkers(platform::MainThread& main_thread, Stores& stores,
                  const platform::Registry& registry, const core::Preferences& preferences,
                  WorkerSettings settings);
-  // A thread that is still running (it outlived the wait at exit) is left to the process's
-  // end rather than aborting it.
+  // Joins the threads of the workers that ended; one still running (it outlived the wait
+  // at exit) is left to the process's end rather than aborting it.
   ~ProgramWorkers() override;
   ProgramWorkers(const ProgramWorkers&) = delete;
   ProgramWorkers& operator=(const ProgramWorkers&) = delete;

@@ -22,8 +22,11 @@ inline constexpr int kQuietTrashSize = 100;
 bool EmptyTrashAtExit(store::MessageTable& messages, const core::Preferences& preferences,
                       platform::Dialogs& dialogs);
 
-// Takes the running program apart in order. Stores need no saving here: every change was
-// written when it happened.
-void Shutdown(Application& app);
+// Takes the running program apart in order: the control socket, the listeners and their
+// sessions, the Trash, the mail worker. Stores need no saving here: every change was written
+// when it happened. False when a session or the worker outlived its wait: the thread may
+// still call into the stores, so the caller ends the process at once instead of taking the
+// application apart.
+bool Shutdown(Application& app);
 
 }  // namespace pelrion::app

@@ -8,17 +8,9 @@
 namespace pelrion::core {
 namespace {
 
-enum class Page { kGeneral, kSenderValidation };
-
-struct NumberKey {
-  std::string_view name;
-  Page page;
-  std::uint32_t Preferences::*field;
-  std::uint32_t min;
-  std::uint32_t max;
-};
-
-constexpr std::uint32_t kAny = 0xFFFFFFFFu;
+using Page = PreferencePage;
+using NumberKey = NumberPreference;
+constexpr std::uint32_t kAny = kAnyPreferenceValue;
 
 // In the order the keys are written. Defaults come from the Preferences initialisers.
 constexpr NumberKey kNumberKeys[] = {
@@ -38,10 +30,7 @@ constexpr NumberKey kNumberKeys[] = {
     {"charsetC", Page::kSenderValidation, &Preferences::charset_captcha, 0, kCharsetIndexMax},
 };
 
-struct FileNameKey {
-  std::string_view name;
-  std::string Preferences::*field;
-};
+using FileNameKey = FileNamePreference;
 
 // All on the Sender Validation page, written after the numbers.
 constexpr FileNameKey kFileNameKeys[] = {
@@ -84,6 +73,9 @@ void LoadTemplates(Preferences& preferences, const std::string& templates_folder
 }
 
 }  // namespace
+
+std::span<const NumberPreference> NumberPreferences() { return kNumberKeys; }
+std::span<const FileNamePreference> FileNamePreferences() { return kFileNameKeys; }
 
 std::string PreferencesGeneralKey() {
   return std::string(platform::kProgramKey) + "\\Preferences\\General";

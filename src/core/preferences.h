@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,30 @@ struct Preferences {
   // Template texts by [method][kind]; loaded files hold LF line ends.
   std::array<std::array<std::string, 2>, 2> template_texts;
 };
+
+enum class PreferencePage { kGeneral, kSenderValidation };
+
+// The upper bound of a number key that accepts any value.
+inline constexpr std::uint32_t kAnyPreferenceValue = 0xFFFFFFFFu;
+
+// A number key: its registry value name, page, field and accepted range.
+struct NumberPreference {
+  std::string_view name;
+  PreferencePage page;
+  std::uint32_t Preferences::*field;
+  std::uint32_t min;
+  std::uint32_t max;
+};
+
+// A template file-name key (all on the Sender Validation page).
+struct FileNamePreference {
+  std::string_view name;
+  std::string Preferences::*field;
+};
+
+// Every number key and every file-name key, in the order they are written.
+std::span<const NumberPreference> NumberPreferences();
+std::span<const FileNamePreference> FileNamePreferences();
 
 // Registry key paths of the two pages.
 std::string PreferencesGeneralKey();           // "Software\\Pelrion\\Preferences\\General"

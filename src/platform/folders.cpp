@@ -153,16 +153,29 @@ bool UsablePrivateFolder(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+// base + "/Pelrion-<uid>", the name the user's temporary folder has unless it was taken.
+std::string TempFolderName(const std::string& base) {
+  return (base == "/" ? "" : base) + "/Pelrion-" + std::to_string(geteuid());
+}
+
+}  // namespace
+
 std::optional<std::string> PrivateTempFolder(std::string_view base_folder) {
   const std::string base = WithoutSlash(base_folder);
   if (!IsDirectory(base)) return std::nullopt;
-  const std::string prefix = (base == "/" ? "" : base) + "/Pelrion-" + std::to_string(geteuid());
+  const std::string prefix = TempFolderName(base);
   if (UsablePrivateFolder(prefix)) return prefix + "/";
   // The name is taken (another user's folder or file, a symlink, a folder we cannot make
   // private): a fresh folder of our own instead, which nobody else can have made in advance.
   std::string fresh = prefix + "-XXXXXX";
   if (mkdtemp(fresh.data()) == nullptr || !UsablePrivateFolder(fresh)) return std::nullopt;
   return fresh + "/";
+}
+
+std::string UsualTempFolderPath() {
+  return TempFolderName(WithoutSlash(AbsoluteEnv("TMPDIR").value_or("/tmp"))) + "/";
 }
 
 std::string DataFolderPath() {

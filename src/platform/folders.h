@@ -38,6 +38,10 @@ bool EmptyFolder(std::string_view path);
 // never on the shared base. nullopt when neither can be had.
 std::optional<std::string> PrivateTempFolder(std::string_view base_folder);
 
+// The user's temporary folder under $TMPDIR (or /tmp) as it is named unless the name was
+// taken: what a command-line client looks for, without touching the disk.
+std::string UsualTempFolderPath();
+
 // $XDG_DATA_HOME (or ~/.local/share) + "/Pelrion/", without touching the disk.
 std::string DataFolderPath();
 

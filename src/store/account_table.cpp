@@ -251,19 +251,42 @@ bool AccountTable::RemoveAccount(std::uint32_t id, AccountRemovalPeers* peers) {
     ReleaseAccount(account);
     return false;
   }
+  RemoveHeld(account, *fields, peers);
+  return true;
+}
 
-  if (peers) peers->ForgetDigests(id);
+AccountRemovalOutcome AccountTable::RemoveAccountUnasked(std::uint32_t id,
+                                                         AccountRemovalPeers* peers) {
+  MailAccount* account = FindAccount(id);
+  if (account == nullptr) return {AccountRemoval::kUnknown, {}};
+  std::optional<MailAccount> fields = CopyOf(id);
+  if (!fields) {
+    ReleaseAccount(account);
+    return {AccountRemoval::kUnknown, {}};
+  }
+  if (fields->message_count > 0) {
+    if (peers) peers->HighlightAccountMessages(id);
+    ReleaseAccount(account);
+    return {AccountRemoval::kHasMessages,
+            HasMessagesText(fields->message_count, fields->friendly_name.Text())};
+  }
+  RemoveHeld(account, *fields, peers);
+  return {AccountRemoval::kRemoved, {}};
+}
+
+void AccountTable::RemoveHeld(MailAccount* account, const MailAccount& fields,
+                              AccountRemovalPeers* peers) {
+  if (peers) peers->ForgetDigests(fields.id);
   MailAccount* unlinked;
   {
     std::lock_guard lock(mutex_);
-    unlinked = index_.Remove(id);
+    unlinked = index_.Remove(fields.id);
   }
-  DropListenerIfOrphaned(fields->pop3_listener_id);
-  DropListenerIfOrphaned(fields->smtp_listener_id);
+  DropListenerIfOrphaned(fields.pop3_listener_id);
+  DropListenerIfOrphaned(fields.smtp_listener_id);
   if (unlinked) ReleaseAccount(unlinked);  // the table's own reference
-  ReleaseAccount(account);                 // the one taken above
+  ReleaseAccount(account);                 // the one taken by the caller
   SaveAccounts();
-  return true;
 }
 
 bool AccountTable::DropListenerIfOrphaned(std::uint32_t listener_id) {

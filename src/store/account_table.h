@@ -50,6 +50,13 @@ struct AccountSnapshot {
   Listener smtp;
 };
 
+enum class AccountRemoval { kRemoved, kUnknown, kHasMessages };
+
+struct AccountRemovalOutcome {
+  AccountRemoval result = AccountRemoval::kUnknown;
+  std::string refusal;  // kHasMessages: the text the account window shows
+};
+
 class AccountTable : public MessageAccounts, public ListenerUsers {
  public:
   // database_folder holds "db5.dat"; listeners is the table the accounts point into;
@@ -100,6 +107,10 @@ class AccountTable : public MessageAccounts, public ListenerUsers {
   // Asks and removes as the account window does; true when the account was removed. An
   // account with stored messages is never removed: they are highlighted and the user told.
   bool RemoveAccount(std::uint32_t id, AccountRemovalPeers* peers);
+  // The same without asking anything (a command the user typed is the confirmation): an
+  // account with stored messages is kept, its messages highlighted, and the refusal text
+  // returned.
+  AccountRemovalOutcome RemoveAccountUnasked(std::uint32_t id, AccountRemovalPeers* peers);
 
   // Drops the listener when no account refers to it any more (see ListenerTable).
   bool DropListenerIfOrphaned(std::uint32_t listener_id);
@@ -126,6 +137,9 @@ class AccountTable : public MessageAccounts, public ListenerUsers {
   // carries its id (its notices must go).
   bool DropReference(MailAccount* account);
   void NotifyFreed(std::uint32_t id);
+  // Takes the account (held once by the caller, who gives that reference up here) out of
+  // the table, drops its orphaned listeners and saves.
+  void RemoveHeld(MailAccount* account, const MailAccount& fields, AccountRemovalPeers* peers);
 
   std::string folder_;
   ListenerTable& listeners_;

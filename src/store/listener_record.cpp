@@ -37,4 +37,9 @@ bool SameStoredListener(const Listener& a, const Listener& b) {
   return EncodeListener(a) == EncodeListener(b);
 }
 
+std::string DottedQuad(std::uint32_t address) {
+  return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
+         std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
+}
+
 }  // namespace pelrion::store

@@ -61,6 +61,9 @@ struct Listener {
   int ref_count = 0;
 };
 
+// An address in host byte order as a dotted quad ("127.0.0.1").
+std::string DottedQuad(std::uint32_t address);
+
 // The 276 stored bytes of a listener (no digest).
 std::string EncodeListener(const Listener& listener);
 

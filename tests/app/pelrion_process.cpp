@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/run_command.h"
+
 namespace pelrion::apptest {
 namespace {
 
@@ -38,6 +40,22 @@ std::vector<std::string> SandboxHome::Environment() const {
 
 std::string SandboxHome::TempFolder() const {
   return root + "/tmp/Pelrion-" + std::to_string(getuid()) + "/";
+}
+
+CommandOutcome RunPelrionCommand(const SandboxHome& home, const std::vector<std::string>& args,
+                                 const std::string& input) {
+  static int serial = 0;
+  const std::string stem = home.root + "/command" + std::to_string(++serial);
+  WriteFile(stem + ".in", input);
+  std::string command = "env -i";
+  for (const std::string& variable : home.Environment()) {
+    command += " " + test_support::ShellQuote(variable);
+  }
+  command += " " + test_support::ShellCommand(PELRION_BIN, args) + " <" +
+             test_support::ShellQuote(stem + ".in") + " 2>" +
+             test_support::ShellQuote(stem + ".err");
+  const test_support::RunResult result = test_support::RunCommand(command);
+  return {result.status, result.out, ReadFile(stem + ".err")};
 }
 
 PelrionProcess::PelrionProcess(const SandboxHome& home, const std::string& stderr_path)

@@ -24,6 +24,17 @@ struct SandboxHome {
   std::string TempFolder() const;
 };
 
+struct CommandOutcome {
+  int status = -1;  // the exit code; -1 when it did not run or ended by a signal
+  std::string out;
+  std::string err;
+};
+
+// Runs `pelrion args...` as a command-line client in home's environment, with input on its
+// standard input.
+CommandOutcome RunPelrionCommand(const SandboxHome& home, const std::vector<std::string>& args,
+                                 const std::string& input = "");
+
 class PelrionProcess {
  public:
   PelrionProcess(const SandboxHome& home, const std::string& stderr_path);

@@ -11,6 +11,7 @@
 #include "pelrion_process.h"
 #include "platform/registry.h"
 #include "store/installation_id.h"
+#include "support/files.h"
 
 namespace pelrion::apptest {
 namespace {
@@ -56,14 +57,21 @@ TEST_F(PelrionStartupTest, ShowsEveryStageInOrderAndEndsCleanlyOnSigterm) {
   EXPECT_EQ(registry.GetNumber(platform::kProgramKey, "setonce"), 1u);
   EXPECT_EQ(InstallationId().substr(0, 3), "USR");
 
-  // Settings stage: the built-in templates land in the documents folder, and the default
-  // "autostart" preference writes the desktop session's autostart entry.
+  // Settings stage: the built-in templates land in the documents folder. A headless copy
+  // leaves the desktop session's autostart entry alone, whatever "autostart" says.
   for (const char* name : {"reply.txt", "captcha.txt", "reply.htm", "captcha.htm"}) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(ReadFile(root_ + "/docs/Pelrion/" + name).empty());
   }
-  EXPECT_NE(ReadFile(root_ + "/config/autostart/pelrion.desktop").find(PELRION_BIN),
-            std::string::npos);
+  EXPECT_FALSE(test_support::FileExists(root_ + "/config/autostart/pelrion.desktop"));
+}
+
+TEST_F(PelrionStartupTest, AHeadlessCopyLeavesAnExistingAutostartEntryAsItIs) {
+  mkdir((root_ + "/config/autostart").c_str(), 0700);
+  const std::string entry = root_ + "/config/autostart/pelrion.desktop";
+  WriteFile(entry, "[Desktop Entry]\nExec=/opt/elsewhere/pelrion\n");
+  RunOnce("run");
+  EXPECT_EQ(ReadFile(entry), "[Desktop Entry]\nExec=/opt/elsewhere/pelrion\n");
 }
 
 TEST_F(PelrionStartupTest, EndsOnSigintAsOnSigterm) {
@@ -73,13 +81,13 @@ TEST_F(PelrionStartupTest, EndsOnSigintAsOnSigterm) {
   EXPECT_EQ(pelrion.Wait(), 0) << pelrion.Output();
 }
 
-TEST_F(PelrionStartupTest, SecondCopyForTheSameUserEndsAtOnceAndSilently) {
+TEST_F(PelrionStartupTest, SecondCopyForTheSameUserEndsAtOnceWithOneLine) {
   PelrionProcess first(home_, Log("first"));
   ASSERT_TRUE(first.WaitForOutput(std::string(app::kStageDirectories))) << first.Output();
 
   PelrionProcess second(home_, Log("second"));
   EXPECT_EQ(second.Wait(), 1);
-  EXPECT_EQ(second.Output(), "");
+  EXPECT_EQ(second.Output(), "Pelrion is already running.\n");
 
   first.Signal(SIGTERM);
   EXPECT_EQ(first.Wait(), 0) << first.Output();

@@ -1,100 +1,81 @@
 #include "common/json_writer.h"
 
+#include "mailformat/utf8_text.h"
+
 namespace pelrion::tools {
+namespace {
+
+std::string Dump(const nlohmann::ordered_json& value) {
+  return value.dump(-1, ' ', /*ensure_ascii=*/true);
+}
+
+}  // namespace
 
 std::string JsonString(std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(bytes.size() + 2);
-  out += '"';
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (byte) {
-      case '"':
-        out += "\\\"";
-        continue;
-      case '\\':
-        out += "\\\\";
-        continue;
-      case '\n':
-        out += "\\n";
-        continue;
-      case '\r':
-        out += "\\r";
-        continue;
-      case '\t':
-        out += "\\t";
-        continue;
-      default:
-        break;
-    }
-    // RFC 8259 section 7: control characters must be escaped; DEL and the high half are
-    // escaped too, so the output is plain ASCII whatever the stored code page was.
-    if (byte < 0x20 || byte >= 0x7F) {
-      out += "\\u00";
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0x0F];
-    } else {
-      out += c;
-    }
-  }
-  out += '"';
-  return out;
+  return Dump(nlohmann::ordered_json(mailformat::Utf8FromBytes(bytes)));
 }
 
-void JsonWriter::BeforeValue() {
-  if (after_key_) {
-    after_key_ = false;
+void JsonWriter::Add(nlohmann::ordered_json value) {
+  if (open_.empty()) {
+    Write(value);
     return;
   }
-  if (first_.empty()) return;
-  if (!first_.back()) out_ << ',';
-  if (first_.size() == 1) out_ << '\n';
-  first_.back() = false;
+  nlohmann::ordered_json& container = open_.back();
+  if (container.is_object()) {
+    container[keys_.back()] = std::move(value);
+  } else {
+    container.push_back(std::move(value));
+  }
 }
 
-void JsonWriter::Open(char bracket) {
-  BeforeValue();
-  out_ << bracket;
-  first_.push_back(true);
+void JsonWriter::Write(const nlohmann::ordered_json& value) {
+  const bool container = value.is_object() || value.is_array();
+  if (!container) {
+    out_ << Dump(value);
+    return;
+  }
+  if (value.empty()) {
+    out_ << Dump(value) << '\n';
+    return;
+  }
+  out_ << (value.is_object() ? '{' : '[');
+  bool first = true;
+  for (auto item = value.begin(); item != value.end(); ++item) {
+    out_ << (first ? "\n" : ",\n");
+    first = false;
+    if (value.is_object()) out_ << JsonString(item.key()) << ':';
+    out_ << Dump(item.value());
+  }
+  out_ << '\n' << (value.is_object() ? '}' : ']') << '\n';
 }
 
-void JsonWriter::Close(char bracket) {
-  if (first_.size() == 1 && !first_.back()) out_ << '\n';
-  if (!first_.empty()) first_.pop_back();
-  out_ << bracket;
-  if (first_.empty()) out_ << '\n';
+void JsonWriter::BeginObject() {
+  open_.push_back(nlohmann::ordered_json::object());
+  keys_.emplace_back();
 }
 
-void JsonWriter::BeginObject() { Open('{'); }
-void JsonWriter::EndObject() { Close('}'); }
-void JsonWriter::BeginArray() { Open('['); }
-void JsonWriter::EndArray() { Close(']'); }
+void JsonWriter::BeginArray() {
+  open_.push_back(nlohmann::ordered_json::array());
+  keys_.emplace_back();
+}
+
+void JsonWriter::EndObject() {
+  if (open_.empty()) return;
+  nlohmann::ordered_json done = std::move(open_.back());
+  open_.pop_back();
+  keys_.pop_back();
+  Add(std::move(done));
+}
+
+void JsonWriter::EndArray() { EndObject(); }
 
 void JsonWriter::Key(std::string_view name) {
-  BeforeValue();
-  out_ << JsonString(name) << ':';
-  after_key_ = true;
+  if (!keys_.empty()) keys_.back() = mailformat::Utf8FromBytes(name);
 }
 
-void JsonWriter::String(std::string_view bytes) {
-  BeforeValue();
-  out_ << JsonString(bytes);
-}
-
-void JsonWriter::Int(std::int64_t value) {
-  BeforeValue();
-  out_ << value;
-}
-
-void JsonWriter::Bool(bool value) {
-  BeforeValue();
-  out_ << (value ? "true" : "false");
-}
-
-void JsonWriter::Null() {
-  BeforeValue();
-  out_ << "null";
-}
+void JsonWriter::String(std::string_view bytes) { Add(mailformat::Utf8FromBytes(bytes)); }
+void JsonWriter::Int(std::int64_t value) { Add(value); }
+void JsonWriter::Bool(bool value) { Add(value); }
+void JsonWriter::Null() { Add(nullptr); }
 
 }  // namespace pelrion::tools

@@ -1,7 +1,7 @@
-// A small streaming JSON writer (RFC 8259) for the command-line tools. Stored texts are bytes in an
-// unknown single-byte code page, not UTF-8: every byte of 0x80 and above is written as
-// \u00XX, i.e. the text is read as Latin-1, so the output is always valid JSON and each
-// original byte can be recovered from its code point.
+// A small streaming JSON writer for the command-line tools, over the JSON library. Stored
+// texts are bytes in an unknown code page: valid UTF-8 passes through and every other byte
+// is read as Latin-1 (U+0080..U+00FF), and everything beyond ASCII is written as \uXXXX, so
+// the output is always plain-ASCII JSON.
 #pragma once
 
 #include <cstdint>
@@ -10,15 +10,16 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 namespace pelrion::tools {
 
-// The JSON string literal (quotes included) for bytes: '"', '\\' and control characters
-// escaped, bytes >= 0x80 as \u00XX.
+// The JSON string literal (quotes included) for bytes.
 std::string JsonString(std::string_view bytes);
 
-// Writes one JSON value compactly, with a newline after each member of the outermost object.
-// The caller balances Begin/End calls and puts a Key before each value inside an object;
-// the writer adds the commas.
+// Writes one JSON value compactly, with a newline after each member of the outermost
+// container. The caller balances Begin/End calls and puts a Key before each value inside an
+// object; the value is written when the outermost container ends.
 class JsonWriter {
  public:
   explicit JsonWriter(std::ostream& out) : out_(out) {}
@@ -35,14 +36,13 @@ class JsonWriter {
   void Null();
 
  private:
-  // Separator before a value (or a key) at the current depth.
-  void BeforeValue();
-  void Open(char bracket);
-  void Close(char bracket);
+  // Puts value where the open container expects it (or writes it when nothing is open).
+  void Add(nlohmann::ordered_json value);
+  void Write(const nlohmann::ordered_json& value);
 
   std::ostream& out_;
-  std::vector<bool> first_;  // per open container: nothing written in it yet
-  bool after_key_ = false;
+  std::vector<nlohmann::ordered_json> open_;  // the containers being filled, outermost first
+  std::vector<std::string> keys_;             // per open object: the key of its next value
 };
 
 }  // namespace pelrion::tools

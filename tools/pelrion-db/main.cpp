@@ -17,7 +17,8 @@ int Usage() {
                "  check DIR   report, for each database file in DIR, the records kept and the\n"
                "              records that fail their checks (read-only: nothing is changed)\n"
                "  dump DIR    print the records a load would keep as one JSON object; texts\n"
-               "              are bytes, each byte 0x80-0xFF written as \\u0080-\\u00ff\n"
+               "              are bytes: valid UTF-8 is kept, any other byte 0x80-0xFF is\n"
+               "              read as U+0080-U+00FF (all written as \\uXXXX)\n"
                "              (read-only; passwords are never printed)\n";
   return kUsageStatus;
 }
