@@ -361,6 +361,7 @@ class WholeLoopTest(unittest.TestCase):
 
     def expected_inbox(self, account):
         inbox = self.inbox_of(account)
+        self.assertTrue(inbox, f"nothing in the Inbox of {account.user}")
         by_subject = {f.subject: f.data for f in FIXTURES}
         expected = sorted(by_subject[m["subject"]] for m in inbox)
         # What is served is what is stored, and that is what the server sent.
@@ -374,7 +375,6 @@ class WholeLoopTest(unittest.TestCase):
 
     def poplib_reads_the_inbox_byte_for_byte(self, account, delete):
         inbox, expected = self.expected_inbox(account)
-        self.assertTrue(inbox)
         client = poplib.POP3(peers.LOOPBACK, self.local_port[self.pop3_listener], timeout=30)
         client.user(account.user)
         client.pass_(account.password)
