@@ -59,7 +59,8 @@ Fixture = namedtuple("Fixture", "subject account data folder status")
 
 
 def fixture_mail(n, account, subject, sender_headers):
-    # A body line starting with "." makes the POP3 listener dot-stuff it on the way out.
+    # Body lines starting with "." make the POP3 listener dot-stuff them on the way out; a
+    # client takes one full stop off a line that starts with two, so a missing stuffing shows.
     return mail.plain_message(
         [("Received", f"from mx.example.net by pop.example.net; Thu, 10 Dec 2026 08:0{n}:00 +0000"),
          *sender_headers,
@@ -67,7 +68,8 @@ def fixture_mail(n, account, subject, sender_headers):
          ("Subject", subject),
          ("Date", f"Thu, 10 Dec 2026 08:0{n}:00 +0000"),
          ("Message-ID", f"<fixture-{n}@mail.example.net>")],
-        f"Fixture message {n}.\n.a line that starts with a full stop\n\nRegards\n")
+        f"Fixture message {n}.\n.a line that starts with a full stop\n..and one with two\n\n"
+        "Regards\n")
 
 
 def unprovoked_bounce():
