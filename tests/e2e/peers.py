@@ -61,7 +61,8 @@ def _mail_owner():
 
 
 class Pop3Server:
-    """A private Dovecot POP3 server under folder; messages are placed as maildir files."""
+    """A private Dovecot POP3 server under folder; messages are placed as maildir files.
+    Dovecot's unprivileged users must be able to pass through every folder above it."""
 
     def __init__(self, folder):
         self.folder = folder
