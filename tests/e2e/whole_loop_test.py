@@ -3,7 +3,8 @@ recording SMTP server standing in for the real SMTP server and for the senders' 
 the real `pelrion --headless` driven only by its command line.
 
 Fixture mail of every kind is checked, filed and challenged; the challenged sender's reply, built
-the way a mail program builds one, releases the held mail; the Inbox is read through the POP3
+the way a mail program builds one, releases the held mail (for a CAPTCHA request only a reply
+that carries the code, read from the stored record); the Inbox is read through the POP3
 listener by poplib and by fetchmail; mail sent through the SMTP listener arrives stamped and
 its bounce is recognised; a restart in the middle loses nothing. Every step waits on
 `pelrion check --wait`, never on a clock.
@@ -42,6 +43,8 @@ TRUSTED_NAME, TRUSTED = "Tom Trusted", "tom@friends.example"
 TRUSTED_DOMAIN = "partner.example"
 BLACKLISTED = "offers@junk.example"
 UNKNOWN_NAME, UNKNOWN = "Uma Unknown", "uma@stranger.example"
+# Challenged with the CAPTCHA method, after the preference changed.
+VISITOR_NAME, VISITOR = "Vic Visitor", "vic@visitors.example"
 
 STATUS_TEXT = {
     2: "Waiting for reply to authorization request",
@@ -103,6 +106,10 @@ FIXTURES = [
             "junk", 4),
     Fixture("Undelivered Mail Returned to Sender", BOB, unprovoked_bounce(), "junk", 6),
 ]
+VISITOR_MAIL = Fixture("Visiting next week", ALICE,
+                       fixture_mail(8, ALICE, "Visiting next week",
+                                    [("From", f"{VISITOR_NAME} <{VISITOR}>")]),
+                       "quarantine", 2)
 
 
 def sender_id_address(subject):
@@ -199,7 +206,8 @@ class WholeLoopTest(unittest.TestCase):
         self.move_listeners_to_free_ports()
         self.first_check_files_every_kind()
         request = self.one_request_to_the_unknown_sender()
-        self.reply_releases_the_held_mail(request)
+        captcha_request = self.reply_releases_the_held_mail(request)
+        self.captcha_reply_needs_the_code(captcha_request)
         self.restart_loses_nothing()
         self.poplib_reads_the_inbox_byte_for_byte(ALICE, delete=False)
         self.fetchmail_reads_and_deletes_the_inbox(ALICE)
@@ -210,7 +218,7 @@ class WholeLoopTest(unittest.TestCase):
         self.assert_database_intact()
 
     def configure_lists_and_method(self):
-        # The Reply method: the CAPTCHA code exists only as an image, which a test cannot read.
+        # The Reply method for the first unknown sender; a later one gets a CAPTCHA request.
         self.home.run("set", "method", "0")
         self.assertEqual(self.home.run("get", "method").stdout.split()[-1], b"0")
         self.home.run("contact", "add", "--name", TRUSTED_NAME, TRUSTED)
@@ -319,8 +327,12 @@ class WholeLoopTest(unittest.TestCase):
         return data
 
     def reply_releases_the_held_mail(self, request):
+        """Also brings a new unknown sender while the method is CAPTCHA; returns the request
+        that sender got."""
         reply = mail.reply_to(request, UNKNOWN_NAME, UNKNOWN, "Yes, I wrote to Alice.")
         self.pop3.add_message(ALICE.user, reply)
+        self.home.run("set", "method", "1")
+        self.pop3.add_message(ALICE.user, VISITOR_MAIL.data)
         self.home.check_wait()
         self.assertEqual(self.pop3.message_count(ALICE.user), 0)
         trusted = {a: c["name"] for c in self.contacts("trusted") for a in c["addresses"]}
@@ -329,11 +341,55 @@ class WholeLoopTest(unittest.TestCase):
             m = self.message(subject)
             self.assertEqual((m["folder"], m["status"], m["status_text"]),
                              ("inbox", 8, STATUS_TEXT[8]))
-        # The reply is consumed, not filed; no second request went out.
+        # The reply is consumed, not filed; the next request went to the new sender only.
         messages = self.messages()
-        self.assertEqual(len(messages), len(FIXTURES))
+        self.assertEqual(len(messages), len(FIXTURES) + 1)
         self.assertFalse([m for m in messages if "Sender-ID" in m["subject"]])
-        self.assertEqual(len(self.smtp.messages()), 1)
+        recorded = self.smtp.messages()
+        self.assertEqual([e["rcpt_tos"] for e, _ in recorded], [[UNKNOWN], [VISITOR]])
+        return recorded[1][1]
+
+    def stored_record(self, message_id):
+        dump = subprocess.run([self.db_bin, "dump", self.home.database_folder],
+                              capture_output=True, check=True)
+        found = [m for m in json.loads(dump.stdout)["messages"] if m["id"] == message_id]
+        self.assertEqual(len(found), 1)
+        return found[0]
+
+    def captcha_reply_needs_the_code(self, request_data):
+        held = self.message(VISITOR_MAIL.subject)
+        self.assertEqual((held["folder"], held["status"]), ("quarantine", 2))
+        request = email.message_from_bytes(request_data, policy=email.policy.default)
+        self.assertEqual(sender_id_address(str(request["Subject"]))[0], VISITOR)
+        images = [p for p in request.walk() if p.get_content_type() == "image/gif"]
+        self.assertTrue(images, "a CAPTCHA request without its image")
+        self.assertIn("Authorization Code.gif", [p.get_filename() for p in images])
+        self.assertTrue(all(p.get_content().startswith(b"GIF8") for p in images))
+        # The code is shown only in the image, which a test cannot read; the stored record
+        # holds it (read-only dump of the database).
+        code = self.stored_record(held["id"])["authorization_code"]
+        self.assertTrue(100000 <= code <= 999999, code)
+        plain = request.get_body(preferencelist=("plain",)).get_content()
+        self.assertNotIn(str(code), plain)
+
+        # A reply without the code releases nothing, and is not filed either.
+        self.pop3.add_message(ALICE.user, mail.reply_to(request_data, VISITOR_NAME, VISITOR,
+                                                        "Here I am, please let me through."))
+        self.home.check_wait()
+        self.assertEqual(self.pop3.message_count(ALICE.user), 0)
+        held = self.message(VISITOR_MAIL.subject)
+        self.assertEqual((held["folder"], held["status"]), ("quarantine", 2))
+        self.assertNotIn(VISITOR, self.addresses_on("trusted"))
+        self.assertEqual(len(self.messages()), len(FIXTURES) + 1)
+
+        # The code typed into the reply, as the request asks.
+        self.pop3.add_message(ALICE.user, mail.reply_to(request_data, VISITOR_NAME, VISITOR,
+                                                        f"The code is {code}."))
+        self.home.check_wait()
+        released = self.message(VISITOR_MAIL.subject)
+        self.assertEqual((released["folder"], released["status"]), ("inbox", 8))
+        self.assertIn(VISITOR, self.addresses_on("trusted"))
+        self.assertEqual(len(self.smtp.messages()), 2)
 
     def snapshot(self):
         return {
@@ -364,7 +420,7 @@ class WholeLoopTest(unittest.TestCase):
     def expected_inbox(self, account):
         inbox = self.inbox_of(account)
         self.assertTrue(inbox, f"nothing in the Inbox of {account.user}")
-        by_subject = {f.subject: f.data for f in FIXTURES}
+        by_subject = {f.subject: f.data for f in FIXTURES + [VISITOR_MAIL]}
         expected = sorted(by_subject[m["subject"]] for m in inbox)
         # What is served is what is stored, and that is what the server sent.
         self.assertEqual(sorted(self.stored(m) for m in inbox), expected)
@@ -441,8 +497,8 @@ class WholeLoopTest(unittest.TestCase):
         self.assertEqual(refused, {})
 
         recorded = self.smtp.messages()
-        self.assertEqual(len(recorded), 2)
-        envelope, data = recorded[1]
+        self.assertEqual(len(recorded), 3)
+        envelope, data = recorded[2]
         self.assertEqual((envelope["mail_from"], envelope["rcpt_tos"]), (ALICE.email, recipients))
         block = mail.header_block(data)
         lines = block.split(b"\r\n")[:-1]
@@ -465,7 +521,7 @@ class WholeLoopTest(unittest.TestCase):
         self.assertEqual((found["signed"], found["own_installation"]), (True, True))
 
         # The recipients are trusted now, except the black-listed one.
-        self.assertEqual(self.addresses_on("trusted"), {TRUSTED, UNKNOWN, carl, dana})
+        self.assertEqual(self.addresses_on("trusted"), {TRUSTED, UNKNOWN, VISITOR, carl, dana})
         self.assertEqual(self.addresses_on("blacklist"), {BLACKLISTED})
         return data
 
