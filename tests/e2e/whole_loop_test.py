@@ -178,10 +178,10 @@ class WholeLoopTest(unittest.TestCase):
         with open(self.home.message_file(message["id"]), "rb") as f:
             return f.read()
 
-    def installation_id(self):
-        dump = subprocess.run([self.db_bin, "dump", self.home.database_folder],
-                              capture_output=True, check=True)
-        return json.loads(dump.stdout)["installation_id"]
+    def dump(self):
+        """The stored tables, read with the read-only database tool."""
+        return json.loads(subprocess.run([self.db_bin, "dump", self.home.database_folder],
+                                         capture_output=True, check=True).stdout)
 
     def analyse(self, path, installation_id=None):
         args = [self.msg_bin, "analyse", path]
@@ -239,6 +239,7 @@ class WholeLoopTest(unittest.TestCase):
                 stdin=(account.password + "\n").encode())
             self.assertIn(b"The account has been successfully created.", result.stdout)
             self.no_password_in(result.stdout + result.stderr)
+            self.created_text = result.stdout.decode()
         # Ids count up, so the first account added has the smaller one.
         listed = sorted(self.home.json("account", "list"), key=lambda a: a["id"])
         self.no_password_in(json.dumps(listed).encode())
@@ -262,6 +263,11 @@ class WholeLoopTest(unittest.TestCase):
         self.assertEqual(sorted((l["protocol"], l["host"], l["port"]) for l in listeners),
                          [("pop3", "127.0.0.1", self.pop3.port),
                           ("smtp", "127.0.0.1", self.smtp.port)])
+        # What account add told the user to set in the mail program.
+        for listener in listeners:
+            self.assertRegex(self.created_text,
+                             rf"\({listener['protocol'].upper()}\):\n\s+Name: [^\n]+\n\s+"
+                             rf"Port: {listener['local_port']}\n")
         self.local_port = {}
         for listener_id in (self.pop3_listener, self.smtp_listener):
             port = peers.free_port()
@@ -350,9 +356,7 @@ class WholeLoopTest(unittest.TestCase):
         return recorded[1][1]
 
     def stored_record(self, message_id):
-        dump = subprocess.run([self.db_bin, "dump", self.home.database_folder],
-                              capture_output=True, check=True)
-        found = [m for m in json.loads(dump.stdout)["messages"] if m["id"] == message_id]
+        found = [m for m in self.dump()["messages"] if m["id"] == message_id]
         self.assertEqual(len(found), 1)
         return found[0]
 
@@ -502,7 +506,7 @@ class WholeLoopTest(unittest.TestCase):
         self.assertEqual((envelope["mail_from"], envelope["rcpt_tos"]), (ALICE.email, recipients))
         block = mail.header_block(data)
         lines = block.split(b"\r\n")[:-1]
-        installation = self.installation_id()
+        installation = self.dump()["installation_id"]
         self.assertRegex(installation, r"^USR[0-9A-F]{8}$")
         # The new Message-id first, the old one gone, the two marks last in the block.
         self.assertRegex(lines[0].decode(),
