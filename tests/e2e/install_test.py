@@ -46,6 +46,11 @@ class InstallTest(unittest.TestCase):
             with self.subTest(program):
                 installed = self.path("bin", program)
                 self.assertTrue(os.path.isfile(installed) and os.access(installed, os.X_OK))
+        # The installed program answers --version without starting (nothing else runs here).
+        version = subprocess.run([self.path("bin", "pelrion"), "--version"], capture_output=True,
+                                 text=True, env={"PATH": "/usr/bin:/bin"}, timeout=20)
+        self.assertEqual(version.returncode, 0, version.stderr)
+        self.assertRegex(version.stdout, r"^Pelrion \d+\.\d+")
         # The installed tools are whole programs, not links into the build tree: run without
         # arguments they print their usage and exit 2.
         for tool in ("pelrion-db", "pelrion-msg"):
