@@ -260,6 +260,9 @@ bool Registry::Set(std::string_view key, std::string_view name, RegistryValue va
   if (new_key) key_names_[lowered] = std::string(key);
   Values& values = keys_[lowered];
   auto it = FindValue(values, name);
+  // Start-up writes some values back at every start: the same value costs no file write
+  // (each one is a rewrite with fsync).
+  if (it != values.end() && it->second == value) return true;
   if (it != values.end()) {
     it->second = std::move(value);
   } else {

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -95,6 +96,29 @@ TEST_F(FileRegistryTest, FileAndFolderArePrivate) {
   ASSERT_EQ(stat((dir_ / "config/Pelrion").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
   EXPECT_FALSE(std::filesystem::exists(Path() + ".tmp"));
+}
+
+// Every rewrite is a new file renamed into place: a hard link made before a call still
+// shares the file with the registry's path afterwards only when nothing was rewritten.
+TEST_F(FileRegistryTest, OnlyAChangedValueRewritesTheFile) {
+  FileRegistry registry(Path());
+  const std::string probe = Path() + ".probe";
+  const auto rewritten_by = [&](const std::function<bool()>& set) {
+    std::filesystem::remove(probe);
+    EXPECT_EQ(link(Path().c_str(), probe.c_str()), 0);
+    EXPECT_TRUE(set());
+    struct stat st {};
+    EXPECT_EQ(stat(Path().c_str(), &st), 0);
+    return st.st_nlink == 1;
+  };
+  ASSERT_TRUE(registry.SetString("Software\\Pelrion", "Db", "/data/Db/"));
+  ASSERT_TRUE(registry.SetNumber("Software\\Pelrion", "setonce", 1));
+  EXPECT_FALSE(rewritten_by([&] { return registry.SetString("software\\pelrion", "Db", "/data/Db/"); }));
+  EXPECT_FALSE(rewritten_by([&] { return registry.SetNumber("Software\\Pelrion", "setonce", 1); }));
+  // The same bytes under the other type, or another value, are a change.
+  EXPECT_TRUE(rewritten_by([&] { return registry.SetBinary("Software\\Pelrion", "Db", {'/', 'd'}); }));
+  EXPECT_TRUE(rewritten_by([&] { return registry.SetNumber("Software\\Pelrion", "setonce", 2); }));
+  EXPECT_EQ(FileRegistry(Path()).GetNumber("Software\\Pelrion", "setonce"), 2u);
 }
 
 struct StringCase {
