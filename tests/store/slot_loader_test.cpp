@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -122,6 +123,58 @@ TEST_P(SlotLoadTest, FailingSlotsAreFreedOnDiskAndGoneNextTime) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, SlotLoadTest, ::testing::ValuesIn(LoadCases()),
                          [](const auto& info) { return info.param.name; });
+
+// A file large enough that its later half is checked on a second thread: the slots still
+// reach the owner in file order with their own offsets and blobs, and damage in either half
+// is freed on disk exactly as in a small file.
+TEST(SlotLoaderThreadTest, ALargeFileIsCheckedInTwoHalvesAndTakenInOrder) {
+  TempDir dir;
+  constexpr std::uint32_t kCount = 20'000;
+  MessagePair pair;
+  for (std::uint32_t id = 1; id <= kCount; ++id) {
+    std::string blob = MakeBlob("summary " + std::to_string(id));
+    const auto offset = static_cast<std::uint32_t>(pair.heap.size());
+    pair.heap += Le32(id) + Md5Raw(blob) + blob;
+    const std::string entry = MessageEntry(id, offset, static_cast<std::uint32_t>(blob.size()));
+    pair.slots += Md5Raw(entry) + entry;
+    pair.blobs.push_back(blob);
+  }
+  // Damage on both sides of the middle, and at both ends: an entry byte, a blob byte, a
+  // free slot.
+  const std::vector<std::size_t> damaged_entries = {0, 9'999, 10'000, 19'999};
+  for (std::size_t index : damaged_entries) pair.slots[index * 52 + 16 + 20] ^= 0x04;
+  const std::size_t damaged_blob = 15'000;
+  pair.heap[pair.heap.find(pair.blobs[damaged_blob]) + 3] ^= 0x01;
+  const std::size_t free_slot = 12'345;
+  pair.slots.replace(free_slot * 52, 52, std::string(52, '\0'));
+  WriteFile(dir.File("db1.dat"), pair.slots);
+  WriteFile(dir.File("db2.dat"), pair.heap);
+  SlotFile slots(dir.File("db1.dat"), 36);
+  HeapFile heap(dir.File("db2.dat"), HeapHeader::kIdAndDigest);
+
+  SlotLoadResult result = LoadSlotFile(slots, &heap, testing::TestMessageLayout(), nullptr);
+
+  std::vector<std::size_t> freed = damaged_entries;
+  freed.push_back(damaged_blob);
+  std::vector<std::size_t> kept_indexes;
+  for (std::size_t i = 0; i < kCount; ++i) {
+    if (std::find(freed.begin(), freed.end(), i) == freed.end() && i != free_slot) {
+      kept_indexes.push_back(i);
+    }
+  }
+  ASSERT_EQ(result.kept.size(), kept_indexes.size());
+  for (std::size_t k = 0; k < kept_indexes.size(); ++k) {
+    const std::size_t i = kept_indexes[k];
+    ASSERT_EQ(result.kept[k].slot_offset, i * 52) << k;
+    ASSERT_EQ(result.kept[k].entry, pair.slots.substr(i * 52 + 16, 36)) << k;
+    ASSERT_EQ(result.kept[k].blob, pair.blobs[i]) << k;
+  }
+  EXPECT_EQ(result.freed, freed.size());
+  std::string want_slots = pair.slots;
+  for (std::size_t index : freed) want_slots.replace(index * 52, 52, std::string(52, '\0'));
+  EXPECT_EQ(ReadFile(slots.path()), want_slots);
+  EXPECT_EQ(slots.end_offset(), pair.slots.size());
+}
 
 TEST(SlotLoaderTest, KeptSlotsCarryTheirOffsetEntryAndBlob) {
   TempDir dir;
