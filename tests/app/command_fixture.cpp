@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "app/command_dispatch.h"
+#include "mailformat/timestamp.h"
+#include "stores_fixture.h"
 #include "transport/net_connection.h"
 
 namespace pelrion::apptest {
@@ -147,23 +149,10 @@ std::uint32_t CommandWorld::AddAccount(const std::string& name, std::uint32_t po
 
 std::uint32_t CommandWorld::FileMessage(std::uint32_t account, const std::string& sender,
                                         std::uint32_t flags, const std::string& subject) {
-  auto record = std::make_unique<store::MessageRecord>();
-  stores.messages->CreateMessageFile(*record);
-  const std::string text =
-      "From: " + sender + "\r\nSubject: " + subject + "\r\n\r\nbody\r\n";
-  std::ofstream(stores.messages->MessageFilePath(*record), std::ios::binary) << text;
-  record->account_id = account;
-  record->flags = flags;
-  record->summary.header_length = static_cast<std::int32_t>(text.find("\r\n\r\n") + 4);
-  record->summary.file_size = static_cast<std::uint32_t>(text.size());
-  record->summary.has_strings = true;
-  record->summary.set_sender_address(sender);
-  record->summary.set_subject_decoded(subject);
-  record->summary.received = kReceivedTime;
-  record->summary.sent = mailformat::kNoDate;
-  if (record->folder() == store::Folder::kQuarantine) record->status = 1;
-  store::MessageRecord* filed = stores.messages->RegisterMessage(std::move(record));
-  EXPECT_NE(filed, nullptr);
+  const MessageFields fields{
+      .subject = subject, .received = kReceivedTime, .sent = mailformat::kNoDate};
+  const store::MessageRecord* filed =
+      apptest::FileMessage(stores, account, sender, flags, 0, 0, fields);
   return filed != nullptr ? filed->id : 0;
 }
 

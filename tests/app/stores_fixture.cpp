@@ -41,10 +41,12 @@ std::uint32_t AddAccount(app::Stores& stores, std::uint32_t server_port) {
 
 store::MessageRecord* FileMessage(app::Stores& stores, std::uint32_t account,
                                   const std::string& sender, std::uint32_t flags,
-                                  std::int32_t request_number, std::int32_t request_sent) {
+                                  std::int32_t request_number, std::int32_t request_sent,
+                                  const MessageFields& fields) {
   auto record = std::make_unique<store::MessageRecord>();
   stores.messages->CreateMessageFile(*record);
-  const std::string text = "From: " + sender + "\r\nSubject: hi\r\n\r\nbody\r\n";
+  const std::string text =
+      "From: " + sender + "\r\nSubject: " + fields.subject + "\r\n\r\nbody\r\n";
   std::ofstream(stores.messages->MessageFilePath(*record), std::ios::binary) << text;
   record->account_id = account;
   record->flags = flags;
@@ -52,6 +54,9 @@ store::MessageRecord* FileMessage(app::Stores& stores, std::uint32_t account,
   record->summary.file_size = static_cast<std::uint32_t>(text.size());
   record->summary.has_strings = true;
   record->summary.set_sender_address(sender);
+  record->summary.set_subject_decoded(fields.subject);
+  record->summary.received = fields.received;
+  record->summary.sent = fields.sent;
   const bool held = record->folder() == store::Folder::kQuarantine;
   if (held) record->status = 1;
   store::MessageRecord* filed = stores.messages->RegisterMessage(std::move(record));

@@ -21,13 +21,21 @@ app::StoreSetup TestStoreSetup(const std::string& database_folder,
 // accounts apart); its id.
 std::uint32_t AddAccount(app::Stores& stores, std::uint32_t server_port = 1000);
 
+// What a filed test message says beyond its sender.
+struct MessageFields {
+  std::string subject = "hi";
+  std::int32_t received = 0;  // the download time
+  std::int32_t sent = 0;      // the Date header's time (mailformat::kNoDate: none)
+};
+
 // A message of sender filed with these flags (0: Quarantine). A held message is stored with
 // this request number and the time its request went out (0: not yet), as the next start
 // finds it.
 store::MessageRecord* FileMessage(app::Stores& stores, std::uint32_t account,
                                   const std::string& sender, std::uint32_t flags,
                                   std::int32_t request_number = 0,
-                                  std::int32_t request_sent = 0);
+                                  std::int32_t request_sent = 0,
+                                  const MessageFields& fields = {});
 
 // Owns what the stores need besides their folder.
 struct StoresFixture {

@@ -47,6 +47,17 @@ void ExpectNoThreadLeft() {
   EXPECT_EQ(ThreadsNamed(kListenerThreadName), 0u) << "a stopped listener's thread is left";
 }
 
+// n clients connected to the listener on port and greeted, their sessions running.
+std::vector<int> GreetedClients(std::uint16_t port, int n) {
+  std::vector<int> clients;
+  for (int i = 0; i < n; ++i) {
+    clients.push_back(ConnectWhenListening(kLoopback, port));
+    EXPECT_GE(clients.back(), 0);
+    EXPECT_EQ(ReadLineFrom(clients.back()), kGreeting);
+  }
+  return clients;
+}
+
 bool AllSessionsEnd() {
   return ActiveConnectionList::Process().WaitUntilEmpty(std::chrono::seconds(20));
 }
@@ -213,12 +224,7 @@ TEST(ListenerThreadTest, StoppingAListenerLetsItsSessionsFinish) {
   const std::uint16_t port = FreePort();
   const std::uint32_t id = world.AddListener(kLoopback, port);
   world.listeners.StartListener(id);
-  std::vector<int> clients;
-  for (int i = 0; i < 3; ++i) {
-    clients.push_back(ConnectWhenListening(kLoopback, port));
-    ASSERT_GE(clients.back(), 0);
-    EXPECT_EQ(ReadLineFrom(clients.back()), kGreeting);
-  }
+  const std::vector<int> clients = GreetedClients(port, 3);
   world.listeners.StopListener(id);
   EXPECT_FALSE(world.listeners.IsRunning(id));
   EXPECT_EQ(world.listeners.ProxyState(), kProxyServing);
@@ -272,12 +278,7 @@ TEST(ListenerThreadTest, AbortingEveryConnectionEndsSessionsThatWouldWaitForThei
   const std::uint16_t port = FreePort();
   const std::uint32_t id = world.AddListener(kLoopback, port);
   world.listeners.StartListener(id);
-  std::vector<int> clients;
-  for (int i = 0; i < 3; ++i) {
-    clients.push_back(ConnectWhenListening(kLoopback, port));
-    ASSERT_GE(clients.back(), 0);
-    ASSERT_EQ(ReadLineFrom(clients.back()), kGreeting);
-  }
+  const std::vector<int> clients = GreetedClients(port, 3);
   world.listeners.StopListener(id);
   // The clients say nothing more: only the abort can end their sessions before the
   // session time-out.
