@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/scoped_env.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -583,22 +585,9 @@ TEST(MailCycleTest, OneReportPerSourceReplacedAndClearedBySuccess) {
 // Time stamps are local time: the clock and the zone are pinned.
 class MailCycleReportTimeTest : public testing::Test {
  protected:
-  void SetUp() override {
-    if (const char* zone = std::getenv("TZ")) saved_zone_ = zone;
-    setenv("TZ", "UTC0", 1);
-    tzset();
-    platform::SetNowForTesting(1'772'875'080);  // 3/7/26 9:18 UTC
-  }
-  void TearDown() override {
-    platform::SetNowForTesting(std::nullopt);
-    if (saved_zone_) {
-      setenv("TZ", saved_zone_->c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-  std::optional<std::string> saved_zone_;
+  void SetUp() override { platform::SetNowForTesting(1'772'875'080); }  // 3/7/26 9:18 UTC
+  void TearDown() override { platform::SetNowForTesting(std::nullopt); }
+  test_support::ScopedUtcZone utc_;
 };
 
 TEST_F(MailCycleReportTimeTest, ShownReportsAreOneLineEachAndTheListEmpties) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "support/scoped_env.h"
 
 namespace pelrion::cycle {
 namespace {
@@ -18,21 +19,7 @@ using transport::MailProtocol;
 // Time stamps are local time: pin both the clock and the zone.
 class NetworkErrorsTest : public testing::Test {
  protected:
-  void SetUp() override {
-    const char* zone = std::getenv("TZ");
-    if (zone != nullptr) saved_zone_ = zone;
-    setenv("TZ", "UTC0", 1);
-    tzset();
-  }
-  void TearDown() override {
-    platform::SetNowForTesting(std::nullopt);
-    if (saved_zone_) {
-      setenv("TZ", saved_zone_->c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
+  void TearDown() override { platform::SetNowForTesting(std::nullopt); }
 
   void AddAt(std::int64_t when, const ReportKey& key, const std::string& text) {
     platform::SetNowForTesting(when);
@@ -40,7 +27,7 @@ class NetworkErrorsTest : public testing::Test {
   }
 
   NetworkErrorList list_;
-  std::optional<std::string> saved_zone_;
+  test_support::ScopedUtcZone utc_;
 };
 
 TEST_F(NetworkErrorsTest, TimeHasNoLeadingZerosExceptInMinutesAndYear) {

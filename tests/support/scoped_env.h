@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,19 @@ class ScopedEnv {
  private:
   const char* name_;
   std::optional<std::string> old_;
+};
+
+// Local time is UTC for one scope, whatever the machine's zone.
+class ScopedUtcZone {
+ public:
+  ScopedUtcZone() { tzset(); }
+
+ private:
+  // Members go in reverse order: TZ is restored first, then the C library reads it again.
+  struct TzsetAtEnd {
+    ~TzsetAtEnd() { tzset(); }
+  } tzset_at_end_;
+  ScopedEnv zone_{"TZ", "UTC0"};
 };
 
 }  // namespace pelrion::test_support
