@@ -3,7 +3,9 @@
 #include <vector>
 
 #include <QDialogButtonBox>
-#include <QFormLayout>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QPalette>
 #include <QFrame>
 #include <QLabel>
 #include <QStyle>
@@ -18,12 +20,17 @@ namespace {
 
 QString Text(const std::string& bytes) { return QString::fromUtf8(bytes); }
 
-QLabel* ValueLabel(const std::string& text, QWidget* parent) {
-  auto* label = new QLabel(Text(text), parent);
-  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  label->setTextFormat(Qt::PlainText);
-  label->setWordWrap(true);
-  return label;
+// A value the user can read whole and copy: a borderless read-only line that scrolls rather
+// than cutting a long sender list or subject.
+QLineEdit* ValueField(const std::string& text, QWidget* parent) {
+  auto* field = new QLineEdit(Text(text), parent);
+  field->setReadOnly(true);
+  field->setFrame(false);
+  field->setCursorPosition(0);
+  QPalette palette = field->palette();
+  palette.setColor(QPalette::Base, Qt::transparent);
+  field->setPalette(palette);
+  return field;
 }
 
 QFrame* Line(QWidget* parent) {
@@ -33,42 +40,45 @@ QFrame* Line(QWidget* parent) {
   return line;
 }
 
+// Rows of label and value in one grid, so every section lines up; an empty label stands for
+// a separating line.
+using Rows = std::vector<std::pair<const char*, std::string>>;
+
 QWidget* GeneralPage(const MessageGeneralFields& fields, QWidget* parent) {
   auto* page = new QWidget(parent);
-  auto* layout = new QVBoxLayout(page);
-
-  auto* heading = new QHBoxLayout;
+  auto* grid = new QGridLayout(page);
+  grid->setColumnStretch(1, 1);
   auto* icon = new QLabel(page);
-  icon->setPixmap(QIcon::fromTheme("mail-message", page->style()->standardIcon(
-                                                       QStyle::SP_FileIcon))
-                      .pixmap(32, 32));
-  heading->addWidget(icon, 0, Qt::AlignTop);
-  auto* subject = ValueLabel(fields.subject, page);
+  icon->setPixmap(
+      QIcon::fromTheme("mail-message", page->style()->standardIcon(QStyle::SP_FileIcon))
+          .pixmap(32, 32));
+  grid->addWidget(icon, 0, 0);
+  auto* subject = ValueField(fields.subject, page);
   subject->setObjectName("subject");
-  heading->addWidget(subject, 1);
-  layout->addLayout(heading);
-  layout->addWidget(Line(page));
+  grid->addWidget(subject, 0, 1);
 
-  // Sections as the desktop's file properties show them, each a form of label and value.
-  using Rows = std::vector<std::pair<const char*, std::string>>;
-  const auto add_section = [&](const Rows& rows) {
-    auto* form = new QFormLayout;
-    form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
-    for (const auto& [label, value] : rows) {
-      auto* shown = ValueLabel(value, page);
-      shown->setObjectName(QString::fromUtf8(label));
-      form->addRow(QString::fromUtf8(label), shown);
+  Rows rows = {{"", ""},
+               {"From:", fields.sender},
+               {"", ""},
+               {"Location:", fields.location},
+               {"Size:", fields.size},
+               {"", ""},
+               {"Sent:", fields.sent},
+               {"Received:", fields.received},
+               {"Status:", fields.status}};
+  if (fields.request_sent) rows.emplace_back("Request Sent:", *fields.request_sent);
+  int row = 1;
+  for (const auto& [label, value] : rows) {
+    if (*label == '\0') {
+      grid->addWidget(Line(page), row++, 0, 1, 2);
+      continue;
     }
-    layout->addLayout(form);
-  };
-  add_section({{"From:", fields.sender}});
-  layout->addWidget(Line(page));
-  add_section({{"Location:", fields.location}, {"Size:", fields.size}});
-  layout->addWidget(Line(page));
-  Rows dates = {{"Sent:", fields.sent}, {"Received:", fields.received}, {"Status:", fields.status}};
-  if (fields.request_sent) dates.emplace_back("Request Sent:", *fields.request_sent);
-  add_section(dates);
-  layout->addStretch();
+    grid->addWidget(new QLabel(QString::fromUtf8(label), page), row, 0);
+    auto* shown = ValueField(value, page);
+    shown->setObjectName(QString::fromUtf8(label));
+    grid->addWidget(shown, row++, 1);
+  }
+  grid->setRowStretch(row, 1);
   return page;
 }
 
@@ -102,7 +112,7 @@ MessageProperties::MessageProperties(const store::MessageRecord& record,
 }
 
 QString MessageProperties::FieldText(const QString& label) const {
-  const auto* shown = general_->findChild<QLabel*>(label);
+  const auto* shown = general_->findChild<QLineEdit*>(label);
   return shown != nullptr ? shown->text() : QString();
 }
 
