@@ -22,7 +22,9 @@ bool IsControlByte(char c) {
   return byte < 0x20 || byte == 0x7F;
 }
 
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool IsContinuationByte(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 // The leading part of text no longer than limit bytes that does not end inside a UTF-8
 // character.
@@ -122,8 +124,7 @@ std::optional<SaveFile> CreateSaveFile(std::string_view folder, std::string_view
   for (unsigned number = 1; number <= kMaxNumberedNames; ++number) {
     SaveFile file;
     file.path = prefix + (number == 1 ? base : NumberedSaveName(base, number));
-    file.fd = ::open(file.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                     0644);
+    file.fd = ::open(file.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (file.fd >= 0) return file;
     if (errno != EEXIST) return std::nullopt;
   }

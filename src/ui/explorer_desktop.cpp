@@ -28,13 +28,11 @@ bool OpenWithChosenProgram(QWidget* parent, const std::string& path) {
 QString ChooseSavePath(QWidget* parent, const QString& proposed_name) {
   QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
-  return QFileDialog::getSaveFileName(parent, QObject::tr("Save As"),
-                                      folder + "/" + proposed_name);
+  return QFileDialog::getSaveFileName(parent, QObject::tr("Save As"), folder + "/" + proposed_name);
 }
 
 QString ChooseFolder(QWidget* parent) {
-  return QFileDialog::getExistingDirectory(parent, QObject::tr("Select Folder:"),
-                                           QDir::homePath());
+  return QFileDialog::getExistingDirectory(parent, QObject::tr("Select Folder:"), QDir::homePath());
 }
 
 void Warn(QWidget* parent, const QString& text) {
@@ -47,10 +45,9 @@ ExplorerDesktop RealExplorerDesktop(const platform::ViewerCommands& viewers) {
   return {
       .open_file = OpenWithRegisteredProgram,
       .open_with = OpenWithChosenProgram,
-      .view_text = [txt = viewers.txt](QWidget*,
-                                       const std::string& path) {
-        return platform::OpenWithViewer(path, txt);
-      },
+      .view_text = [txt = viewers.txt](
+                       QWidget*,
+                       const std::string& path) { return platform::OpenWithViewer(path, txt); },
       .choose_save_path = ChooseSavePath,
       .choose_folder = ChooseFolder,
       .warn = Warn,

@@ -3,10 +3,9 @@
 // in its place.
 #pragma once
 
+#include <QString>
 #include <functional>
 #include <string>
-
-#include <QString>
 
 #include "platform/viewer.h"
 

@@ -13,8 +13,8 @@ namespace {
 using mailformat::PartEntry;
 using mailformat::PartTable;
 
-constexpr std::array<std::string_view, 11> kSafeTypes = {
-    "bmp", "dat", "eml", "gif", "gz", "jpg", "pdf", "rtf", "txt", "zip", "rar"};
+constexpr std::array<std::string_view, 11> kSafeTypes = {"bmp", "dat", "eml", "gif", "gz", "jpg",
+                                                         "pdf", "rtf", "txt", "zip", "rar"};
 
 std::string Lower(std::string_view text) {
   std::string lower(text);

@@ -16,9 +16,9 @@ enum class ExplorerTab { kTextFormats = 0, kAttachments = 1 };
 
 struct ExplorerItem {
   std::string display_name;
-  std::size_t index = 0;    // into the parts (MIME message) or the segments (plain message)
-  std::uint32_t size = 0;   // decoded size
-  bool safe_type = false;   // the display name's extension is on the safe list
+  std::size_t index = 0;   // into the parts (MIME message) or the segments (plain message)
+  std::uint32_t size = 0;  // decoded size
+  bool safe_type = false;  // the display name's extension is on the safe list
 };
 
 // MIME message: one "message_text<ext>" row per part of the text run (ext registered for the

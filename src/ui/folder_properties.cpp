@@ -78,8 +78,12 @@ FolderProperties::FolderProperties(store::Folder folder, const store::MessageTab
   resize(360, 300);
 }
 
-QString FolderProperties::SizeText() const { return size_->text(); }
-QString FolderProperties::ContainsText() const { return contains_->text(); }
+QString FolderProperties::SizeText() const {
+  return size_->text();
+}
+QString FolderProperties::ContainsText() const {
+  return contains_->text();
+}
 
 void FolderProperties::Refresh() {
   const store::FolderCount& count = messages_.Counter(folder_);

@@ -31,7 +31,9 @@ class BusyCursor {
   BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
-QString Text(const std::string& bytes) { return QString::fromUtf8(bytes); }
+QString Text(const std::string& bytes) {
+  return QString::fromUtf8(bytes);
+}
 
 std::string LowerExtension(const std::string& name) {
   std::string extension = mailformat::FileExtensionOf(name);
@@ -68,8 +70,8 @@ bool CopyPrefix(const std::string& source, int fd, std::int64_t length) {
   return ok;
 }
 
-constexpr const char* kButtonLabels[] = {"Save",          "Save All",          "View as Text",
-                                         "Open with...",  "Open && Execute",   "Internet &Headers",
+constexpr const char* kButtonLabels[] = {"Save",           "Save All",        "View as Text",
+                                         "Open with...",   "Open && Execute", "Internet &Headers",
                                          "&Message Source"};
 
 }  // namespace
@@ -79,8 +81,7 @@ ExplorerSettings& SharedExplorerSettings() {
   return settings;
 }
 
-MessageExplorer::MessageExplorer(ExplorerMessage message, ExplorerDesktop desktop,
-                                 QWidget* parent)
+MessageExplorer::MessageExplorer(ExplorerMessage message, ExplorerDesktop desktop, QWidget* parent)
     : QWidget(parent), message_(std::move(message)), desktop_(std::move(desktop)) {
   for (const char* label : kButtonLabels) {
     buttons_.push_back(new QPushButton(QString::fromUtf8(label), this));
@@ -281,9 +282,13 @@ void MessageExplorer::SaveAll() {
   }
 }
 
-void MessageExplorer::ShowHeaders() { ShowMessageBytes("H", message_.header_length); }
+void MessageExplorer::ShowHeaders() {
+  ShowMessageBytes("H", message_.header_length);
+}
 
-void MessageExplorer::ShowSource() { ShowMessageBytes("S", -1); }
+void MessageExplorer::ShowSource() {
+  ShowMessageBytes("S", -1);
+}
 
 void MessageExplorer::ShowMessageBytes(const char* prefix, std::int64_t length) {
   const std::optional<mailformat::TempFile> file =

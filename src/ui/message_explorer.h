@@ -3,13 +3,12 @@
 // message's header block and whole source as text.
 #pragma once
 
+#include <QIcon>
+#include <QWidget>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
-
-#include <QIcon>
-#include <QWidget>
 
 #include "mailformat/part_table.h"
 #include "ui/explorer_desktop.h"

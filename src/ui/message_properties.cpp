@@ -1,16 +1,15 @@
 #include "ui/message_properties.h"
 
-#include <vector>
-
 #include <QDialogButtonBox>
+#include <QFrame>
 #include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
-#include <QFrame>
-#include <QLabel>
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <vector>
 
 #include "ui/message_explorer.h"
 #include "ui/message_properties_fields.h"
@@ -18,7 +17,9 @@
 namespace pelrion::ui {
 namespace {
 
-QString Text(const std::string& bytes) { return QString::fromUtf8(bytes); }
+QString Text(const std::string& bytes) {
+  return QString::fromUtf8(bytes);
+}
 
 // A value the user can read whole and copy: a borderless read-only line that scrolls rather
 // than cutting a long sender list or subject.
@@ -49,9 +50,8 @@ QWidget* GeneralPage(const MessageGeneralFields& fields, QWidget* parent) {
   auto* grid = new QGridLayout(page);
   grid->setColumnStretch(1, 1);
   auto* icon = new QLabel(page);
-  icon->setPixmap(
-      QIcon::fromTheme("mail-message", page->style()->standardIcon(QStyle::SP_FileIcon))
-          .pixmap(32, 32));
+  icon->setPixmap(QIcon::fromTheme("mail-message", page->style()->standardIcon(QStyle::SP_FileIcon))
+                      .pixmap(32, 32));
   grid->addWidget(icon, 0, 0);
   auto* subject = ValueField(fields.subject, page);
   subject->setObjectName("subject");

@@ -2,9 +2,8 @@
 // for a held message, when its request went out) and "Details" (the message explorer).
 #pragma once
 
-#include <string>
-
 #include <QDialog>
+#include <string>
 
 #include "store/message_record.h"
 #include "store/message_table.h"

@@ -18,7 +18,7 @@ struct MessageGeneralFields {
   std::string size;      // short size text
   std::string sent;      // list dates, blank when not known
   std::string received;
-  std::string status;    // the status text
+  std::string status;  // the status text
   // Only for a message in the Quarantine: when its request went out, or "[Pending]".
   std::optional<std::string> request_sent;
 };

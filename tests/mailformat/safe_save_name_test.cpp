@@ -2,13 +2,12 @@
 // the chosen folder, as a new file, and nothing already there is replaced.
 #include "mailformat/safe_save_name.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "mailformat/part_export.h"
 #include "mime_test_helpers.h"

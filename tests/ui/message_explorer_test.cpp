@@ -3,14 +3,14 @@
 // disk and hand to the desktop.
 #include "ui/message_explorer.h"
 
+#include <gtest/gtest.h>
+
 #include <QCheckBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabBar>
 #include <filesystem>
 #include <fstream>
-
-#include <gtest/gtest.h>
 
 #include "mailformat/mime_types.h"
 #include "message_explorer_test_support.h"
@@ -53,9 +53,13 @@ const char kBrokenMiddle[] =
 
 std::string PlainWithTwoBlocks() {
   return "From: a@example.org\nSubject: files\n\nHere are the files.\n\n"
-         "begin 644 one.txt\n" "&:&5L;&\\*\n" "`\nend\n"
+         "begin 644 one.txt\n"
+         "&:&5L;&\\*\n"
+         "`\nend\n"
          "\nand another\n\n"
-         "begin 600 ../two.gif\n" "#1TE&\n" "`\nend\n";
+         "begin 600 ../two.gif\n"
+         "#1TE&\n"
+         "`\nend\n";
 }
 
 class MessageExplorerTest : public testing::Test {
@@ -73,12 +77,11 @@ class MessageExplorerTest : public testing::Test {
 
   std::unique_ptr<MessageExplorer> Open(std::string_view message) {
     stored_ = StoreMessage(dir_ / "1.eml", Crlf(message));
-    return std::make_unique<MessageExplorer>(
-        ExplorerMessage{.table = stored_.table,
-                        .message_path = stored_.path,
-                        .header_length = stored_.header_length,
-                        .temp_folder = dir_ / "temp/"},
-        desktop_.Desktop());
+    return std::make_unique<MessageExplorer>(ExplorerMessage{.table = stored_.table,
+                                                             .message_path = stored_.path,
+                                                             .header_length = stored_.header_length,
+                                                             .temp_folder = dir_ / "temp/"},
+                                             desktop_.Desktop());
   }
 
   static std::vector<std::string> Rows(const MessageExplorer& explorer) {
@@ -109,10 +112,12 @@ TEST_F(MessageExplorerTest, TabsListTextFormatsAndAttachmentsOfEachKindOfMessage
     std::string message;
     std::vector<std::string> text_rows, attachment_rows;
   } rows[] = {
-      {"alternative", kAlternative,
+      {"alternative",
+       kAlternative,
        {"message_text.txt (1 KB)", "message_text.html (1 KB)"},
        {"Report.PDF (1 KB)", "setup.exe (1 KB)"}},
-      {"plain with two uuencoded blocks", PlainWithTwoBlocks(),
+      {"plain with two uuencoded blocks",
+       PlainWithTwoBlocks(),
        {"message_text.txt (1 KB)"},
        {"one.txt (1 KB)", "../two.gif (1 KB)"}},
       {"plain without attachments", "Subject: x\n\njust text\n", {"message_text.txt (1 KB)"}, {}},
@@ -169,8 +174,8 @@ TEST_F(MessageExplorerTest, DangerousOptionsKeepOnlySafeTypesOpenable) {
     bool box;
     bool can_execute;
   } rows[] = {
-      {0, true, true},    // Report.PDF: upper case still counts
-      {1, true, false},   // setup.exe
+      {0, true, true},   // Report.PDF: upper case still counts
+      {1, true, false},  // setup.exe
       {1, false, true},
       {0, false, true},
   };
@@ -250,9 +255,9 @@ TEST_F(MessageExplorerTest, SaveCopiesThePartAndCleansUpOnlyAfterSuccess) {
   ASSERT_EQ(desktop_.warnings.size(), 1u);
   const std::vector<std::string> left = FilesIn(dir_ / "temp");
   ASSERT_EQ(left.size(), 1u);
-  EXPECT_EQ(desktop_.warnings[0], QString::fromStdString("File copy failed:\n\n  " + dir_ / "temp/" +
-                                                         left[0] + " --> " + dir_ /
-                                                         "missing/chosen.pdf"));
+  EXPECT_EQ(desktop_.warnings[0],
+            QString::fromStdString("File copy failed:\n\n  " + dir_ / "temp/" + left[0] + " --> " +
+                                   dir_ / "missing/chosen.pdf"));
 
   // Cancelling the dialog decodes nothing.
   desktop_.save_path.clear();
@@ -268,7 +273,7 @@ TEST_F(MessageExplorerTest, SaveAllStopsAtTheFirstFailureAndKeepsEarlierCopies) 
   test_support::WriteFile(stored_.path, bytes);
   explorer->tabs()->setCurrentIndex(1);
   ASSERT_EQ(Rows(*explorer), (std::vector<std::string>{"first.txt (1 KB)", "second.bin (1 KB)",
-                                                        "third.txt (1 KB)"}));
+                                                       "third.txt (1 KB)"}));
   desktop_.folder = QString::fromStdString(dir_ / "saved");
   explorer->SaveAll();
   EXPECT_EQ(desktop_.warnings, std::vector<QString>{"Decode error."});

@@ -1,9 +1,8 @@
-#include "message_explorer_test_support.h"
-
 #include <fstream>
 
 #include "mailformat/message_file_scan.h"
 #include "mailformat/mime_scanner.h"
+#include "message_explorer_test_support.h"
 
 namespace pelrion::ui::testing_support {
 

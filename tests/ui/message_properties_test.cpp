@@ -3,15 +3,15 @@
 // that follow the store while the sheet is open. Also saves their pictures for review.
 #include "ui/message_properties.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTabWidget>
 #include <QListWidget>
+#include <QTabWidget>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-
-#include <gtest/gtest.h>
 
 #include "app/stores_fixture.h"
 #include "mailformat/message_file_scan.h"
@@ -43,7 +43,10 @@ class UtcZone {
     tzset();
   }
   ~UtcZone() {
-    if (had_) setenv("TZ", saved_.c_str(), 1); else unsetenv("TZ");
+    if (had_)
+      setenv("TZ", saved_.c_str(), 1);
+    else
+      unsetenv("TZ");
     tzset();
   }
 
@@ -118,8 +121,8 @@ class MessagePropertiesTest : public testing::Test {
   }
 
   std::unique_ptr<MessageProperties> Sheet(const store::MessageRecord& record) {
-    return std::make_unique<MessageProperties>(record, *fixture_.stores.messages,
-                                               dir_ / "temp/", desktop_.Desktop());
+    return std::make_unique<MessageProperties>(record, *fixture_.stores.messages, dir_ / "temp/",
+                                               desktop_.Desktop());
   }
 
   test_support::TempDir dir_;
@@ -140,21 +143,48 @@ TEST_F(MessagePropertiesTest, GeneralPageShowsTheMessageAsStored) {
   } rows[] = {
       {"inbox, two senders",
        {.headers = "From: \"Ann Example\" <Ann@Example.org>, bob@example.org\nSubject: Plans\n",
-        .subject_decoded = "Plans", .flags = kInbox, .status = 7,
-        .sent = 1709802300, .received = 1262303940},
-       "Plans", "Ann Example <ann@example.org>; bob@example.org", "Inbox",
-       "3/7/24 9:05", "12/31/09 23:59", ""},
+        .subject_decoded = "Plans",
+        .flags = kInbox,
+        .status = 7,
+        .sent = 1709802300,
+        .received = 1262303940},
+       "Plans",
+       "Ann Example <ann@example.org>; bob@example.org",
+       "Inbox",
+       "3/7/24 9:05",
+       "12/31/09 23:59",
+       ""},
       {"no subject, Sender only, encoded name",
        {.headers = "Sender: =?utf-8?q?J=C3=BCrgen?= <j@example.org>\n", .flags = kTrash},
-       "[No Subject]", "J\xC3\xBCrgen <j@example.org>", "Trash", "", "", ""},
+       "[No Subject]",
+       "J\xC3\xBCrgen <j@example.org>",
+       "Trash",
+       "",
+       "",
+       ""},
       {"held, request not sent",
-       {.headers = "From: x@example.org\nSubject: Hi\n", .subject_decoded = "Hi", .flags = 0,
+       {.headers = "From: x@example.org\nSubject: Hi\n",
+        .subject_decoded = "Hi",
+        .flags = 0,
         .status = 1},
-       "Hi", "x@example.org", "Quarantine", "", "", "[Pending]"},
+       "Hi",
+       "x@example.org",
+       "Quarantine",
+       "",
+       "",
+       "[Pending]"},
       {"held, request sent",
-       {.headers = "From: x@example.org\nSubject: Hi\n", .subject_decoded = "Hi", .flags = 0,
-        .request_sent = 1709802300, .status = 2},
-       "Hi", "x@example.org", "Quarantine", "", "", "3/7/24 9:05"},
+       {.headers = "From: x@example.org\nSubject: Hi\n",
+        .subject_decoded = "Hi",
+        .flags = 0,
+        .request_sent = 1709802300,
+        .status = 2},
+       "Hi",
+       "x@example.org",
+       "Quarantine",
+       "",
+       "",
+       "3/7/24 9:05"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -180,7 +210,8 @@ TEST_F(MessagePropertiesTest, DetailsPageExploresTheStoredMessage) {
   store::MessageRecord* record = File(
       {.headers = "From: a@example.org\nSubject: Report\nMIME-Version: 1.0\n"
                   "Content-Type: multipart/alternative; boundary=b\n",
-       .subject_decoded = "Report", .flags = kInbox},
+       .subject_decoded = "Report",
+       .flags = kInbox},
       "--b\nContent-Type: text/plain\n\nplain\n--b\nContent-Type: text/html\n\n<b>x</b>\n--b--\n");
   ASSERT_NE(record, nullptr);
   auto sheet = Sheet(*record);
@@ -226,8 +257,12 @@ TEST_F(MessagePropertiesTest, Screenshots) {
       {.headers = "From: \"Quarterly Reports\" <reports@example.org>\n"
                   "Subject: Figures for the third quarter\nMIME-Version: 1.0\n"
                   "Content-Type: multipart/mixed; boundary=o\n",
-       .subject_decoded = "Figures for the third quarter", .flags = 0,
-       .request_sent = 1709802300, .status = 2, .sent = 1709800000, .received = 1709801000},
+       .subject_decoded = "Figures for the third quarter",
+       .flags = 0,
+       .request_sent = 1709802300,
+       .status = 2,
+       .sent = 1709800000,
+       .received = 1709801000},
       "--o\nContent-Type: multipart/alternative; boundary=i\n\n"
       "--i\nContent-Type: text/plain\n\nplain\n--i\nContent-Type: text/html\n\n<b>x</b>\n--i--\n"
       "--o\nContent-Type: application/pdf; name=\"figures.pdf\"\n"
