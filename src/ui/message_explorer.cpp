@@ -126,7 +126,7 @@ MessageExplorer::MessageExplorer(ExplorerMessage message, ExplorerDesktop deskto
           &MessageExplorer::OpenAndExecute);
   connect(button(Button::kHeaders), &QPushButton::clicked, this, &MessageExplorer::ShowHeaders);
   connect(button(Button::kSource), &QPushButton::clicked, this, &MessageExplorer::ShowSource);
-  connect(list_, &QListWidget::currentRowChanged, this, [this] { UpdateButtons(); });
+  connect(list_, &QListWidget::itemSelectionChanged, this, [this] { UpdateButtons(); });
   connect(dangerous_, &QCheckBox::toggled, this, [this](bool checked) {
     SharedExplorerSettings().disable_dangerous = checked;
     UpdateButtons();

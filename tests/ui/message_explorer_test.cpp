@@ -189,6 +189,14 @@ TEST_F(MessageExplorerTest, DangerousOptionsKeepOnlySafeTypesOpenable) {
     EXPECT_TRUE(explorer->button(Button::kViewAsText)->isEnabled());
   }
 
+  // Without a selected row only Save All is left.
+  explorer->list()->clearSelection();
+  for (const Button which :
+       {Button::kSave, Button::kViewAsText, Button::kOpenWith, Button::kOpenExecute}) {
+    EXPECT_FALSE(explorer->button(which)->isEnabled());
+  }
+  EXPECT_TRUE(explorer->button(Button::kSaveAll)->isEnabled());
+
   // With the box set, the exe is never handed to its registered program, but Open with... is
   // still allowed.
   explorer->dangerous_box()->setChecked(true);
