@@ -62,6 +62,42 @@ std::string PlainWithTwoBlocks() {
          "`\nend\n";
 }
 
+TEST(ExplorerItemsTest, SafeTypesGoByTheLastExtensionIgnoringCase) {
+  const struct {
+    const char* name;
+    bool safe;
+  } rows[] = {
+      {"report.pdf", true},
+      {"REPORT.PDF", true},
+      {"archive.tar.gz", true},
+      {"photo.JpG", true},
+      {"notes.txt.exe", false},
+      {"setup.exe", false},
+      {"invoice.pdf.exe", false},
+      {"script.exe.txt", true},
+      {"noextension", false},
+      {"trailingdot.", false},
+      {"", false},
+      {"jpg", false},
+      {"page.html", false},
+      {"x.jpeg", false},
+  };
+  for (const auto& row : rows) EXPECT_EQ(IsSafeType(row.name), row.safe) << row.name;
+}
+
+TEST(ExplorerItemsTest, TextPartsOfAnUnregisteredTypeAreNamedDat) {
+  mailformat::PartTable table;
+  table.mime = 1;
+  table.first_text_index = 0;
+  table.text_part_count = 1;
+  table.parts.push_back(
+      {.decoded_size = 2048, .type = "text", .subtype = "x-nobody-registers", .name = ""});
+  const std::vector<ExplorerItem> items = TextFormatItems(table);
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(ExplorerRowText(items[0]), "message_text.dat (3 KB)");
+  EXPECT_TRUE(AttachmentItems(table).empty());
+}
+
 class MessageExplorerTest : public testing::Test {
  protected:
   void SetUp() override {
