@@ -69,7 +69,7 @@ TEST(ListDateTextTest, MonthDayYearHourMinuteWithoutLeadingZeros) {
   for (const auto& row : rows) EXPECT_EQ(ListDateText(row.time), row.want) << row.time;
 }
 
-struct MessageSpec {
+struct MessageFacts {
   std::string headers{};  // written with "\n"
   std::string subject_decoded{};
   std::uint32_t flags = 0;
@@ -91,30 +91,30 @@ class MessagePropertiesTest : public testing::Test {
   void TearDown() override { mailformat::SetMimeTypesPathForTesting(""); }
 
   // Files the message as the download does: stored file, scanned part table, summary.
-  store::MessageRecord* File(const MessageSpec& spec, const std::string& body) {
+  store::MessageRecord* File(const MessageFacts& facts, const std::string& body) {
     auto record = std::make_unique<store::MessageRecord>();
     store::MessageTable& messages = *fixture_.stores.messages;
     messages.CreateMessageFile(*record);
     const std::string path = messages.MessageFilePath(*record);
-    const std::string text = Crlf(spec.headers + "\n" + body);
+    const std::string text = Crlf(facts.headers + "\n" + body);
     std::ofstream(path, std::ios::binary) << text;
     mailformat::MimeScanner scanner;
     mailformat::FeedMessageFile(path, scanner);
     record->account_id = account_;
-    record->flags = spec.flags;
+    record->flags = facts.flags;
     record->summary.header_length = static_cast<std::int32_t>(scanner.header_length());
     record->summary.file_size = static_cast<std::uint32_t>(text.size());
     record->summary.set_part_table(mailformat::BuildPartTable(scanner, path));
     record->summary.has_strings = true;
-    record->summary.set_subject_decoded(spec.subject_decoded);
+    record->summary.set_subject_decoded(facts.subject_decoded);
     record->summary.set_sender_address("someone@example.org");
-    record->summary.sent = spec.sent;
-    record->summary.received = spec.received;
+    record->summary.sent = facts.sent;
+    record->summary.received = facts.received;
     store::MessageRecord* filed = messages.RegisterMessage(std::move(record));
     EXPECT_NE(filed, nullptr);
     if (filed != nullptr) {
-      filed->request_sent_time = spec.request_sent;
-      filed->status = spec.status;
+      filed->request_sent_time = facts.request_sent;
+      filed->status = facts.status;
       messages.SaveRecord(*filed);
     }
     return filed;
@@ -138,7 +138,7 @@ TEST_F(MessagePropertiesTest, GeneralPageShowsTheMessageAsStored) {
   UtcZone utc;
   const struct {
     const char* what;
-    MessageSpec spec;
+    MessageFacts facts;
     std::string title, sender, location, sent, received, request_sent;
   } rows[] = {
       {"inbox, two senders",
@@ -188,7 +188,7 @@ TEST_F(MessagePropertiesTest, GeneralPageShowsTheMessageAsStored) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    store::MessageRecord* record = File(row.spec, "body\n");
+    store::MessageRecord* record = File(row.facts, "body\n");
     ASSERT_NE(record, nullptr);
     auto sheet = Sheet(*record);
     EXPECT_EQ(sheet->windowTitle().toStdString(), row.title);
