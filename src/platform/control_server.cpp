@@ -200,10 +200,13 @@ void ControlServer::Serve(Connection& connection) {
       return;
   }
   auto reply = std::make_shared<std::optional<ControlReply>>();
-  ControlResponder respond = [shared = shared_, reply, &connection](ControlReply answer) {
+  // The responder may be called after this connection is gone (a late answer): it holds
+  // only what it shares.
+  ControlResponder respond = [shared = shared_, reply,
+                              answered = connection.answered](ControlReply answer) {
     const std::lock_guard lock(shared->mutex);
     if (!*reply) *reply = std::move(answer);
-    connection.answered.store(true, std::memory_order_release);
+    answered->store(true, std::memory_order_release);
     shared->changed.notify_all();
   };
   {
@@ -249,7 +252,7 @@ void ControlServer::Stop() {
   accept_thread_.join();
   // Connections still waiting for their answer get none; answered ones finish sending.
   for (Connection& connection : connections_) {
-    if (!connection.answered.load(std::memory_order_acquire)) shutdown(connection.fd, SHUT_RDWR);
+    if (!connection.answered->load(std::memory_order_acquire)) shutdown(connection.fd, SHUT_RDWR);
   }
   main_thread_.WaitServing([this] {
     for (const Connection& connection : connections_) {

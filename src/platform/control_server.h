@@ -67,7 +67,8 @@ class ControlServer {
   struct Connection {
     int fd = -1;
     std::thread thread;
-    std::atomic<bool> answered{false};  // the handler has given its reply
+    // The handler has given its reply; shared with the responder, which may outlive this.
+    std::shared_ptr<std::atomic<bool>> answered = std::make_shared<std::atomic<bool>>(false);
     std::atomic<bool> done{false};
   };
 
