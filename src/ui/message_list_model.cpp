@@ -256,6 +256,8 @@ void MessageListModel::sort(int column, Qt::SortOrder order) {
 
   sort_column_ = column;
   sort_order_ = order;
+  // Names may have changed and accounts come since the last sort.
+  if (column == static_cast<int>(ListColumn::kAccount)) RankAccounts();
   if (column < 0) {
     std::sort(rows_.begin(), rows_.end(),
               [](const Row& a, const Row& b) { return a.record->id < b.record->id; });

@@ -58,6 +58,8 @@ store::MessageRecord* ListWorld::File(std::uint32_t account, const Message& mess
   summary.received = message.received;
   summary.has_strings = true;
   summary.set_from_text(message.from);
+  // Each sender is its own held sender, with its own request time.
+  summary.set_sender_address(message.from);
   summary.set_subject(message.subject);
   summary.set_subject_decoded(message.subject);
   summary.set_to_text(message.to);
