@@ -86,7 +86,12 @@ store::MessageRecord* ListWorld::FileFixture(std::uint32_t account, const std::s
   EXPECT_TRUE(in.good()) << fixture;
   std::ostringstream bytes;
   bytes << in.rdbuf();
-  const std::string text = bytes.str();
+  // Stored messages have CR LF line ends, as the download writes them.
+  std::string text;
+  for (char c : bytes.str()) {
+    if (c == '\n' && (text.empty() || text.back() != '\r')) text += '\r';
+    text += c;
+  }
 
   auto record = std::make_unique<store::MessageRecord>();
   stores_.messages->CreateMessageFile(*record);
