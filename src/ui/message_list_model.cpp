@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include <QApplication>
 #include <QColor>
@@ -19,14 +20,17 @@ QString Utf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+unsigned char Folded(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + 32) : byte;
+}
+
 // <0, 0, >0 as a and b compare with ASCII letters folded to lower case; no copies made.
 int CompareFolded(std::string_view a, std::string_view b) {
   const std::size_t common = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < common; ++i) {
-    unsigned char ca = static_cast<unsigned char>(a[i]);
-    unsigned char cb = static_cast<unsigned char>(b[i]);
-    if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca + 32);
-    if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb + 32);
+    const unsigned char ca = Folded(a[i]);
+    const unsigned char cb = Folded(b[i]);
     if (ca != cb) return ca < cb ? -1 : 1;
   }
   if (a.size() == b.size()) return 0;
@@ -40,6 +44,11 @@ bool SummaryHasAttachment(const store::MessageSummary& summary) {
   if (table.uuencoded_count > 0) return true;
   return std::any_of(table.parts.begin(), table.parts.end(),
                      [](const mailformat::PartEntry& part) { return part.attachment != 0; });
+}
+
+bool IsTextColumn(int column) {
+  const auto which = static_cast<ListColumn>(column);
+  return which == ListColumn::kFrom || which == ListColumn::kSubject || which == ListColumn::kTo;
 }
 
 }  // namespace
@@ -193,42 +202,46 @@ void MessageListModel::RankAccounts() {
   }
 }
 
-bool MessageListModel::KeyLess(const Row& a, const Row& b) const {
-  const MessageRecord& x = *a.record;
-  const MessageRecord& y = *b.record;
+MessageListModel::SortKey MessageListModel::KeyOf(const Row& row) const {
+  const MessageRecord& record = *row.record;
+  const store::MessageSummary& summary = record.summary;
+  SortKey key;
+  key.id = record.id;
   switch (static_cast<ListColumn>(sort_column_)) {
-    case ListColumn::kStatus: return x.status < y.status;
-    case ListColumn::kAttachment: return HasAttachment(a) < HasAttachment(b);
-    case ListColumn::kRequestSent: return x.request_sent_time < y.request_sent_time;
-    case ListColumn::kFrom:
-      return CompareFolded(AddressCellText(x.summary.from_text()),
-                           AddressCellText(y.summary.from_text())) < 0;
-    case ListColumn::kSubject:
-      return CompareFolded(x.summary.subject_decoded(), y.summary.subject_decoded()) < 0;
-    case ListColumn::kReceived: return x.summary.received < y.summary.received;
-    case ListColumn::kSize: return x.summary.file_size < y.summary.file_size;
+    case ListColumn::kStatus: key.number = record.status; break;
+    case ListColumn::kAttachment: key.number = HasAttachment(row) ? 1 : 0; break;
+    case ListColumn::kRequestSent: key.number = record.request_sent_time; break;
+    case ListColumn::kFrom: key.text = AddressCellText(summary.from_text()); break;
+    case ListColumn::kSubject: key.text = summary.subject_decoded(); break;
+    case ListColumn::kReceived: key.number = summary.received; break;
+    case ListColumn::kSize: key.number = summary.file_size; break;
     case ListColumn::kAccount: {
-      const auto rank = [&](std::uint32_t id) {
-        const auto found = account_ranks_.find(id);
-        return found == account_ranks_.end() ? INT_MAX : found->second;
-      };
-      return rank(x.account_id) < rank(y.account_id);
+      const auto found = account_ranks_.find(record.account_id);
+      key.number = found == account_ranks_.end() ? INT_MAX : found->second;
+      break;
     }
-    case ListColumn::kSent: return x.summary.sent < y.summary.sent;
-    case ListColumn::kTo:
-      return CompareFolded(AddressCellText(x.summary.to_text()),
-                           AddressCellText(y.summary.to_text())) < 0;
+    case ListColumn::kSent: key.number = summary.sent; break;
+    case ListColumn::kTo: key.text = AddressCellText(summary.to_text()); break;
   }
-  return false;
+  // Summary texts hold no zero byte, so zero padding sorts a shorter text first.
+  const std::size_t head = std::min(key.text.size(), key.head.size());
+  for (std::size_t i = 0; i < head; ++i) key.head[i] = Folded(key.text[i]);
+  return key;
 }
 
-bool MessageListModel::Before(const Row& a, const Row& b) const {
+bool MessageListModel::KeyBefore(const SortKey& a, const SortKey& b) const {
   if (sort_column_ >= 0) {
-    const bool descending = sort_order_ == Qt::DescendingOrder;
-    if (KeyLess(a, b)) return !descending;
-    if (KeyLess(b, a)) return descending;
+    int order = 0;
+    if (IsTextColumn(sort_column_)) {
+      order = std::memcmp(a.head.data(), b.head.data(), a.head.size());
+      const bool heads_whole = a.text.size() <= a.head.size() && b.text.size() <= b.head.size();
+      if (order == 0 && !heads_whole) order = CompareFolded(a.text, b.text);
+    } else {
+      order = a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
+    }
+    if (order != 0) return (order < 0) != (sort_order_ == Qt::DescendingOrder);
   }
-  return a.record->id < b.record->id;
+  return a.id < b.id;
 }
 
 void MessageListModel::FillRows() {
@@ -237,12 +250,19 @@ void MessageListModel::FillRows() {
   for (MessageRecord* record : messages_->records()) {
     if (record->folder() == folder_) rows_.push_back({record});
   }
-  SortRows();
+  if (sort_column_ >= 0) SortRows();  // else the store's id order already
 }
 
 void MessageListModel::SortRows() {
-  if (sort_column_ < 0) return;  // the store's id order already
-  std::sort(rows_.begin(), rows_.end(), [this](const Row& a, const Row& b) { return Before(a, b); });
+  // Each row's key is found once, then the keys are sorted side by side with their rows:
+  // no text lookups or record visits inside the comparisons.
+  std::vector<std::pair<SortKey, Row>> keyed;
+  keyed.reserve(rows_.size());
+  for (const Row& row : rows_) keyed.emplace_back(KeyOf(row), row);
+  std::sort(keyed.begin(), keyed.end(), [this](const auto& a, const auto& b) {
+    return KeyBefore(a.first, b.first);
+  });
+  for (std::size_t i = 0; i < keyed.size(); ++i) rows_[i] = keyed[i].second;
 }
 
 void MessageListModel::sort(int column, Qt::SortOrder order) {
@@ -258,12 +278,7 @@ void MessageListModel::sort(int column, Qt::SortOrder order) {
   sort_order_ = order;
   // Names may have changed and accounts come since the last sort.
   if (column == static_cast<int>(ListColumn::kAccount)) RankAccounts();
-  if (column < 0) {
-    std::sort(rows_.begin(), rows_.end(),
-              [](const Row& a, const Row& b) { return a.record->id < b.record->id; });
-  } else {
-    SortRows();
-  }
+  SortRows();
 
   std::unordered_map<const MessageRecord*, int> row_of;
   if (!held.empty()) {

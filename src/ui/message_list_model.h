@@ -4,7 +4,9 @@
 // summary); nothing is read from the message files.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -75,9 +77,20 @@ class MessageListModel : public QAbstractTableModel, public store::FoldersView {
   bool HasAttachment(const Row& row) const;
   const QString& AccountName(std::uint32_t account_id) const;
   QVariant DisplayText(const Row& row, ListColumn column) const;
-  // The sort order's "comes before"; total (ties broken by id).
-  bool Before(const Row& a, const Row& b) const;
-  bool KeyLess(const Row& a, const Row& b) const;
+  // A row's sort key for the current column: a number, or a text compared with ASCII case
+  // folded; the id breaks ties, so the order is total.
+  struct SortKey {
+    std::int64_t number = 0;
+    std::string_view text;
+    // The text's first bytes, folded and zero-padded, held in the key itself: most
+    // comparisons end here without visiting the summary.
+    std::array<unsigned char, 32> head{};
+    std::uint32_t id = 0;
+  };
+  SortKey KeyOf(const Row& row) const;
+  bool KeyBefore(const SortKey& a, const SortKey& b) const;
+  // The sort order's "comes before".
+  bool Before(const Row& a, const Row& b) const { return KeyBefore(KeyOf(a), KeyOf(b)); }
   // Ranks of the accounts by friendly name (case ignored), for the Account column's key.
   void RankAccounts();
   void FillRows();
