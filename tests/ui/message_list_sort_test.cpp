@@ -123,3 +123,41 @@ TEST(MessageListSortSelectionTest, PersistentIndexesFollowTheirRows) {
 
 }  // namespace
 }  // namespace pelrion::ui
+
+namespace pelrion::ui {
+namespace {
+
+// Long texts that agree in their first bytes, with case differences, sort by what follows.
+TEST(MessageListSortLongTextTest, OrderBeyondTheKeyHead) {
+  testing_support::TestApp();
+  ListWorld world;
+  const std::uint32_t account = world.AddAccount("a");
+  const std::string stem(40, 'x');
+  const std::string upper(40, 'X');
+  const std::vector<std::string> ascending = {stem, upper + "a", stem + "b", stem + "b" + "c",
+                                              "y"};
+  for (const std::string& subject : {ascending[3], ascending[1], ascending[4], ascending[0],
+                                     ascending[2]}) {
+    world.File(account, {.subject = subject});
+  }
+  MessageListModel& model = world.model();
+  model.ShowFolder(store::Folder::kQuarantine);
+  const int column = static_cast<int>(ListColumn::kSubject);
+  const auto rows = [&] {
+    std::vector<std::string> got;
+    for (int row = 0; row < model.rowCount(); ++row) {
+      got.push_back(model.index(row, column).data().toString().toStdString());
+    }
+    return got;
+  };
+  model.sort(column, Qt::AscendingOrder);
+  EXPECT_EQ(rows(), ascending);
+  model.sort(column, Qt::DescendingOrder);
+  EXPECT_EQ(rows(), std::vector<std::string>(ascending.rbegin(), ascending.rend()));
+  // A new message finds its place among them.
+  world.File(account, {.subject = stem + "ab"});
+  EXPECT_EQ(model.index(3, column).data().toString().toStdString(), stem + "ab");
+}
+
+}  // namespace
+}  // namespace pelrion::ui
