@@ -87,13 +87,14 @@ int MessageListModel::RowOf(const MessageRecord* record) const {
   return found == rows_.end() ? -1 : static_cast<int>(found - rows_.begin());
 }
 
+void MessageListModel::RedrawAll() {
+  if (!rows_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, kListColumnCount - 1));
+}
+
 void MessageListModel::ForgetAccountNames() {
   account_names_.clear();
   RankAccounts();
-  if (!rows_.empty()) {
-    emit dataChanged(index(0, static_cast<int>(ListColumn::kAccount)),
-                     index(rowCount() - 1, static_cast<int>(ListColumn::kAccount)));
-  }
+  RedrawAll();
 }
 
 int MessageListModel::rowCount(const QModelIndex& parent) const {

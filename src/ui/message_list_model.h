@@ -41,6 +41,9 @@ class MessageListModel : public QAbstractTableModel, public store::FoldersView {
   store::MessageRecord* RecordAt(int row) const;
   // The row of a record, -1 when it is not listed.
   int RowOf(const store::MessageRecord* record) const;
+  // Every row redrawn: the highlight of a refused account removal changes view states
+  // without the store telling the view.
+  void RedrawAll();
   // Friendly names are remembered per account id; call after an account was renamed.
   void ForgetAccountNames();
 

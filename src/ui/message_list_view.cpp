@@ -1,6 +1,9 @@
 #include "ui/message_list_view.h"
 
+#include <algorithm>
+
 #include <QHeaderView>
+#include <QTimer>
 #include <QMenu>
 
 namespace pelrion::ui {
@@ -8,6 +11,11 @@ namespace pelrion::ui {
 MessageListView::MessageListView(MessageListModel& model, QWidget* parent)
     : QTreeView(parent), model_(model) {
   chosen_.fill(true);
+  // Ahead of the selection model's own handlers, which drop a leaving row's selection.
+  connect(&model_, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+          [this](const QModelIndex&, int first, int last) { RememberSelected(first, last); });
+  connect(&model_, &QAbstractItemModel::rowsInserted, this,
+          [this](const QModelIndex&, int first, int last) { ReselectReturned(first, last); });
   setModel(&model_);
   setRootIsDecorated(false);
   setItemsExpandable(false);
@@ -44,6 +52,32 @@ MessageListView::MessageListView(MessageListModel& model, QWidget* parent)
     menu.exec(header()->mapToGlobal(at));
   });
   ApplyColumnVisibility();
+}
+
+void MessageListView::RememberSelected(int first, int last) {
+  QItemSelectionModel* selection = selectionModel();
+  for (int row = first; row <= last; ++row) {
+    if (!selection->isRowSelected(row, {})) continue;
+    if (const store::MessageRecord* record = model_.RecordAt(row)) {
+      if (leaving_selected_.empty()) {
+        QTimer::singleShot(0, this, [this] { leaving_selected_.clear(); });
+      }
+      leaving_selected_.push_back(record->id);
+    }
+  }
+}
+
+void MessageListView::ReselectReturned(int first, int last) {
+  if (leaving_selected_.empty()) return;
+  for (int row = first; row <= last; ++row) {
+    const store::MessageRecord* record = model_.RecordAt(row);
+    if (record == nullptr) continue;
+    const auto found = std::find(leaving_selected_.begin(), leaving_selected_.end(), record->id);
+    if (found == leaving_selected_.end()) continue;
+    leaving_selected_.erase(found);
+    selectionModel()->select(model_.index(row, 0),
+                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  }
 }
 
 void MessageListView::SetDefaultWidths() {

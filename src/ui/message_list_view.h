@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <vector>
 
 #include <QAction>
 #include <QTreeView>
@@ -29,11 +31,17 @@ class MessageListView : public QTreeView {
 
  private:
   void ApplyColumnVisibility();
+  // The store re-files a message to change it (Mark as Read takes it out of its folder and
+  // puts it back): a selected row that leaves and comes back within one turn of the event
+  // loop is selected again.
+  void RememberSelected(int first, int last);
+  void ReselectReturned(int first, int last);
   void SetDefaultWidths();
 
   MessageListModel& model_;
   std::array<bool, kListColumnCount> chosen_;
   std::array<QAction*, kListColumnCount> actions_{};
+  std::vector<std::uint32_t> leaving_selected_;  // ids
 };
 
 }  // namespace pelrion::ui

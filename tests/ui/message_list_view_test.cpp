@@ -84,6 +84,27 @@ TEST_F(MessageListViewTest, HeaderClicksSort) {
   EXPECT_EQ(first_subject(), "c");
 }
 
+TEST_F(MessageListViewTest, MarkingReadKeepsTheSelection) {
+  const std::uint32_t account = world_.AddAccount("a");
+  store::MessageRecord* chosen = world_.File(account, {.subject = "chosen"});
+  store::MessageRecord* other = world_.File(account, {.subject = "other"});
+  view_.ShowFolder(Folder::kQuarantine);
+  const auto selected = [&](const store::MessageRecord* record) {
+    return view_.selectionModel()->isRowSelected(world_.model().RowOf(record), {});
+  };
+  view_.selectionModel()->select(world_.model().index(world_.model().RowOf(chosen), 0),
+                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  world_.messages().MarkRead(*chosen);
+  world_.messages().MarkRead(*other);
+  EXPECT_TRUE(selected(chosen));
+  EXPECT_FALSE(selected(other));
+  // Gone for good, it leaves nothing selected behind.
+  store::MessageRecord* deleted[] = {chosen};
+  world_.messages().DeleteMessages(deleted, true);
+  QApplication::processEvents();
+  EXPECT_FALSE(view_.selectionModel()->hasSelection());
+}
+
 // The folder bar and the list as the main window lays them out, with the status bar's count.
 class ListWindow : public QWidget {
  public:
