@@ -95,9 +95,9 @@ void MessageListView::SetDefaultWidths() {
   const int char_width = metrics.averageCharWidth();
   const std::array<int, kListColumnCount> widths = {
       heading_width(ListColumn::kStatus), heading_width(ListColumn::kAttachment),
-      std::max(date_width, heading_width(ListColumn::kRequestSent)), 24 * char_width,
-      36 * char_width, date_width, heading_width(ListColumn::kSize), 14 * char_width,
-      date_width, 24 * char_width};
+      std::max(date_width, heading_width(ListColumn::kRequestSent)), 22 * char_width,
+      32 * char_width, date_width, heading_width(ListColumn::kSize), 14 * char_width,
+      date_width, 22 * char_width};
   for (int column = 0; column < kListColumnCount; ++column) {
     header()->resizeSection(column, widths[static_cast<std::size_t>(column)]);
   }

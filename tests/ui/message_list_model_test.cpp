@@ -231,6 +231,18 @@ TEST_F(MessageListModelTest, NewMessageLandsInSortedPlace) {
   EXPECT_EQ(order, QStringList({"a", "b", "c", "d"}));
 }
 
+TEST_F(MessageListModelTest, RenamedAccountShownAfterForgettingNames) {
+  world_.model().ShowFolder(Folder::kQuarantine);
+  world_.File(account_, {.subject = "s"});
+  ASSERT_EQ(Cell(0, ListColumn::kAccount), "Home mail");
+  auto fields = world_.stores().accounts->CopyOf(account_);
+  ASSERT_TRUE(fields.has_value());
+  fields->friendly_name.Set("Renamed");
+  ASSERT_TRUE(world_.stores().accounts->UpdateAccount(*fields));
+  world_.model().ForgetAccountNames();
+  EXPECT_EQ(Cell(0, ListColumn::kAccount), "Renamed");
+}
+
 TEST(FolderCountTextTest, CountsAndFolderBarNames) {
   EXPECT_EQ(FolderCountText({.messages = 12, .unread = 3}), "12 message(s), 3 unread");
   EXPECT_EQ(FolderBarText(Folder::kJunkMail, {.messages = 5, .unread = 0}), "Junk Mail");
