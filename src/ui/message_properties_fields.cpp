@@ -6,6 +6,7 @@
 #include "mailformat/addresses.h"
 #include "mailformat/header_block.h"
 #include "mailformat/size_text.h"
+#include "ui/message_list_columns.h"
 #include "validation/message_status.h"
 
 namespace pelrion::ui {
@@ -26,17 +27,6 @@ std::string ReadHeaderBlock(const std::string& message_path, std::int32_t header
 }
 
 }  // namespace
-
-std::string ListDateText(mailformat::Timestamp time) {
-  if (time == mailformat::kNoDate) return {};
-  const std::time_t when = time;
-  std::tm local{};
-  if (localtime_r(&when, &local) == nullptr) return {};
-  char text[32];
-  std::snprintf(text, sizeof text, "%d/%d/%02d %d:%02d", local.tm_mon + 1, local.tm_mday,
-                local.tm_year % 100, local.tm_hour, local.tm_min);
-  return text;
-}
 
 std::string SenderText(const std::string& message_path, std::int32_t header_length) {
   std::string block = ReadHeaderBlock(message_path, header_length);

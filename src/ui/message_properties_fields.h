@@ -27,10 +27,6 @@ struct MessageGeneralFields {
 MessageGeneralFields GeneralFieldsOf(const store::MessageRecord& record,
                                      const std::string& message_path);
 
-// The message list's date form, local time, month/day/two-digit year hour:minute without
-// leading zeros ("3/7/24 9:05"); empty for kNoDate.
-std::string ListDateText(mailformat::Timestamp time);
-
 // The entries of the message's From field, or of its Sender field when From yields none, as
 // "name <address>" (a bare address when the name is empty) joined with "; ". Empty when the
 // file cannot be read or neither field names anyone.

@@ -2,6 +2,8 @@
 // Request Sent rule, following the store as messages come, go and change, and sorting.
 #include <gtest/gtest.h>
 
+#include "support/scoped_env.h"
+
 #include <cstdlib>
 #include <ctime>
 #include <set>
@@ -38,12 +40,10 @@ mailformat::Timestamp Utc(int year, int month, int day, int hour, int minute) {
 
 class MessageListModelTest : public testing::Test {
  protected:
-  void SetUp() override {
-    // Dates are shown in local time; the expectations are written for UTC.
-    setenv("TZ", "UTC", 1);
-    tzset();
-    account_ = world_.AddAccount("Home mail");
-  }
+  void SetUp() override { account_ = world_.AddAccount("Home mail"); }
+
+  // Dates are shown in local time; the expectations are written for UTC.
+  test_support::ScopedUtcZone utc_;
 
   QString Cell(int row, ListColumn column, int role = Qt::DisplayRole) {
     return world_.model().data(world_.model().index(row, static_cast<int>(column)), role).toString();

@@ -2,6 +2,8 @@
 // following the folder; and pictures of the folder bar and list for each folder.
 #include <gtest/gtest.h>
 
+#include "support/scoped_env.h"
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -135,8 +137,7 @@ class ListWindow : public QWidget {
 
 TEST(MessageListScreenshotTest, EachFolderFromFixtureMessages) {
   testing_support::TestApp();
-  setenv("TZ", "UTC", 1);
-  tzset();
+  const test_support::ScopedUtcZone utc;
   ListWorld world;
   const std::uint32_t home = world.AddAccount("Home");
   const std::uint32_t work = world.AddAccount("Work mail");

@@ -14,6 +14,8 @@
 #include <fstream>
 
 #include "app/stores_fixture.h"
+#include "support/scoped_env.h"
+#include "ui/message_list_columns.h"
 #include "mailformat/message_file_scan.h"
 #include "mailformat/mime_scanner.h"
 #include "mailformat/mime_types.h"
@@ -33,30 +35,8 @@ using testing_support::Crlf;
 using testing_support::ScriptedDesktop;
 using testing_support::TestApp;
 
-// Local time is UTC for the date texts of these tests.
-class UtcZone {
- public:
-  UtcZone() {
-    const char* zone = std::getenv("TZ");
-    if (zone != nullptr) saved_ = zone, had_ = true;
-    setenv("TZ", "UTC", 1);
-    tzset();
-  }
-  ~UtcZone() {
-    if (had_)
-      setenv("TZ", saved_.c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-  }
-
- private:
-  std::string saved_;
-  bool had_ = false;
-};
-
 TEST(ListDateTextTest, MonthDayYearHourMinuteWithoutLeadingZeros) {
-  UtcZone utc;
+  test_support::ScopedUtcZone utc;
   const struct {
     mailformat::Timestamp time;
     const char* want;
@@ -135,7 +115,7 @@ constexpr std::uint32_t kInbox = store::kFlagDecided | store::kFlagInbox;
 constexpr std::uint32_t kTrash = store::kFlagDecided | store::kFlagTrash;
 
 TEST_F(MessagePropertiesTest, GeneralPageShowsTheMessageAsStored) {
-  UtcZone utc;
+  test_support::ScopedUtcZone utc;
   const struct {
     const char* what;
     MessageFacts facts;
@@ -252,7 +232,7 @@ TEST_F(MessagePropertiesTest, FolderFiguresFollowTheStoreWhileTheSheetIsOpen) {
 }
 
 TEST_F(MessagePropertiesTest, Screenshots) {
-  UtcZone utc;
+  test_support::ScopedUtcZone utc;
   store::MessageRecord* record = File(
       {.headers = "From: \"Quarterly Reports\" <reports@example.org>\n"
                   "Subject: Figures for the third quarter\nMIME-Version: 1.0\n"
