@@ -30,7 +30,11 @@ class PelrionHome:
 
     @property
     def env(self):
-        return {
+        # A private environment, except the sanitizer settings of a sanitizer build (its
+        # suppressions of the system libraries' caches among them).
+        passed = {name: value for name, value in os.environ.items()
+                  if name in ("ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS")}
+        return passed | {
             "HOME": os.path.join(self.root, "home"),
             "XDG_DATA_HOME": os.path.join(self.root, "data"),
             "XDG_CONFIG_HOME": os.path.join(self.root, "config"),

@@ -63,7 +63,7 @@ class SigtermDuringCheckTest(unittest.TestCase):
         self.home.start()
         self.assertEqual(self.home.json("account", "list"), accounts)
         self.assertEqual(self.home.json("messages"), [])
-        self.assertEqual(self.home.stop(), 0)
+        self.assertEqual(self.home.stop(), 0, self.home.stderr_tail())
 
 
 if __name__ == "__main__":

@@ -214,7 +214,7 @@ class WholeLoopTest(unittest.TestCase):
         self.poplib_reads_the_inbox_byte_for_byte(BOB, delete=True)
         sent = self.mail_through_the_smtp_listener_is_stamped()
         self.bounce_of_sent_mail_is_recognised(sent)
-        self.assertEqual(self.home.stop(), 0)
+        self.assertEqual(self.home.stop(), 0, self.home.stderr_tail())
         self.assert_database_intact()
 
     def configure_lists_and_method(self):
@@ -409,7 +409,7 @@ class WholeLoopTest(unittest.TestCase):
 
     def restart_loses_nothing(self):
         before = self.snapshot()
-        self.assertEqual(self.home.stop(), 0)
+        self.assertEqual(self.home.stop(), 0, self.home.stderr_tail())
         self.assertEqual(self.home.command("status").returncode, 3)
         self.assert_database_intact()
         self.home.start()
