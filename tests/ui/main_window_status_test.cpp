@@ -1,0 +1,87 @@
+// The main window's status bar panes and the transfer status window.
+#include <gtest/gtest.h>
+
+#include <QMainWindow>
+#include <QStatusBar>
+
+#include "ui/status_panes.h"
+#include "ui/transfer_status_window.h"
+#include "ui_test_app.h"
+
+namespace pelrion::ui {
+namespace {
+
+using testing_support::SaveScreenshot;
+using testing_support::TestApp;
+
+class StatusPanesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { TestApp(); }
+  QMainWindow window_;
+  StatusPanes panes_{*window_.statusBar()};
+};
+
+TEST_F(StatusPanesTest, CountTextFollowsTheCounts) {
+  struct Case {
+    int total, unread;
+    const char* text;
+  };
+  const Case cases[] = {{0, 0, "0 message(s), 0 unread"},
+                        {1, 1, "1 message(s), 1 unread"},
+                        {1234, 7, "1234 message(s), 7 unread"}};
+  for (const Case& c : cases) {
+    panes_.SetCounts(c.total, c.unread);
+    EXPECT_EQ(panes_.count_pane().text().toStdString(), c.text) << c.total;
+  }
+}
+
+TEST_F(StatusPanesTest, OfflineAndErrorPanesFlipBothWays) {
+  panes_.SetOffline(true);
+  EXPECT_EQ(panes_.offline_pane().text().toStdString(), "Working Offline");
+  panes_.SetOffline(false);
+  EXPECT_TRUE(panes_.offline_pane().text().isEmpty());
+
+  panes_.SetNetworkErrors(true);
+  EXPECT_FALSE(panes_.error_pane().pixmap().isNull());
+  panes_.SetNetworkErrors(false);
+  EXPECT_TRUE(panes_.error_pane().pixmap().isNull());
+}
+
+TEST_F(StatusPanesTest, ActivityPaneIsFixedWidthAndShowsTheText) {
+  panes_.SetActivity("Checking mail");
+  EXPECT_EQ(panes_.activity_pane().text().toStdString(), "Checking mail");
+  EXPECT_EQ(panes_.activity_pane().width(), StatusPanes::kActivityWidth);
+  panes_.SetActivity("");
+  EXPECT_TRUE(panes_.activity_pane().text().isEmpty());
+}
+
+TEST(TransferStatusWindowTest, ShowsTheStatusAndStopFollowsBusy) {
+  TestApp();
+  int stops = 0;
+  TransferStatusWindow window([&stops] { ++stops; });
+  EXPECT_EQ(window.windowTitle().toStdString(), "Pelrion");
+
+  struct Case {
+    transport::StatusRecord status;
+    int shown_percent;
+  };
+  const Case cases[] = {{{"Checking account 'Home'", "Receiving message 3 of 10", 30, true}, 30},
+                        {{"Done", "", 100, false}, 100},
+                        {{"Odd", "worker sent too much", 250, true}, 100},
+                        {{"Odd", "worker sent too little", -5, true}, 0}};
+  for (const Case& c : cases) {
+    window.Show(c.status);
+    EXPECT_EQ(window.main_text().text().toStdString(), c.status.main_text);
+    EXPECT_EQ(window.sub_text().text().toStdString(), c.status.sub_text);
+    EXPECT_EQ(window.progress().value(), c.shown_percent) << c.status.percent;
+    EXPECT_EQ(window.stop_button().isEnabled(), c.status.busy) << c.status.main_text;
+  }
+
+  window.Show({"Checking account 'Home'", "Receiving message 3 of 10", 30, true});
+  window.stop_button().click();
+  EXPECT_EQ(stops, 1);
+  EXPECT_TRUE(SaveScreenshot(window, "transfer_status_mid_check"));
+}
+
+}  // namespace
+}  // namespace pelrion::ui
