@@ -16,7 +16,7 @@ using testing_support::TestApp;
 
 class StatusPanesTest : public ::testing::Test {
  protected:
-  void SetUp() override { TestApp(); }
+  QApplication* app_ = TestApp();  // before any widget member
   QMainWindow window_;
   StatusPanes panes_{*window_.statusBar()};
 };
