@@ -6,6 +6,10 @@
 
 #include "ui/status_panes.h"
 #include "ui/transfer_status_window.h"
+#include "ui/tray_icon.h"
+#include "cycle/network_errors.h"
+#include <string>
+#include <vector>
 #include "ui_test_app.h"
 
 namespace pelrion::ui {
@@ -81,6 +85,41 @@ TEST(TransferStatusWindowTest, ShowsTheStatusAndStopFollowsBusy) {
   window.stop_button().click();
   EXPECT_EQ(stops, 1);
   EXPECT_TRUE(SaveScreenshot(window, "transfer_status_mid_check"));
+}
+
+}  // namespace
+}  // namespace pelrion::ui
+
+namespace pelrion::ui {
+namespace {
+
+TEST(TrayIconTest, TooltipAndIconFollowTheIndicators) {
+  testing_support::TestApp();
+  int opens = 0, exits = 0;
+  TrayIcon tray([&opens] { ++opens; }, [&exits] { ++exits; });
+  struct Case {
+    bool errors, offline;
+  };
+  const Case cases[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+  std::vector<qint64> forms;
+  for (const Case& c : cases) {
+    tray.Update(c.errors, c.offline);
+    EXPECT_EQ(tray.icon().toolTip().toStdString(),
+              std::string(cycle::TrayTooltip(c.errors, c.offline)));
+    forms.push_back(tray.icon().icon().cacheKey());
+  }
+  // Three distinct forms; offline with errors looks like offline.
+  EXPECT_NE(forms[0], forms[1]);
+  EXPECT_NE(forms[0], forms[2]);
+  EXPECT_NE(forms[1], forms[2]);
+
+  ASSERT_EQ(tray.menu().actions().size(), 2);
+  EXPECT_EQ(tray.menu().actions()[0]->text().toStdString(), "Open");
+  EXPECT_EQ(tray.menu().actions()[1]->text().toStdString(), "Exit");
+  tray.menu().actions()[0]->trigger();
+  tray.menu().actions()[1]->trigger();
+  EXPECT_EQ(opens, 1);
+  EXPECT_EQ(exits, 1);
 }
 
 }  // namespace
