@@ -7,6 +7,7 @@
 #include "ui/status_panes.h"
 #include "ui/transfer_status_window.h"
 #include "ui/tray_icon.h"
+#include "ui/move_to_folder_dialog.h"
 #include "cycle/network_errors.h"
 #include <string>
 #include <vector>
@@ -120,6 +121,27 @@ TEST(TrayIconTest, TooltipAndIconFollowTheIndicators) {
   tray.menu().actions()[1]->trigger();
   EXPECT_EQ(opens, 1);
   EXPECT_EQ(exits, 1);
+}
+
+}  // namespace
+}  // namespace pelrion::ui
+
+namespace pelrion::ui {
+namespace {
+
+TEST(MoveToFolderDialogTest, MoveOnlyToAnotherFolderAndOnlyWhenAccepted) {
+  testing_support::TestApp();
+  for (int from = 0; from < store::kFolderCount; ++from) {
+    MoveToFolderDialog dialog(static_cast<store::Folder>(from));
+    EXPECT_FALSE(dialog.move_button().isEnabled()) << from;
+    const int to = (from + 1) % store::kFolderCount;
+    dialog.folders().setCurrentRow(to);
+    EXPECT_TRUE(dialog.move_button().isEnabled()) << from;
+    EXPECT_FALSE(dialog.Chosen().has_value());
+    dialog.move_button().click();
+    ASSERT_TRUE(dialog.Chosen().has_value());
+    EXPECT_EQ(static_cast<int>(*dialog.Chosen()), to);
+  }
 }
 
 }  // namespace
