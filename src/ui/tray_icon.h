@@ -1,0 +1,26 @@
+// The notification-area icon: normal, error and offline forms, the matching tooltip, and
+// the "Open"/"Exit" menu.
+#pragma once
+
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <functional>
+
+namespace pelrion::ui {
+
+class TrayIcon {
+ public:
+  // on_activate runs on any activation (a single click too); on_exit on "Exit".
+  TrayIcon(std::function<void()> on_activate, std::function<void()> on_exit);
+
+  void Update(bool has_errors, bool offline);
+
+  const QSystemTrayIcon& icon() const { return icon_; }
+  QMenu& menu() { return menu_; }
+
+ private:
+  QSystemTrayIcon icon_;
+  QMenu menu_;
+};
+
+}  // namespace pelrion::ui
