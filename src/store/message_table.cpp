@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <iterator>
+#include <memory>
 
 #include "platform/random.h"
 #include "store/compaction.h"
@@ -25,6 +27,20 @@ std::uint32_t IdOf(const MessageRecord& record) { return record.id; }
 
 // Deletes a message file; a file already gone is not an error.
 void RemoveMessageFile(const std::string& path) { ::unlink(path.c_str()); }
+
+// A slot's record as the load takes it, decided from the slot alone (so either thread of the
+// load may make it); null for a slot the load frees.
+std::unique_ptr<MessageRecord> DecodeLoadedRecord(const ScannedSlot& slot) {
+  auto record = std::make_unique<MessageRecord>();
+  if (!DecodeMessageEntry(slot.entry, *record)) return nullptr;
+  if ((record->flags & kFlagDeletePending) != 0) return nullptr;
+  auto summary = DecodeMessageSummary(slot.blob);
+  if (!summary) return nullptr;
+  record->summary = std::move(*summary);
+  record->set_slot_offset(slot.slot_offset);
+  record->has_slot = true;
+  return record;
+}
 
 }  // namespace
 
@@ -51,30 +67,33 @@ void MessageTable::Load() {
   const SlotLayout layout = MessageSlotLayout();
   RemoveFilesOfPendingDeletions(layout);
 
-  std::vector<std::unique_ptr<MessageRecord>> loaded;
-  LoadSlotFile(
-      slots_, &heap_, layout,
-      [&](ScannedSlot& slot) {
-        auto record = std::make_unique<MessageRecord>();
-        if (!DecodeMessageEntry(slot.entry, *record)) return false;
-        if ((record->flags & kFlagDeletePending) != 0) return false;
-        auto summary = DecodeMessageSummary(slot.blob);
-        if (!summary) return false;
-        // The account check frees the slot but leaves the message file where it is.
-        if (!accounts_.AccountExists(record->account_id)) return false;
-        record->summary = std::move(*summary);
-        record->set_slot_offset(slot.slot_offset);
-        record->has_slot = true;
-        loaded.push_back(std::move(record));
-        return true;
-      },
-      KeepSlots::kNo);
+  // The records are decoded by both threads of the load, each into its own list; what
+  // needs the tables (the account check, the index) is done here afterwards.
+  std::vector<std::unique_ptr<MessageRecord>> parts[2];
+  LoadSlotFileInParts(slots_, &heap_, layout, [&parts](ScannedSlot& slot, int part) {
+    auto record = DecodeLoadedRecord(slot);
+    if (!record) return false;
+    parts[part].push_back(std::move(record));
+    return true;
+  });
+  std::vector<std::unique_ptr<MessageRecord>> loaded = std::move(parts[0]);
+  loaded.reserve(loaded.size() + parts[1].size());
+  std::move(parts[1].begin(), parts[1].end(), std::back_inserter(loaded));
+
+  // The account check frees the slot but leaves the message file where it is.
+  for (auto& record : loaded) {
+    if (accounts_.AccountExists(record->account_id)) continue;
+    slots_.FreeSlot(*record);
+    record->has_slot = false;
+  }
 
   // One sort builds the index; of slots sharing an id the first in the file stays and the
   // others are freed, as if they had been refused while reading.
   std::vector<MessageRecord*> candidates;
   candidates.reserve(loaded.size());
-  for (const auto& record : loaded) candidates.push_back(record.get());
+  for (const auto& record : loaded) {
+    if (record->has_slot) candidates.push_back(record.get());
+  }
   for (MessageRecord* duplicate : index_.Assign(std::move(candidates))) {
     slots_.FreeSlot(*duplicate);
     duplicate->has_slot = false;

@@ -53,16 +53,24 @@ class HeapWindow {
 // Below this many slots a second thread costs more than it saves.
 constexpr std::size_t kSlotsWorthASecondThread = 8192;
 
+// What the calling thread does with each slot once it is checked (and, for a valid one, was
+// offered to the acceptor).
+using SlotSettler =
+    std::function<void(std::uint64_t slot_offset, SlotVerdict verdict, bool taken)>;
+
 // The checks of a run of slots (digests, heap reads), made on a helper thread while the
 // calling thread checks and takes the slots before them: the digests are most of a load's
-// work, and a machine has more than one core. Only files are read here; every table change
-// stays with the calling thread, which visits these slots afterwards in their order.
+// work, and a machine has more than one core. Only files are read here, and with a part
+// acceptor the records of these slots are made here too; every table and file change stays
+// with the calling thread, which settles these slots afterwards in their order.
 class SlotsCheckedAhead {
  public:
-  // slots: whole slots starting at byte `first_offset` of the slot file.
+  // slots: whole slots starting at byte `first_offset` of the slot file. accept: when given,
+  // offered each valid slot here as part 1; otherwise only the verdicts are made here.
   SlotsCheckedAhead(std::string_view slots, std::uint64_t first_offset, const SlotLayout& layout,
-                    const StoreFile* heap_file, const HeapView* heap)
-      : slots_(slots), first_offset_(first_offset), layout_(layout) {
+                    const StoreFile* heap_file, const HeapView* heap,
+                    const SlotPartAcceptor* accept)
+      : slots_(slots), first_offset_(first_offset), layout_(layout), accept_(accept) {
     if (heap != nullptr) {
       window_.emplace(*heap_file, heap->length);
       HeapWindow* reader = &*window_;
@@ -86,17 +94,16 @@ class SlotsCheckedAhead {
     return true;
   }
 
-  // Waits for the checks, then hands each slot to visit in order, reading each valid slot's
-  // blob again through heap (the calling thread's view): keeping every checked blob until
-  // then would cost as much memory as the half of the heap.
+  // Without a part acceptor: waits for the checks, then hands each slot to visit in order,
+  // reading each valid slot's blob again through heap (the calling thread's view): keeping
+  // every checked blob until then would cost as much memory as the half of the heap.
   void VisitAll(const HeapView* heap,
                 const std::function<void(ScannedSlot&, SlotVerdict)>& visit) {
     Join();
-    const std::size_t slot_size = kDigestSize + layout_.entry_size;
     ScannedSlot scanned;
     for (std::size_t i = 0; i < verdicts_.size(); ++i) {
-      scanned.slot_offset = first_offset_ + i * slot_size;
-      scanned.entry.assign(slots_.substr(i * slot_size + kDigestSize, layout_.entry_size));
+      scanned.slot_offset = OffsetOf(i);
+      scanned.entry.assign(EntryOf(i));
       scanned.blob.clear();
       SlotVerdict verdict = verdicts_[i];
       if (verdict == SlotVerdict::kValid && heap != nullptr && !ReadBlob(*heap, scanned)) {
@@ -106,14 +113,34 @@ class SlotsCheckedAhead {
     }
   }
 
+  // With a part acceptor: waits, then settles each slot with what was decided here.
+  void SettleAll(const SlotSettler& settle) {
+    Join();
+    for (std::size_t i = 0; i < verdicts_.size(); ++i) {
+      settle(OffsetOf(i), verdicts_[i], taken_[i] != 0);
+    }
+  }
+
  private:
+  std::size_t SlotSize() const { return kDigestSize + layout_.entry_size; }
+  std::uint64_t OffsetOf(std::size_t i) const { return first_offset_ + i * SlotSize(); }
+  std::string_view EntryOf(std::size_t i) const {
+    return slots_.substr(i * SlotSize() + kDigestSize, layout_.entry_size);
+  }
+
   void CheckAll() {
-    const std::size_t slot_size = kDigestSize + layout_.entry_size;
-    const std::size_t count = slots_.size() / slot_size;
+    const std::size_t count = slots_.size() / SlotSize();
     verdicts_.resize(count);
+    taken_.assign(count, 0);
+    ScannedSlot scanned;
     for (std::size_t i = 0; i < count; ++i) {
-      verdicts_[i] = CheckSlot(slots_.substr(i * slot_size, slot_size), layout_,
-                               heap_ ? &*heap_ : nullptr, nullptr);
+      scanned.blob.clear();
+      verdicts_[i] = CheckSlot(slots_.substr(i * SlotSize(), SlotSize()), layout_,
+                               heap_ ? &*heap_ : nullptr, accept_ ? &scanned.blob : nullptr);
+      if (accept_ == nullptr || verdicts_[i] != SlotVerdict::kValid) continue;
+      scanned.slot_offset = OffsetOf(i);
+      scanned.entry.assign(EntryOf(i));
+      taken_[i] = (*accept_)(scanned, 1) ? 1 : 0;
     }
   }
 
@@ -134,16 +161,19 @@ class SlotsCheckedAhead {
   std::string_view slots_;
   std::uint64_t first_offset_;
   const SlotLayout& layout_;
+  const SlotPartAcceptor* accept_;
   std::optional<HeapWindow> window_;
   std::optional<HeapView> heap_;
   std::vector<SlotVerdict> verdicts_;
+  std::vector<char> taken_;
   std::thread thread_;
 };
 
-}  // namespace
-
-SlotLoadResult LoadSlotFile(SlotFile& slots, HeapFile* heap, const SlotLayout& layout,
-                            const SlotAcceptor& accept, KeepSlots keep) {
+// One load; exactly one of accept_one (which may be empty: take every valid slot) and
+// accept_parts is given.
+SlotLoadResult Load(SlotFile& slots, HeapFile* heap, const SlotLayout& layout,
+                    const SlotAcceptor* accept_one, const SlotPartAcceptor* accept_parts,
+                    KeepSlots keep) {
   SlotLoadResult result;
   std::optional<StoreFile> heap_file;
   std::optional<HeapWindow> window;
@@ -163,15 +193,22 @@ SlotLoadResult LoadSlotFile(SlotFile& slots, HeapFile* heap, const SlotLayout& l
   const std::string zero_slot(slots.slot_size(), '\0');
   SlotLayout sized = layout;
   sized.entry_size = slots.entry_size();  // the file's own slot size is the one that counts
-  const auto visit = [&](ScannedSlot& slot, SlotVerdict verdict) {
+  const SlotSettler settle = [&](std::uint64_t slot_offset, SlotVerdict verdict, bool taken) {
     if (verdict == SlotVerdict::kFree) return;
     if (verdict == SlotVerdict::kHeapReadError) DatabaseError();
-    if (verdict == SlotVerdict::kValid && (!accept || accept(slot))) {
-      if (keep == KeepSlots::kYes) result.kept.push_back(std::move(slot));
-      return;
-    }
-    WriteAtOrDie(slot_file, slot.slot_offset, zero_slot);
+    if (verdict == SlotVerdict::kValid && taken) return;
+    WriteAtOrDie(slot_file, slot_offset, zero_slot);
     ++result.freed;
+  };
+  const auto visit = [&](ScannedSlot& slot, SlotVerdict verdict) {
+    const std::uint64_t slot_offset = slot.slot_offset;
+    bool taken = false;
+    if (verdict == SlotVerdict::kValid) {
+      taken = accept_parts != nullptr ? (*accept_parts)(slot, 0)
+                                      : (!*accept_one || (*accept_one)(slot));
+      if (taken && keep == KeepSlots::kYes) result.kept.push_back(std::move(slot));
+    }
+    settle(slot_offset, verdict, taken);
   };
 
   // A large file: the later half of its slots is checked on a second thread meanwhile.
@@ -183,18 +220,32 @@ SlotLoadResult LoadSlotFile(SlotFile& slots, HeapFile* heap, const SlotLayout& l
   if (count >= kSlotsWorthASecondThread) {
     here = count / 2;
     ahead.emplace(all.substr(here * slot_size, (count - here) * slot_size), here * slot_size,
-                  sized, heap_file ? &*heap_file : nullptr, heap_view ? &*heap_view : nullptr);
+                  sized, heap_file ? &*heap_file : nullptr, heap_view ? &*heap_view : nullptr,
+                  accept_parts);
     if (!ahead->Start()) {
       ahead.reset();
       here = count;
     }
   }
   ScanSlots(all.substr(0, here * slot_size), sized, heap_view ? &*heap_view : nullptr, visit);
-  if (ahead) ahead->VisitAll(heap_view ? &*heap_view : nullptr, visit);
+  if (ahead && accept_parts != nullptr) ahead->SettleAll(settle);
+  if (ahead && accept_parts == nullptr) ahead->VisitAll(heap_view ? &*heap_view : nullptr, visit);
 
   slots.set_end_offset(static_cast<std::uint64_t>(count) * slots.slot_size());
   if (heap != nullptr) heap->set_end_offset(heap_view->length);
   return result;
+}
+
+}  // namespace
+
+SlotLoadResult LoadSlotFile(SlotFile& slots, HeapFile* heap, const SlotLayout& layout,
+                            const SlotAcceptor& accept, KeepSlots keep) {
+  return Load(slots, heap, layout, &accept, nullptr, keep);
+}
+
+SlotLoadResult LoadSlotFileInParts(SlotFile& slots, HeapFile* heap, const SlotLayout& layout,
+                                   const SlotPartAcceptor& accept) {
+  return Load(slots, heap, layout, nullptr, &accept, KeepSlots::kNo);
 }
 
 }  // namespace pelrion::store

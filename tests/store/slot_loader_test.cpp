@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "store/byte_reader.h"
@@ -124,56 +125,114 @@ TEST_P(SlotLoadTest, FailingSlotsAreFreedOnDiskAndGoneNextTime) {
 INSTANTIATE_TEST_SUITE_P(Cases, SlotLoadTest, ::testing::ValuesIn(LoadCases()),
                          [](const auto& info) { return info.param.name; });
 
-// A file large enough that its later half is checked on a second thread: the slots still
-// reach the owner in file order with their own offsets and blobs, and damage in either half
-// is freed on disk exactly as in a small file.
+// A file large enough that its later half is checked on a second thread, with damage on
+// both sides of the middle and at both ends (an entry byte, a blob byte, a free slot).
+struct LargeFile {
+  static constexpr std::uint32_t kCount = 20'000;
+  MessagePair pair;
+  std::vector<std::size_t> freed = {0, 9'999, 10'000, 19'999, 15'000};
+  std::size_t free_slot = 12'345;
+
+  LargeFile() {
+    for (std::uint32_t id = 1; id <= kCount; ++id) {
+      std::string blob = MakeBlob("summary " + std::to_string(id));
+      const auto offset = static_cast<std::uint32_t>(pair.heap.size());
+      pair.heap += Le32(id) + Md5Raw(blob) + blob;
+      const std::string entry = MessageEntry(id, offset, static_cast<std::uint32_t>(blob.size()));
+      pair.slots += Md5Raw(entry) + entry;
+      pair.blobs.push_back(blob);
+    }
+    for (std::size_t index : {0, 9'999, 10'000, 19'999}) pair.slots[index * 52 + 16 + 20] ^= 0x04;
+    pair.heap[pair.heap.find(pair.blobs[15'000]) + 3] ^= 0x01;
+    pair.slots.replace(free_slot * 52, 52, std::string(52, '\0'));
+  }
+
+  std::vector<std::size_t> KeptIndexes() const {
+    std::vector<std::size_t> kept;
+    for (std::size_t i = 0; i < kCount; ++i) {
+      if (std::find(freed.begin(), freed.end(), i) == freed.end() && i != free_slot) {
+        kept.push_back(i);
+      }
+    }
+    return kept;
+  }
+
+  // On disk, exactly the damaged slots became zero.
+  void ExpectFreedOnDisk(const SlotFile& slots) const {
+    std::string want_slots = pair.slots;
+    for (std::size_t index : freed) want_slots.replace(index * 52, 52, std::string(52, '\0'));
+    EXPECT_EQ(ReadFile(slots.path()), want_slots);
+    EXPECT_EQ(slots.end_offset(), pair.slots.size());
+  }
+};
+
+// The slots still reach the owner in file order with their own offsets and blobs, and damage
+// in either half is freed on disk exactly as in a small file.
 TEST(SlotLoaderThreadTest, ALargeFileIsCheckedInTwoHalvesAndTakenInOrder) {
   TempDir dir;
-  constexpr std::uint32_t kCount = 20'000;
-  MessagePair pair;
-  for (std::uint32_t id = 1; id <= kCount; ++id) {
-    std::string blob = MakeBlob("summary " + std::to_string(id));
-    const auto offset = static_cast<std::uint32_t>(pair.heap.size());
-    pair.heap += Le32(id) + Md5Raw(blob) + blob;
-    const std::string entry = MessageEntry(id, offset, static_cast<std::uint32_t>(blob.size()));
-    pair.slots += Md5Raw(entry) + entry;
-    pair.blobs.push_back(blob);
-  }
-  // Damage on both sides of the middle, and at both ends: an entry byte, a blob byte, a
-  // free slot.
-  const std::vector<std::size_t> damaged_entries = {0, 9'999, 10'000, 19'999};
-  for (std::size_t index : damaged_entries) pair.slots[index * 52 + 16 + 20] ^= 0x04;
-  const std::size_t damaged_blob = 15'000;
-  pair.heap[pair.heap.find(pair.blobs[damaged_blob]) + 3] ^= 0x01;
-  const std::size_t free_slot = 12'345;
-  pair.slots.replace(free_slot * 52, 52, std::string(52, '\0'));
-  WriteFile(dir.File("db1.dat"), pair.slots);
-  WriteFile(dir.File("db2.dat"), pair.heap);
+  const LargeFile file;
+  WriteFile(dir.File("db1.dat"), file.pair.slots);
+  WriteFile(dir.File("db2.dat"), file.pair.heap);
   SlotFile slots(dir.File("db1.dat"), 36);
   HeapFile heap(dir.File("db2.dat"), HeapHeader::kIdAndDigest);
 
   SlotLoadResult result = LoadSlotFile(slots, &heap, testing::TestMessageLayout(), nullptr);
 
-  std::vector<std::size_t> freed = damaged_entries;
-  freed.push_back(damaged_blob);
-  std::vector<std::size_t> kept_indexes;
-  for (std::size_t i = 0; i < kCount; ++i) {
-    if (std::find(freed.begin(), freed.end(), i) == freed.end() && i != free_slot) {
-      kept_indexes.push_back(i);
-    }
-  }
+  const std::vector<std::size_t> kept_indexes = file.KeptIndexes();
   ASSERT_EQ(result.kept.size(), kept_indexes.size());
   for (std::size_t k = 0; k < kept_indexes.size(); ++k) {
     const std::size_t i = kept_indexes[k];
     ASSERT_EQ(result.kept[k].slot_offset, i * 52) << k;
-    ASSERT_EQ(result.kept[k].entry, pair.slots.substr(i * 52 + 16, 36)) << k;
-    ASSERT_EQ(result.kept[k].blob, pair.blobs[i]) << k;
+    ASSERT_EQ(result.kept[k].entry, file.pair.slots.substr(i * 52 + 16, 36)) << k;
+    ASSERT_EQ(result.kept[k].blob, file.pair.blobs[i]) << k;
   }
-  EXPECT_EQ(result.freed, freed.size());
-  std::string want_slots = pair.slots;
-  for (std::size_t index : freed) want_slots.replace(index * 52, 52, std::string(52, '\0'));
-  EXPECT_EQ(ReadFile(slots.path()), want_slots);
-  EXPECT_EQ(slots.end_offset(), pair.slots.size());
+  EXPECT_EQ(result.freed, file.freed.size());
+  file.ExpectFreedOnDisk(slots);
+}
+
+// With a part acceptor the second thread takes the later half itself: each part sees its
+// slots in file order, the two parts together are every valid slot, the calling thread's part
+// comes first, and slots the acceptor refuses are freed like damaged ones.
+TEST(SlotLoaderThreadTest, APartAcceptorTakesTheLaterHalfOnTheSecondThread) {
+  TempDir dir;
+  LargeFile file;
+  WriteFile(dir.File("db1.dat"), file.pair.slots);
+  WriteFile(dir.File("db2.dat"), file.pair.heap);
+  SlotFile slots(dir.File("db1.dat"), 36);
+  HeapFile heap(dir.File("db2.dat"), HeapHeader::kIdAndDigest);
+  const std::vector<std::size_t> refused = {3, 17'000};  // one in each half
+  struct Taken {
+    std::uint64_t slot_offset;
+    std::string blob;
+  };
+  std::vector<Taken> parts[2];
+  std::thread::id part_threads[2];
+
+  const SlotLoadResult result = LoadSlotFileInParts(
+      slots, &heap, testing::TestMessageLayout(), [&](ScannedSlot& slot, int part) {
+        part_threads[part] = std::this_thread::get_id();
+        const std::size_t index = slot.slot_offset / 52;
+        if (std::find(refused.begin(), refused.end(), index) != refused.end()) return false;
+        parts[part].push_back(Taken{slot.slot_offset, slot.blob});
+        return true;
+      });
+
+  EXPECT_EQ(part_threads[0], std::this_thread::get_id());
+  EXPECT_NE(part_threads[1], std::this_thread::get_id());
+  file.freed.insert(file.freed.end(), refused.begin(), refused.end());
+  const std::vector<std::size_t> kept_indexes = file.KeptIndexes();
+  std::vector<Taken> taken = parts[0];
+  taken.insert(taken.end(), parts[1].begin(), parts[1].end());
+  ASSERT_EQ(taken.size(), kept_indexes.size());
+  EXPECT_LT(parts[0].back().slot_offset, parts[1].front().slot_offset);
+  for (std::size_t k = 0; k < kept_indexes.size(); ++k) {
+    const std::size_t i = kept_indexes[k];
+    ASSERT_EQ(taken[k].slot_offset, i * 52) << k;
+    ASSERT_EQ(taken[k].blob, file.pair.blobs[i]) << k;
+  }
+  EXPECT_TRUE(result.kept.empty());
+  EXPECT_EQ(result.freed, file.freed.size());
+  file.ExpectFreedOnDisk(slots);
 }
 
 TEST(SlotLoaderTest, KeptSlotsCarryTheirOffsetEntryAndBlob) {
