@@ -16,6 +16,8 @@ class ListenerControl {
   // Stops the listener's thread and returns once it has ended; nothing happens when it is not
   // running. Main thread.
   virtual void StopListener(std::uint32_t listener_id) = 0;
+  // Whether the listener's thread is serving it now. Main thread.
+  virtual bool IsRunning(std::uint32_t listener_id) const = 0;
 };
 
 // Starts and stops nothing: start-up before the listeners exist, and tools.
@@ -23,6 +25,7 @@ class NoListenerControl : public ListenerControl {
  public:
   void StartListener(std::uint32_t) override {}
   void StopListener(std::uint32_t) override {}
+  bool IsRunning(std::uint32_t) const override { return false; }
 };
 
 }  // namespace pelrion::store

@@ -86,7 +86,7 @@ std::vector<std::string> LocalAddressChoices() {
   return choices;
 }
 
-bool ApplyLocalEndpoint(store::ListenerTable& table, ListenerThreads& listeners,
+bool ApplyLocalEndpoint(store::ListenerTable& table, store::ListenerControl& listeners,
                         std::uint32_t listener_id, const LocalEndpoint& endpoint) {
   const std::optional<store::Listener> stored = table.CopyOf(listener_id);
   if (!stored) return false;

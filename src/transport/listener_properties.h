@@ -54,7 +54,7 @@ std::vector<std::string> LocalAddressChoices();
 // Stores the endpoint. When it differs from the stored one and the listener is running, the
 // listener is stopped first and started again afterwards on the new endpoint. False when the
 // id is not in the table. Main thread.
-bool ApplyLocalEndpoint(store::ListenerTable& table, ListenerThreads& listeners,
+bool ApplyLocalEndpoint(store::ListenerTable& table, store::ListenerControl& listeners,
                         std::uint32_t listener_id, const LocalEndpoint& endpoint);
 
 }  // namespace pelrion::transport

@@ -59,7 +59,7 @@ class ListenerThreads : public store::ListenerControl {
   void StopListener(std::uint32_t listener_id) override;
   void StopAll();
 
-  bool IsRunning(std::uint32_t listener_id) const;
+  bool IsRunning(std::uint32_t listener_id) const override;
   // The ids of the running listeners, ascending.
   std::vector<std::uint32_t> RunningIds() const;
 

@@ -19,9 +19,21 @@ ListenerWork CopyListenerWork(const store::Listener& listener, const platform::R
   return work;
 }
 
+namespace {
+
+std::string DisplayName(std::string_view server_host, store::ListenerProtocol protocol) {
+  const char* kind = protocol == store::ListenerProtocol::kPop3 ? "POP3" : "SMTP";
+  return std::string(server_host) + " (" + kind + ")";
+}
+
+}  // namespace
+
 std::string ListenerDisplayName(const ListenerWork& listener) {
-  const char* kind = listener.protocol == store::ListenerProtocol::kPop3 ? "POP3" : "SMTP";
-  return listener.server_host + " (" + kind + ")";
+  return DisplayName(listener.server_host, listener.protocol);
+}
+
+std::string ListenerDisplayName(const store::Listener& listener) {
+  return DisplayName(listener.server_host.Text(), listener.protocol);
 }
 
 }  // namespace pelrion::transport

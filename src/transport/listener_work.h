@@ -31,6 +31,7 @@ ListenerWork CopyListenerWork(const store::Listener& listener, const platform::R
 
 // "%s (%s)": the real server's host name, then "SMTP" or "POP3".
 std::string ListenerDisplayName(const ListenerWork& listener);
+std::string ListenerDisplayName(const store::Listener& listener);
 
 // Serves one accepted connection to its end, on the connection's own session thread. client
 // has adopted the accepted socket; record is the connection's job (slot 0 holds the client,

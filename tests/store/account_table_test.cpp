@@ -15,6 +15,7 @@
 #include "crypto/rc5.h"
 #include "platform/dialogs.h"
 #include "platform/main_thread.h"
+#include "store/recording_listener_control.h"
 #include "store/store_test_helpers.h"
 
 namespace pelrion::store {
@@ -133,13 +134,7 @@ class RecordingPeers : public AccountRemovalPeers {
   std::vector<std::uint32_t> forgotten;
 };
 
-class RecordingControl : public ListenerControl {
- public:
-  void StartListener(std::uint32_t id) override { started.push_back(id); }
-  void StopListener(std::uint32_t id) override { stopped.push_back(id); }
-  std::vector<std::uint32_t> started;
-  std::vector<std::uint32_t> stopped;
-};
+using testing::RecordingControl;
 
 struct Notice {
   NoticeOrigin origin;

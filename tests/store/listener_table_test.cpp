@@ -17,6 +17,7 @@
 
 #include "platform/main_thread.h"
 #include "platform/random.h"
+#include "store/recording_listener_control.h"
 #include "store/store_test_helpers.h"
 
 namespace pelrion::store {
@@ -47,14 +48,7 @@ std::string RecordFileBytes(char version, const std::vector<std::string>& record
   return bytes;
 }
 
-// Starts and stops nothing, but remembers what it was asked.
-class RecordingControl : public ListenerControl {
- public:
-  void StartListener(std::uint32_t id) override { started.push_back(id); }
-  void StopListener(std::uint32_t id) override { stopped.push_back(id); }
-  std::vector<std::uint32_t> started;
-  std::vector<std::uint32_t> stopped;
-};
+using testing::RecordingControl;
 
 struct Notice {
   NoticeOrigin origin;
