@@ -40,18 +40,18 @@ inline constexpr std::size_t kMaxHostBytes = kHostFieldSize - 1;
 inline constexpr std::string_view kThisComputerText = "(IP address of this computer)";
 
 struct NewAccount {
-  std::string friendly_name;  // as typed; made unique on creation
-  std::string display_name;
-  std::string email_address;
-  std::string pop3_host;
+  std::string friendly_name{};  // as typed; made unique on creation
+  std::string display_name{};
+  std::string email_address{};
+  std::string pop3_host{};
   std::uint32_t pop3_port = 110;
-  std::string pop3_user;
-  std::string pop3_password;
-  std::string smtp_host;
+  std::string pop3_user{};
+  std::string pop3_password{};
+  std::string smtp_host{};
   std::uint32_t smtp_port = 25;
   bool smtp_authentication = false;
-  std::string smtp_user;  // empty: the POP3 login is used for SMTP too
-  std::string smtp_password;
+  std::string smtp_user{};  // empty: the POP3 login is used for SMTP too
+  std::string smtp_password{};
   bool included = true;
 };
 

@@ -48,21 +48,21 @@ WizardTextPage::WizardTextPage(const QString& heading, const QString& explanatio
                                QWidget* parent)
     : QWizardPage(parent), next_id_(next_id) {
   setTitle(heading);
+  setSubTitle(explanation);
+  form_ = new QFormLayout;
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(Explanation(explanation, this));
-  layout->addLayout(new QFormLayout);
+  layout->addLayout(form_);
   layout->addStretch();
 }
 
 QLineEdit* WizardTextPage::AddField(const QString& label, std::string* target,
                                     std::string_view message, std::size_t max_bytes,
                                     bool password) {
-  auto* form = static_cast<QFormLayout*>(layout()->itemAt(1)->layout());
   auto* edit = new QLineEdit(this);
   if (password) edit->setEchoMode(QLineEdit::Password);
   auto* shown = new QLabel(label, this);
   shown->setBuddy(edit);
-  form->addRow(shown, edit);
+  form_->addRow(shown, edit);
   connect(edit, &QLineEdit::textChanged, this, &QWizardPage::completeChanged);
   fields_.push_back({edit, target, message, max_bytes, password});
   return edit;
@@ -189,11 +189,10 @@ WizardImportPasswordPage::WizardImportPasswordPage(WizardData& data, QWidget* pa
                         "mail, and your e-mail program gives it to Pelrion."),
                      kImportDonePage, parent),
       data_(data) {
-  auto* form = static_cast<QFormLayout*>(layout()->itemAt(1)->layout());
   account_name_ = new QLabel(this);
   account_name_->setObjectName("account_name");
   account_name_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  form->addRow(tr("Account name:"), account_name_);
+  form()->addRow(tr("Account name:"), account_name_);
   AddField(tr("&Password:"), &data_.account.pop3_password, store::kPasswordText,
            store::kMaxPasswordBytes, /*password=*/true);
 }
@@ -204,6 +203,7 @@ void WizardImportPasswordPage::initializePage() {
 
 WizardDonePage::WizardDonePage(const QString& text, QWidget* parent) : QWizardPage(parent) {
   setTitle(tr("Congratulations"));
+  setSubTitle(tr("The account is ready to be set up."));
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(Explanation(text, this));
   layout->addStretch();

@@ -11,6 +11,7 @@
 #include "store/account_creation.h"
 #include "ui/wizard_mail_clients.h"
 
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -71,6 +72,9 @@ class WizardTextPage : public QWizardPage {
   bool validatePage() override;
   int nextId() const override { return next_id_; }
 
+ protected:
+  QFormLayout* form() const { return form_; }
+
  private:
   struct Field {
     QLineEdit* edit;
@@ -79,6 +83,7 @@ class WizardTextPage : public QWizardPage {
     std::size_t max_bytes;
     bool password;
   };
+  QFormLayout* form_ = nullptr;
   std::vector<Field> fields_;
   int next_id_;
 };
