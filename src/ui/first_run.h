@@ -23,10 +23,10 @@ inline constexpr std::string_view kUpgradeNoticeText =
 
 struct FirstRunSteps {
   // One run of the account set-up wizard (modal).
-  std::function<void()> run_wizard;
+  std::function<void()> run_wizard{};
   // Imports the address book's contacts into Trusted Contacts. Empty while the program has
   // no address-book source: then nothing is offered.
-  std::function<void()> import_address_book;
+  std::function<void()> import_address_book{};
 };
 
 // What the start-up calls on the first run, after the main window is shown. Boxes go through
