@@ -110,8 +110,11 @@ CreatedAccount CreateAccount(AccountTable& accounts, ListenerTable& listeners,
   fields.pop3_user_name.Set(account.pop3_user);
   fields.pop3_password.Set(account.pop3_password);
   fields.smtp_authentication = account.smtp_authentication ? 1 : 0;
-  fields.smtp_user_name.Set(account.smtp_user);
-  fields.smtp_password.Set(account.smtp_password);
+  // The same login for both servers is stored as copies: the SMTP client logs on with the
+  // SMTP fields, and equal pairs are how the account window recognises the choice.
+  const bool same_login = account.smtp_user.empty() && account.smtp_password.empty();
+  fields.smtp_user_name.Set(same_login ? account.pop3_user : account.smtp_user);
+  fields.smtp_password.Set(same_login ? account.pop3_password : account.smtp_password);
   fields.included = account.included ? 1 : 0;
 
   CreatedAccount created;

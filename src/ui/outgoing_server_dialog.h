@@ -18,8 +18,8 @@ inline constexpr std::string_view kOutgoingPasswordText =
 
 struct OutgoingLogon {
   bool same_as_incoming = true;
-  std::string user;  // with its own login: the user name (trimmed) and the password
-  std::string password;
+  std::string user{};  // with its own login: the user name (trimmed) and the password
+  std::string password{};
 };
 
 class OutgoingServerDialog : public QDialog {

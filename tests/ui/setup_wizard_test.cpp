@@ -226,6 +226,9 @@ TEST_F(SetupWizardTest, FinishCreatesTheAccountWithTrimmedFieldsAndTellsTheListe
   EXPECT_EQ(account.friendly_name.Text(), "pop.example.org");
   EXPECT_EQ(account.pop3_user_name.Text(), "jo");
   EXPECT_EQ(account.pop3_password.Text(), " pw ");
+  // The SMTP server, when it asks, gets the same login.
+  EXPECT_EQ(account.smtp_user_name.Text(), "jo");
+  EXPECT_EQ(account.smtp_password.Text(), " pw ");
   EXPECT_EQ(account.included, 1);
   const store::Listener pop3 = *world_.stores().listeners->CopyOf(account.pop3_listener_id);
   const store::Listener smtp = *world_.stores().listeners->CopyOf(account.smtp_listener_id);
