@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -49,9 +50,23 @@ std::uint32_t PortOf(const QLineEdit* field) {
   return transport::ParsePortNumber(AccountBytes(field->text().trimmed())).value_or(0);
 }
 
+// A SHA-256 fingerprint is 32 hexadecimal pairs: shown as two lines of 16 so it is read
+// whole in a window of common width.
 QString PinnedText(const std::string& fingerprint) {
-  return fingerprint.empty() ? QCoreApplication::translate("AccountProperties", "(none)")
-                             : AccountText(fingerprint);
+  if (fingerprint.empty()) return QCoreApplication::translate("AccountProperties", "(none)");
+  QStringList pairs = AccountText(fingerprint).split(':');
+  QStringList lines;
+  for (qsizetype first = 0; first < pairs.size(); first += 16) {
+    lines.push_back(pairs.mid(first, 16).join(':'));
+  }
+  return lines.join('\n');
+}
+
+QLabel* PinnedField(QWidget* parent) {
+  auto* field = new QLabel(parent);
+  field->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  field->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  return field;
 }
 
 }  // namespace
@@ -121,7 +136,7 @@ QWidget* AccountProperties::ServerGroup(bool smtp, QWidget* parent) {
   server.listener_port->setMaximumWidth(80);
   server.tls_mode = new QComboBox(group);
   for (const transport::TlsMode mode : kTlsModes) server.tls_mode->addItem(TlsModeText(mode));
-  server.pinned = ReadOnlyField(group);
+  server.pinned = PinnedField(group);
   server.forget = new QPushButton(smtp ? tr("For&get") : tr("&Forget"), group);
   connect(server.forget, &QPushButton::clicked, this, [this, smtp] {
     server_[smtp].forget_pin = true;
@@ -211,7 +226,6 @@ void AccountProperties::ShowListener(bool smtp, std::uint32_t listener_id) {
       transport::ReadListenerTlsSettings(ports_.registry, listener_id);
   server.tls_mode->setCurrentIndex(static_cast<int>(tls.mode));
   server.pinned->setText(PinnedText(tls.fingerprint));
-  server.pinned->setCursorPosition(0);
   server.forget->setEnabled(!tls.fingerprint.empty());
   server.forget_pin = false;
 }

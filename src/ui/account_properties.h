@@ -17,6 +17,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -43,7 +44,7 @@ class AccountProperties : public QDialog {
   QPushButton* settings_button() const { return settings_; }
   // POP3 (false) or SMTP (true) listener's TLS choice, pinned fingerprint, and Forget.
   QComboBox* tls_mode(bool smtp) const { return server_[smtp].tls_mode; }
-  QLineEdit* pinned(bool smtp) const { return server_[smtp].pinned; }
+  QLabel* pinned(bool smtp) const { return server_[smtp].pinned; }
   QPushButton* forget(bool smtp) const { return server_[smtp].forget; }
   QLineEdit* listener_address(bool smtp) const { return server_[smtp].listener_address; }
   QLineEdit* listener_port(bool smtp) const { return server_[smtp].listener_port; }
@@ -57,7 +58,7 @@ class AccountProperties : public QDialog {
     QLineEdit* listener_address = nullptr;
     QLineEdit* listener_port = nullptr;
     QComboBox* tls_mode = nullptr;
-    QLineEdit* pinned = nullptr;
+    QLabel* pinned = nullptr;
     QPushButton* forget = nullptr;
     bool forget_pin = false;
   };
