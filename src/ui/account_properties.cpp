@@ -356,6 +356,11 @@ bool AccountProperties::Apply() {
 }
 
 void AccountProperties::accept() {
+  // An account removed meanwhile has nothing left to edit.
+  if (!ports_.accounts.CopyOf(id_)) {
+    QDialog::reject();
+    return;
+  }
   if (Apply()) QDialog::accept();
 }
 

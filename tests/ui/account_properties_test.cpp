@@ -245,6 +245,38 @@ TEST_F(AccountPropertiesTest, ListenerTlsPolicyAndPinnedCertificate) {
             transport::TlsMode::kNever);
 }
 
+TEST_F(AccountPropertiesTest, TabGoesDownTheServersPageInReadingOrder) {
+  ASSERT_TRUE(transport::WriteListenerTlsSettings(world_.registry(), Stored(home_).pop3_listener_id,
+                                                  {transport::TlsMode::kAutomatic, "AB"}));
+  AccountProperties pinned(world_.ports(), home_);
+  pinned.authentication_box()->setChecked(true);
+  pinned.pages()->setCurrentIndex(1);
+  pinned.show();
+  const std::vector<QWidget*> expected = {pinned.FieldWidget(AccountField::kPop3Host),
+                                          pinned.FieldWidget(AccountField::kPop3Port),
+                                          pinned.FieldWidget(AccountField::kPop3User),
+                                          pinned.FieldWidget(AccountField::kPop3Password),
+                                          pinned.tls_mode(false),
+                                          pinned.forget(false),
+                                          pinned.FieldWidget(AccountField::kSmtpHost),
+                                          pinned.FieldWidget(AccountField::kSmtpPort),
+                                          pinned.authentication_box(),
+                                          pinned.settings_button(),
+                                          pinned.tls_mode(true),
+                                          pinned.include_box()};
+  // The SMTP "Forget" is disabled (nothing pinned) and so skipped by Tab.
+  std::vector<QWidget*> reached;
+  QWidget* widget = expected.front();
+  while (reached.size() < expected.size()) {
+    reached.push_back(widget);
+    do {
+      widget = widget->nextInFocusChain();
+    } while (!(widget->focusPolicy() & Qt::TabFocus) || !widget->isEnabled() ||
+             !widget->isVisible() || !pinned.pages()->currentWidget()->isAncestorOf(widget));
+  }
+  EXPECT_EQ(reached, expected);
+}
+
 TEST(OutgoingServerDialogTest, OwnLoginRefusesEmptyOrTooLongFields) {
   testing_support::TestApp();
   ScriptedDialogs dialogs;
