@@ -4,13 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
 #include <string>
 #include <vector>
 
 #include "account_test_helpers.h"
 #include "store/account_removal_peers.h"
+#include "ui/setup_wizard.h"
 #include "ui_test_app.h"
 
 namespace pelrion::ui {
@@ -57,6 +63,35 @@ TEST_F(MailAccountsWindowTest, EmptyListLeavesOnlyAdd) {
   EXPECT_TRUE(window.add_button()->isEnabled());
   EXPECT_FALSE(window.remove_button()->isEnabled());
   EXPECT_FALSE(window.properties_button()->isEnabled());
+}
+
+TEST_F(MailAccountsWindowTest, AddRunsTheWizardAndSelectsTheNewAccount) {
+  world_.AddAccount("Work", "pop.work.example");
+  MailAccountsWindow window(world_.ports());
+  window.show();
+  bool driven = false;
+  // The wizard is modal: it is driven from the event loop it runs.
+  QTimer::singleShot(0, [&] {
+    auto* wizard = qobject_cast<SetupWizard*>(QApplication::activeModalWidget());
+    if (wizard == nullptr) {
+      if (QWidget* other = QApplication::activeModalWidget()) other->close();
+      return;
+    }
+    driven = true;
+    wizard->Field("display_name")->setText("Jo");
+    wizard->Field("email")->setText("jo@example.org");
+    wizard->Field("pop3_host")->setText("pop.example.org");
+    wizard->Field("smtp_host")->setText("smtp.example.org");
+    wizard->Field("pop3_user")->setText("jo");
+    wizard->Field("pop3_password")->setText("pw");
+    static_cast<WizardStartPage*>(wizard->page(kStartPage))->manual_choice()->setChecked(true);
+    for (int page = 0; page < 8 && wizard->currentId() != kManualDonePage; ++page) wizard->next();
+    wizard->button(QWizard::FinishButton)->click();
+  });
+  window.AddAccount();
+  ASSERT_TRUE(driven);
+  EXPECT_EQ(Listed(window), (std::vector<std::string>{"pop.example.org", "Work"}));
+  EXPECT_EQ(window.list()->currentItem()->text(), "pop.example.org");
 }
 
 TEST_F(MailAccountsWindowTest, RemovalAsksAndDropsTheOrphanedListenersOnYes) {
