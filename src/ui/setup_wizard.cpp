@@ -86,6 +86,13 @@ SetupWizard::SetupWizard(store::AccountTable& accounts, store::ListenerTable& li
                                 "to set up your account.\n\nTo save these settings, click "
                                 "Finish."),
                              this));
+  // The manual path starts afresh, also after a look at an imported account: its pages
+  // fill every field, and the ports are the usual ones.
+  connect(this, &QWizard::currentIdChanged, this, [this](int id) {
+    if (id != kNamePage) return;
+    data_.account = store::NewAccount{};
+    data_.imported = false;
+  });
   setStartId(kStartPage);
   resize(560, 420);
 }

@@ -357,6 +357,28 @@ TEST_F(SetupWizardTest, ImportedAccountKeepsItsNameAndTakesTheTypedPassword) {
   EXPECT_EQ(world_.stores().listeners->CopyOf(account->smtp_listener_id)->server_port, 587u);
 }
 
+TEST_F(SetupWizardTest, ManualPathAfterALookAtAnImportedAccountTakesOnlyWhatWasTyped) {
+  OneProgram program;
+  program.accounts.push_back({.friendly_name = "Work",
+                              .email_address = "jo@work.example",
+                              .pop3_host = "pop.work.example",
+                              .pop3_port = 995,
+                              .pop3_user = "jo.doe",
+                              .smtp_port = 587});
+  SetupWizard wizard(*world_.stores().accounts, *world_.stores().listeners, program);
+  wizard.show();
+  Fill(wizard, {});
+  for (int step = 0; step < 3; ++step) wizard.next();
+  ASSERT_EQ(wizard.currentId(), kImportPasswordPage);
+  while (wizard.currentId() != kStartPage) wizard.back();
+  ASSERT_TRUE(WalkTo(wizard, kManualDonePage));
+  wizard.button(QWizard::FinishButton)->click();
+  const store::MailAccount account = *world_.stores().accounts->CopyOf(wizard.created_account());
+  EXPECT_EQ(account.friendly_name.Text(), "pop.example.org");
+  EXPECT_EQ(world_.stores().listeners->CopyOf(account.pop3_listener_id)->server_port, 110u);
+  EXPECT_EQ(world_.stores().listeners->CopyOf(account.smtp_listener_id)->server_port, 25u);
+}
+
 TEST_F(SetupWizardTest, PicturesOfEveryPage) {
   OneProgram program;
   program.accounts.push_back(
