@@ -5,30 +5,11 @@
 #include "app/command_handlers.h"
 #include "app/command_reply.h"
 #include "store/account_creation.h"
+#include "store/account_removal_peers.h"
 #include "transport/listener_properties.h"
 
 namespace pelrion::app {
 namespace {
-
-// The message list draws a message with this view-state bit in red.
-constexpr std::uint32_t kHighlightedMessage = 0x10;
-
-// What a refused removal asks of the other stores.
-class RemovalPeers : public store::AccountRemovalPeers {
- public:
-  explicit RemovalPeers(Stores& stores) : stores_(stores) {}
-  void HighlightAccountMessages(std::uint32_t account_id) override {
-    for (store::MessageRecord* record : stores_.messages->records()) {
-      if (record->account_id == account_id) record->view_state |= kHighlightedMessage;
-    }
-  }
-  void ForgetDigests(std::uint32_t account_id) override {
-    stores_.digests->ForgetDigests(account_id);
-  }
-
- private:
-  Stores& stores_;
-};
 
 // HOST or HOST:PORT; false when the port is not 1-65535.
 bool SplitServer(std::string_view text, std::uint32_t default_port, std::string& host,
@@ -97,7 +78,7 @@ platform::ControlReply ListAccounts(CommandContext& context, const ParsedCommand
 }
 
 platform::ControlReply RemoveAccount(CommandContext& context, std::uint32_t id) {
-  RemovalPeers peers(context.stores);
+  store::MessageStoreRemovalPeers peers(*context.stores.messages, *context.stores.digests);
   const store::AccountRemovalOutcome outcome =
       context.stores.accounts->RemoveAccountUnasked(id, &peers);
   switch (outcome.result) {
