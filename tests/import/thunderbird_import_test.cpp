@@ -3,7 +3,6 @@
 // byte of it changing.
 #include "import/thunderbird_address_book.h"
 
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "address_book_fixture.h"
 #include "address_lists_fixture.h"
 #include "import/address_sources.h"
 #include "import/thunderbird_profiles.h"
@@ -23,43 +23,6 @@ namespace {
 
 using Holder = AddressListsWorld::Holder;
 using Stored = std::map<std::string, Holder>;
-
-struct Property {
-  std::string card, name, value;
-};
-
-// An address book as Thunderbird stores it: one row per property of a card.
-void MakeAddressBook(const std::string& path, const std::vector<Property>& rows) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db,
-                         "CREATE TABLE properties (card TEXT, name TEXT, value TEXT);"
-                         "CREATE TABLE lists (uid TEXT PRIMARY KEY, localId INTEGER, name TEXT,"
-                         " nickName TEXT, description TEXT);"
-                         "CREATE TABLE list_cards (list TEXT, card TEXT, PRIMARY KEY(list, card));",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
-  sqlite3_stmt* insert = nullptr;
-  ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT INTO properties VALUES (?, ?, ?)", -1, &insert,
-                               nullptr),
-            SQLITE_OK);
-  for (const Property& row : rows) {
-    sqlite3_bind_text(insert, 1, row.card.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(insert, 2, row.name.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(insert, 3, row.value.c_str(), -1, SQLITE_TRANSIENT);
-    EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
-    sqlite3_reset(insert);
-  }
-  sqlite3_finalize(insert);
-  sqlite3_close(db);
-}
-
-// WriteFile, with the folders on the way made first.
-void WriteNew(const std::string& path, std::string_view bytes) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  test_support::WriteFile(path, bytes);
-}
 
 std::vector<std::string> Names(const std::string& folder) {
   std::vector<std::string> names;
@@ -131,9 +94,7 @@ TEST(ThunderbirdProfilesTest, ProfilesIniNamesRelativeAndAbsoluteFolders) {
 // A home folder with the usual installation's profile and a Flatpak one.
 struct ThunderbirdHome {
   ThunderbirdHome() {
-    WriteNew(home + "/.thunderbird/profiles.ini",
-                            "[Profile0]\nName=default\nIsRelative=1\nPath=x1.default\n");
-    MakeAddressBook(home + "/.thunderbird/x1.default/abook.sqlite", kPersonalBook);
+    MakeThunderbirdHome(home, kPersonalBook);
     const std::string flatpak = home + "/.var/app/org.mozilla.Thunderbird/.thunderbird";
     WriteNew(flatpak + "/profiles.ini",
                             "[Profile0]\nIsRelative=0\nPath=" + flatpak + "/y2.default\n");
