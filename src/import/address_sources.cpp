@@ -14,6 +14,12 @@ std::string_view AddressSourceName(AddressSource source) {
   return {};
 }
 
+std::string FirstRunAddressBookQuestion() {
+  return "Do you want to add contacts from your " +
+         std::string(AddressSourceName(AddressSource::kAddressBook)) +
+         " to the list of trusted contacts?";
+}
+
 std::string ImportResultText(AddressSource source, int result) {
   if (IsImportFailure(result)) {
     if (source == AddressSource::kAddressBook) {

@@ -22,6 +22,9 @@ std::string_view AddressSourceName(AddressSource source);
 // "%d new contacts were added.".
 std::string ImportResultText(AddressSource source, int result);
 
+// The first-run offer to fill Trusted Contacts from the address book.
+std::string FirstRunAddressBookQuestion();
+
 // Whether the result is reported as a warning (-1) rather than as information.
 constexpr bool IsImportFailure(int result) { return result < 0; }
 

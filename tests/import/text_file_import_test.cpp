@@ -104,6 +104,10 @@ TEST(ImportResultTextTest, EachResultHasItsSentence) {
        }) {
     EXPECT_EQ(import::ImportResultText(c.source, c.result), c.text) << c.result;
   }
+  // The first-run offer names the address book as this system has it.
+  EXPECT_EQ(import::FirstRunAddressBookQuestion(),
+            "Do you want to add contacts from your Thunderbird Address Book to the list of "
+            "trusted contacts?");
 }
 
 }  // namespace
