@@ -30,8 +30,8 @@ void Walk(ProfileRegistry& registry, RegistryHandle handle, RegistryKey key, int
   std::array<char, 512> name{};
   // A few subkeys per level: chains shared between keys would otherwise make the walk
   // grow with the power of the depth, which says nothing about the reader.
-  for (int count = 0; count < 16 && registry.EnumSubkeys(handle, key, &state, name) ==
-                                        RegistryCode::kOk;
+  for (int count = 0;
+       count < 16 && registry.EnumSubkeys(handle, key, &state, name) == RegistryCode::kOk;
        ++count) {
     RegistryKey subkey = 0;
     if (registry.GetKey(handle, state, "", &subkey) == RegistryCode::kOk) {

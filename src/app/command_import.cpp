@@ -29,9 +29,8 @@ bool IsVCardFileName(std::string_view name) {
 }  // namespace
 
 platform::ControlReply RunImportCommand(CommandContext& context, const ParsedCommand& command) {
-  const int list = command.Value("--list", "trusted") == "blacklist"
-                       ? store::kBlackList
-                       : store::kTrustedContactsList;
+  const int list = command.Value("--list", "trusted") == "blacklist" ? store::kBlackList
+                                                                     : store::kTrustedContactsList;
   const std::string from(command.Value("--from"));
   store::AddressCalls& calls = *context.stores.address_calls;
   import::AddressSource source = import::AddressSource::kTextFile;

@@ -26,6 +26,8 @@ std::string ImportResultText(AddressSource source, int result);
 std::string FirstRunAddressBookQuestion();
 
 // Whether the result is reported as a warning (-1) rather than as information.
-constexpr bool IsImportFailure(int result) { return result < 0; }
+constexpr bool IsImportFailure(int result) {
+  return result < 0;
+}
 
 }  // namespace pelrion::import

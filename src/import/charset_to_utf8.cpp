@@ -18,8 +18,7 @@ bool NeedsNoConversion(std::string_view charset) {
 
 class Converter {
  public:
-  explicit Converter(const std::string& charset)
-      : handle_(iconv_open("UTF-8", charset.c_str())) {}
+  explicit Converter(const std::string& charset) : handle_(iconv_open("UTF-8", charset.c_str())) {}
   ~Converter() {
     if (valid()) iconv_close(handle_);
   }

@@ -8,10 +8,10 @@
 namespace pelrion::import {
 
 enum class IniLineKind {
-  kSection,     // "[name]" after leading white space
-  kKeyValue,    // key=value
-  kBlank,       // empty, white space only, or a ";" comment
-  kMalformed,   // "[" without "]", or a non-blank line without "="
+  kSection,    // "[name]" after leading white space
+  kKeyValue,   // key=value
+  kBlank,      // empty, white space only, or a ";" comment
+  kMalformed,  // "[" without "]", or a non-blank line without "="
 };
 
 struct IniLine {

@@ -115,8 +115,8 @@ RegistryCode ProfileRegistry::StartKey(const RegistryFile& file, RegistryKey roo
   return *key == 0 ? RegistryCode::kNotFound : RegistryCode::kOk;
 }
 
-RegistryCode ProfileRegistry::GetKey(RegistryHandle handle, RegistryKey root,
-                                     std::string_view path, RegistryKey* key) {
+RegistryCode ProfileRegistry::GetKey(RegistryHandle handle, RegistryKey root, std::string_view path,
+                                     RegistryKey* key) {
   const RegistryFile* file = FileOf(handle);
   if (file == nullptr) return RegistryCode::kBadMagic;
   if (key == nullptr) return RegistryCode::kBadArgument;
@@ -142,8 +142,7 @@ RegistryCode ProfileRegistry::GetKey(RegistryHandle handle, RegistryKey root,
     if (const RegistryCode code = CheckComponent(component); code != RegistryCode::kOk) {
       return code;
     }
-    if (const RegistryCode code =
-            file->FindInChain(descriptor.first_subkey, component, &current);
+    if (const RegistryCode code = file->FindInChain(descriptor.first_subkey, component, &current);
         code != RegistryCode::kOk) {
       return code;
     }
@@ -157,8 +156,7 @@ RegistryCode ProfileRegistry::GetKey(RegistryHandle handle, RegistryKey root,
 }
 
 RegistryCode ProfileRegistry::EnumSubkeys(RegistryHandle handle, RegistryKey key,
-                                          std::uint32_t* state, std::span<char> name,
-                                          int mode) {
+                                          std::uint32_t* state, std::span<char> name, int mode) {
   const RegistryFile* file = FileOf(handle);
   if (file == nullptr) return RegistryCode::kBadMagic;
   if (state == nullptr || mode != 0) return RegistryCode::kBadArgument;

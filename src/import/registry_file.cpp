@@ -99,8 +99,10 @@ RegistryCode RegistryFile::FindStandardKeys() {
   };
   for (const auto& [name, offset] : keys) {
     const RegistryCode code = FindInChain(root.first_subkey, name, offset);
-    if (code == RegistryCode::kNotFound) *offset = 0;
-    else if (code != RegistryCode::kOk) return code;
+    if (code == RegistryCode::kNotFound)
+      *offset = 0;
+    else if (code != RegistryCode::kOk)
+      return code;
   }
   return RegistryCode::kOk;
 }
@@ -111,8 +113,8 @@ RegistryCode RegistryFile::ReadBytes(std::uint32_t offset, std::uint32_t length,
   bytes->assign(length, '\0');
   std::size_t done = 0;
   while (done < length) {
-    const ssize_t got = ::pread(fd_, bytes->data() + done, length - done,
-                                static_cast<off_t>(offset + done));
+    const ssize_t got =
+        ::pread(fd_, bytes->data() + done, length - done, static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return RegistryCode::kShortRead;  // the file shrank since it was opened
     done += static_cast<std::size_t>(got);
@@ -133,8 +135,7 @@ RegistryCode RegistryFile::ReadDescriptor(std::uint32_t offset, RegistryDescript
   return RegistryCode::kOk;
 }
 
-RegistryCode RegistryFile::ReadName(const RegistryDescriptor& descriptor,
-                                    std::string* name) const {
+RegistryCode RegistryFile::ReadName(const RegistryDescriptor& descriptor, std::string* name) const {
   if (const auto renamed = renamed_.find(descriptor.location); renamed != renamed_.end()) {
     *name = renamed->second;
     return RegistryCode::kOk;

@@ -39,8 +39,7 @@ class RegistryFile {
   // Walks the sibling chain that starts at first for the descriptor named name (letter case
   // ignored): kNotFound at the chain's end, kFailure when the chain is longer than the file
   // can hold distinct descriptors (it loops).
-  RegistryCode FindInChain(std::uint32_t first, std::string_view name,
-                           std::uint32_t* found) const;
+  RegistryCode FindInChain(std::uint32_t first, std::string_view name, std::uint32_t* found) const;
   // The subkey of key that follows state (0: the first one): kNoMoreItems at the end,
   // kFailure when the chain loops back to a subkey it has passed.
   RegistryCode NextSubkey(const RegistryDescriptor& key, std::uint32_t state,

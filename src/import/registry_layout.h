@@ -14,13 +14,13 @@ namespace pelrion::import {
 // programs use, so a code seen in a report means the same thing everywhere.
 enum class RegistryCode : int {
   kOk = 0,
-  kFailure = 1,         // also: a sibling chain that loops back on itself
-  kNoMoreItems = 2,     // enumeration ended
+  kFailure = 1,      // also: a sibling chain that loops back on itself
+  kNoMoreItems = 2,  // enumeration ended
   kNotFound = 3,
   kShortRead = 4,
-  kBadLocation = 5,     // a descriptor whose location field is not where it was read
+  kBadLocation = 5,  // a descriptor whose location field is not where it was read
   kBadArgument = 6,
-  kBadMagic = 7,        // not a registry file, or not an open handle
+  kBadMagic = 7,  // not a registry file, or not an open handle
   kFileNotFound = 9,
   kOutOfMemory = 10,
   kBufferTooSmall = 11,
@@ -53,7 +53,7 @@ struct RegistryHeader {
 };
 
 struct RegistryDescriptor {
-  std::uint32_t location = 0;     // its own offset
+  std::uint32_t location = 0;  // its own offset
   std::uint32_t name_offset = 0;
   std::uint16_t name_length = 0;  // terminating zero included
   std::uint16_t type = 0;

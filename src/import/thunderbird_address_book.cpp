@@ -33,12 +33,18 @@ std::string ColumnText(sqlite3_stmt* statement, int column) {
 }
 
 void Store(CardProperties& card, std::string_view name, std::string value) {
-  if (name == "DisplayName") card.display_name = std::move(value);
-  else if (name == "FirstName") card.first_name = std::move(value);
-  else if (name == "LastName") card.last_name = std::move(value);
-  else if (name == "PrimaryEmail") card.primary = std::move(value);
-  else if (name == "SecondEmail") card.second = std::move(value);
-  else if (name == "_vCard") card.vcard = std::move(value);
+  if (name == "DisplayName")
+    card.display_name = std::move(value);
+  else if (name == "FirstName")
+    card.first_name = std::move(value);
+  else if (name == "LastName")
+    card.last_name = std::move(value);
+  else if (name == "PrimaryEmail")
+    card.primary = std::move(value);
+  else if (name == "SecondEmail")
+    card.second = std::move(value);
+  else if (name == "_vCard")
+    card.vcard = std::move(value);
 }
 
 AddressBookCard CardOf(const CardProperties& properties) {
@@ -78,8 +84,8 @@ std::optional<std::vector<AddressBookCard>> ReadThunderbirdAddressBook(const std
   // A running Thunderbird may hold the book for a moment while it saves a change.
   sqlite3_busy_timeout(db.get(), 2000);
   sqlite3_stmt* raw_statement = nullptr;
-  if (sqlite3_prepare_v2(db.get(), "SELECT card, name, value FROM properties ORDER BY rowid",
-                         -1, &raw_statement, nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(db.get(), "SELECT card, name, value FROM properties ORDER BY rowid", -1,
+                         &raw_statement, nullptr) != SQLITE_OK) {
     return std::nullopt;
   }
   const std::unique_ptr<sqlite3_stmt, StatementFinalizer> statement(raw_statement);
@@ -106,8 +112,10 @@ std::vector<std::string> AddressBookFiles(const std::string& profile_folder) {
   for (const auto& entry : std::filesystem::directory_iterator(profile_folder, error)) {
     const std::string name = entry.path().filename().string();
     if (!entry.is_regular_file(error)) continue;
-    if (name == "abook.sqlite") files.push_back(entry.path().string());
-    else if (name.starts_with("abook-") && name.ends_with(".sqlite")) more.push_back(entry.path().string());
+    if (name == "abook.sqlite")
+      files.push_back(entry.path().string());
+    else if (name.starts_with("abook-") && name.ends_with(".sqlite"))
+      more.push_back(entry.path().string());
   }
   std::sort(more.begin(), more.end());
   files.insert(files.end(), more.begin(), more.end());

@@ -31,8 +31,8 @@ struct ProfileSection {
 };
 
 std::string FolderOf(const ProfileSection& section, std::string_view folder) {
-  const bool relative = section.is_relative.empty() ? !section.path.starts_with('/')
-                                                     : section.is_relative == "1";
+  const bool relative =
+      section.is_relative.empty() ? !section.path.starts_with('/') : section.is_relative == "1";
   if (!relative) return WithoutTrailingSlash(section.path);
   return WithoutTrailingSlash(std::string(folder) + "/" + section.path);
 }

@@ -37,8 +37,10 @@ std::string UpperCopy(std::string_view text) {
 std::size_t FindUnquoted(std::string_view text, char c, std::size_t from = 0) {
   bool quoted = false;
   for (std::size_t i = from; i < text.size(); ++i) {
-    if (text[i] == '"') quoted = !quoted;
-    else if (text[i] == c && !quoted) return i;
+    if (text[i] == '"')
+      quoted = !quoted;
+    else if (text[i] == c && !quoted)
+      return i;
   }
   return std::string_view::npos;
 }
@@ -124,7 +126,7 @@ bool IsBase64(const ContentLine& line) {
 // Mail systems of the 2.1 EMAIL types whose addresses are not Internet addresses.
 bool IsOtherMailSystem(const ContentLine& line) {
   static constexpr std::array<std::string_view, 11> kOthers = {
-      "AOL", "APPLELINK", "ATTMAIL", "CIS", "EWORLD", "IBMMAIL",
+      "AOL",     "APPLELINK",  "ATTMAIL", "CIS", "EWORLD", "IBMMAIL",
       "MCIMAIL", "POWERSHARE", "PRODIGY", "TLX", "X400"};
   for (const std::string& word : TypeWords(line)) {
     for (std::string_view other : kOthers) {

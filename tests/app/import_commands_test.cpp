@@ -50,10 +50,10 @@ TEST(ImportCommandTest, FilesFillTheChosenListAndPrintTheResult) {
     EXPECT_EQ(reply.exit_code, 0) << reply.errors;
     EXPECT_EQ(reply.output, step.output) << step.words[3];
   }
-  EXPECT_EQ(Listed(world), (std::vector<std::pair<std::string, std::string>>{
-                               {"blacklist", "spam@x.org"},
-                               {"blacklist", "two@x.org"},
-                               {"trusted", "one@x.org"}}));
+  EXPECT_EQ(
+      Listed(world),
+      (std::vector<std::pair<std::string, std::string>>{
+          {"blacklist", "spam@x.org"}, {"blacklist", "two@x.org"}, {"trusted", "one@x.org"}}));
 }
 
 TEST(ImportCommandTest, ThunderbirdMeansTheBooksOfTheUsersProfiles) {

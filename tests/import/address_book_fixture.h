@@ -2,14 +2,13 @@
 // property of a card, and a home folder whose profiles.ini files lead to them.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "support/files.h"
 
@@ -31,8 +30,7 @@ inline void MakeAddressBook(const std::string& path, const std::vector<Property>
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
   sqlite3_stmt* insert = nullptr;
-  ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT INTO properties VALUES (?, ?, ?)", -1, &insert,
-                               nullptr),
+  ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT INTO properties VALUES (?, ?, ?)", -1, &insert, nullptr),
             SQLITE_OK);
   for (const Property& row : rows) {
     sqlite3_bind_text(insert, 1, row.card.c_str(), -1, SQLITE_TRANSIENT);

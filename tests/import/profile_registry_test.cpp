@@ -4,9 +4,8 @@
 // come out of every read exactly as they went in.
 #include "import/profile_registry.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <cstring>
@@ -89,17 +88,15 @@ TEST(ProfileRegistryOpenTest, EachCheckOfTheHeaderAndRootHasItsCode) {
       {"good", [](RegistryBuilder&) {}, 0, RegistryCode::kOk},
       {"wrong_magic", [](RegistryBuilder& f) { f.Put32(0, 0x76644442); }, 0,
        RegistryCode::kBadMagic},
-      {"major_version_2", [](RegistryBuilder& f) { f.Put16(4, 2); }, 0,
-       RegistryCode::kBadVersion},
+      {"major_version_2", [](RegistryBuilder& f) { f.Put16(4, 2); }, 0, RegistryCode::kBadVersion},
       {"minor_version_9_is_fine", [](RegistryBuilder& f) { f.Put16(6, 9); }, 0, RegistryCode::kOk},
       {"shorter_than_the_header", [](RegistryBuilder&) {}, 15, RegistryCode::kShortRead},
       {"root_past_the_end", [](RegistryBuilder& f) { f.Put32(12, 0x10000); }, 0,
        RegistryCode::kShortRead},
       {"root_at_the_wrong_location", [](RegistryBuilder& f) { f.Put32(12, f.root() - 1); }, 0,
        RegistryCode::kBadLocation},
-      {"root_deleted",
-       [](RegistryBuilder& f) { f.Put16(f.root() + RegistryBuilder::kType, 0x80); }, 0,
-       RegistryCode::kDeleted},
+      {"root_deleted", [](RegistryBuilder& f) { f.Put16(f.root() + RegistryBuilder::kType, 0x80); },
+       0, RegistryCode::kDeleted},
   };
   for (const Case& c : cases) {
     ProfileTree tree;
@@ -144,8 +141,8 @@ INSTANTIATE_TEST_SUITE_P(
                  &ProfileTree::home},
         PathCase{"leading_slash", import::kRootCommon, "/Profiles/default", RegistryCode::kOk,
                  &ProfileTree::home},
-        PathCase{"letter_case_ignored", import::kRootCommon, "PROFILES/Default",
-                 RegistryCode::kOk, &ProfileTree::home},
+        PathCase{"letter_case_ignored", import::kRootCommon, "PROFILES/Default", RegistryCode::kOk,
+                 &ProfileTree::home},
         PathCase{"empty_path_is_the_root_key", import::kRootCommon, "", RegistryCode::kOk,
                  &ProfileTree::common},
         PathCase{"slash_alone_is_the_root_key", import::kRootUsers, "/", RegistryCode::kOk,
@@ -153,15 +150,16 @@ INSTANTIATE_TEST_SUITE_P(
         PathCase{"from_the_root_itself", import::kRootKey, "Common/Profiles/Work",
                  RegistryCode::kOk, &ProfileTree::work},
         PathCase{"from_a_key_offset", 0, "work", RegistryCode::kOk, &ProfileTree::work},
-        PathCase{"users_root", import::kRootUsers, "jane", RegistryCode::kOk,
-                 &ProfileTree::jane},
+        PathCase{"users_root", import::kRootUsers, "jane", RegistryCode::kOk, &ProfileTree::jane},
         PathCase{"two_leading_slashes", import::kRootCommon, "//Profiles", RegistryCode::kBadName},
         PathCase{"two_slashes_inside", import::kRootCommon, "Profiles//default",
                  RegistryCode::kBadName},
         PathCase{"trailing_slash", import::kRootCommon, "Profiles/", RegistryCode::kBadName},
         PathCase{"leading_space", import::kRootCommon, " Profiles", RegistryCode::kBadName},
         PathCase{"trailing_space", import::kRootCommon, "Profiles ", RegistryCode::kBadName},
-        PathCase{"control_character", import::kRootCommon, "Pro\x01" "files",
+        PathCase{"control_character", import::kRootCommon,
+                 "Pro\x01"
+                 "files",
                  RegistryCode::kBadName},
         PathCase{"name_of_512_bytes", import::kRootCommon, std::string(512, 'a'),
                  RegistryCode::kNameTooLong},
@@ -222,8 +220,7 @@ TEST(ProfileRegistryEntryTest, ReadsValuesByTypeAndReportsTheLengthNeeded) {
     std::uint32_t size = 0;
     const std::string directory = "/home/jane/.mozilla/default/ab12.slt";
     buffer.fill('x');
-    EXPECT_EQ(registry.GetEntry(handle, tree.home, "DIRECTORY", buffer, &size),
-              RegistryCode::kOk);
+    EXPECT_EQ(registry.GetEntry(handle, tree.home, "DIRECTORY", buffer, &size), RegistryCode::kOk);
     EXPECT_EQ(size, directory.size() + 1);
     EXPECT_STREQ(buffer.data(), directory.c_str());
 
@@ -268,11 +265,9 @@ TEST(ProfileRegistryHandleTest, HandlesShareOneRecordAndOnlyOpenHandlesWork) {
   EXPECT_EQ(registry.Close(first), RegistryCode::kOk);
   RegistryKey key = 0;
   EXPECT_EQ(registry.GetKey(second, import::kRootCommon, "Profiles", &key), RegistryCode::kOk);
-  EXPECT_EQ(registry.GetKey(first, import::kRootCommon, "Profiles", &key),
-            RegistryCode::kBadMagic);
+  EXPECT_EQ(registry.GetKey(first, import::kRootCommon, "Profiles", &key), RegistryCode::kBadMagic);
   EXPECT_EQ(registry.Close(first), RegistryCode::kBadMagic);
-  EXPECT_EQ(registry.GetKey(12345, import::kRootCommon, "Profiles", &key),
-            RegistryCode::kBadMagic);
+  EXPECT_EQ(registry.GetKey(12345, import::kRootCommon, "Profiles", &key), RegistryCode::kBadMagic);
 
   registry.Shutdown();
   EXPECT_EQ(registry.GetKey(second, import::kRootCommon, "Profiles", &key),
@@ -303,8 +298,7 @@ TEST(ProfileRegistryOldVersionTest, RenamedStandardKeysAreFoundAndTheFileStaysAs
     EXPECT_EQ(registry.GetKey(handle, import::kRootKey, "Version Registry", &key),
               RegistryCode::kOk);
     EXPECT_EQ(Enumerate(registry, handle, import::kRootKey).first,
-              (std::vector<std::string>{"Users", "Common", "Version Registry",
-                                        "Private Arenas"}));
+              (std::vector<std::string>{"Users", "Common", "Version Registry", "Private Arenas"}));
     EXPECT_EQ(registry.Close(handle), RegistryCode::kOk);
   }
   EXPECT_EQ(test_support::ReadFile(path), bytes);

@@ -15,8 +15,8 @@ class RegistryBuilder {
  public:
   // Descriptor field offsets.
   static constexpr std::uint32_t kLocation = 0, kNameOffset = 4, kNameLength = 8, kType = 10,
-                                 kNext = 12, kFirstSubkey = 16, kFirstEntry = 20,
-                                 kValueLength = 24, kParent = 28;
+                                 kNext = 12, kFirstSubkey = 16, kFirstEntry = 20, kValueLength = 24,
+                                 kParent = 28;
 
   explicit RegistryBuilder(std::uint16_t minor_version = 2) {
     bytes_.assign(import::kRegistryHeaderSize, '\0');

@@ -2,9 +2,8 @@
 // already holds it, and the sentences that report the result.
 #include "import/text_file_import.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <string>
@@ -39,23 +38,27 @@ TEST_P(TextFileImportTest, EachNewLineBecomesOneContact) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, TextFileImportTest,
-    testing::Values(
-        TextCase{"empty", "", 0, {}},
-        TextCase{"blank_lines_only", "\n  \r\n\t\n", 0, {}},
-        TextCase{"same_address_twice", "a@x.org\nA@X.org\n", 1, {{"a@x.org", {0, ""}}}},
-        TextCase{"leading_blank_stays",
-                 " a@x.org\na@x.org\n",
-                 2,
-                 {{" a@x.org", {0, ""}}, {"a@x.org", {0, ""}}}},
-        TextCase{"trailing_white_space_and_crlf_go",
-                 "a@x.org \t\r\nb@y.org\r\n",
-                 2,
-                 {{"a@x.org", {0, ""}}, {"b@y.org", {0, ""}}}},
-        TextCase{"last_line_without_lf", "a@x.org\nlast@z.org", 2,
-                 {{"a@x.org", {0, ""}}, {"last@z.org", {0, ""}}}},
-        TextCase{"no_syntax_check", "not an address\n", 1, {{"not an address", {0, ""}}}},
-        TextCase{"zero_byte_ends_the_stored_text", std::string("a@x.org\0junk\n", 13), 1,
-                 {{"a@x.org", {0, ""}}}}),
+    testing::Values(TextCase{"empty", "", 0, {}},
+                    TextCase{"blank_lines_only", "\n  \r\n\t\n", 0, {}},
+                    TextCase{"same_address_twice", "a@x.org\nA@X.org\n", 1, {{"a@x.org", {0, ""}}}},
+                    TextCase{"leading_blank_stays",
+                             " a@x.org\na@x.org\n",
+                             2,
+                             {{" a@x.org", {0, ""}}, {"a@x.org", {0, ""}}}},
+                    TextCase{"trailing_white_space_and_crlf_go",
+                             "a@x.org \t\r\nb@y.org\r\n",
+                             2,
+                             {{"a@x.org", {0, ""}}, {"b@y.org", {0, ""}}}},
+                    TextCase{"last_line_without_lf",
+                             "a@x.org\nlast@z.org",
+                             2,
+                             {{"a@x.org", {0, ""}}, {"last@z.org", {0, ""}}}},
+                    TextCase{
+                        "no_syntax_check", "not an address\n", 1, {{"not an address", {0, ""}}}},
+                    TextCase{"zero_byte_ends_the_stored_text",
+                             std::string("a@x.org\0junk\n", 13),
+                             1,
+                             {{"a@x.org", {0, ""}}}}),
     [](const auto& info) { return info.param.label; });
 
 TEST(TextFileImportListTest, AnAddressOnTheBlackListStaysThereAndIsNotCounted) {
@@ -64,8 +67,7 @@ TEST(TextFileImportListTest, AnAddressOnTheBlackListStaysThereAndIsNotCounted) {
   const std::string path = world.temp / "addresses.txt";
   test_support::WriteFile(path, "SPAM@x.org\nfriend@y.org\n");
   EXPECT_EQ(import::ImportFromTextFile(path, store::kTrustedContactsList, world.calls), 1);
-  EXPECT_EQ(world.Stored(),
-            (Stored{{"spam@x.org", {1, "Spammer"}}, {"friend@y.org", {0, ""}}}));
+  EXPECT_EQ(world.Stored(), (Stored{{"spam@x.org", {1, "Spammer"}}, {"friend@y.org", {0, ""}}}));
 }
 
 TEST(TextFileImportListTest, TheChosenListReceivesTheContacts) {

@@ -1,11 +1,8 @@
 // Thunderbird's address books found through the profiles.ini files under a fixture home
 // folder, each abook.sqlite made here with the tables Thunderbird writes, read without a
 // byte of it changing.
-#include "import/thunderbird_address_book.h"
-
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
@@ -15,6 +12,7 @@
 #include "address_book_fixture.h"
 #include "address_lists_fixture.h"
 #include "import/address_sources.h"
+#include "import/thunderbird_address_book.h"
 #include "import/thunderbird_profiles.h"
 #include "support/files.h"
 
@@ -59,7 +57,8 @@ TEST(ThunderbirdAddressBookTest, ReadsEveryCardsAddressesAndNameAndLeavesTheFile
   const auto cards = import::ReadThunderbirdAddressBook(path);
   ASSERT_TRUE(cards.has_value());
   std::vector<std::pair<std::string, std::vector<std::string>>> got;
-  for (const import::AddressBookCard& card : *cards) got.emplace_back(card.display_name, card.addresses);
+  for (const import::AddressBookCard& card : *cards)
+    got.emplace_back(card.display_name, card.addresses);
   EXPECT_EQ(got, (decltype(got){{"Ann Lee", {"Ann@Example.org", "ann.lee@work.com"}},
                                 {"Bo Berg", {"bo@example.org"}},
                                 {"Cy Dunn", {"cy@example.org", "cy@home.net"}},
@@ -97,10 +96,12 @@ struct ThunderbirdHome {
     MakeThunderbirdHome(home, kPersonalBook);
     const std::string flatpak = home + "/.var/app/org.mozilla.Thunderbird/.thunderbird";
     WriteNew(flatpak + "/profiles.ini",
-                            "[Profile0]\nIsRelative=0\nPath=" + flatpak + "/y2.default\n");
+             "[Profile0]\nIsRelative=0\nPath=" + flatpak + "/y2.default\n");
     MakeAddressBook(flatpak + "/y2.default/abook-1.sqlite",
-                    {{"d1", "DisplayName", "Dee"}, {"d1", "PrimaryEmail", "dee@example.org"},
-                     {"d2", "DisplayName", "Ann twice"}, {"d2", "PrimaryEmail", "ann@example.org"}});
+                    {{"d1", "DisplayName", "Dee"},
+                     {"d1", "PrimaryEmail", "dee@example.org"},
+                     {"d2", "DisplayName", "Ann twice"},
+                     {"d2", "PrimaryEmail", "ann@example.org"}});
   }
   AddressListsWorld world;
   std::string home = world.temp / "home";
@@ -131,8 +132,7 @@ TEST(ThunderbirdImportTest, NoReadableBookIsNotAccessible) {
   EXPECT_EQ(import::ImportResultText(import::AddressSource::kAddressBook, none),
             "Thunderbird Address Book is not accessible at this moment.");
   // A profile whose only book is damaged is no better.
-  WriteNew(home + "/snap/thunderbird/common/.thunderbird/profiles.ini",
-                          "[Profile0]\nPath=p\n");
+  WriteNew(home + "/snap/thunderbird/common/.thunderbird/profiles.ini", "[Profile0]\nPath=p\n");
   WriteNew(home + "/snap/thunderbird/common/.thunderbird/p/abook.sqlite", "junk");
   EXPECT_EQ(import::ImportFromThunderbird(home, 0, world.calls), -1);
   EXPECT_TRUE(world.Stored().empty());

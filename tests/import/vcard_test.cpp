@@ -41,14 +41,14 @@ TEST_P(VCardParseTest, ReadsEveryAddressWithTheCardsName) {
 INSTANTIATE_TEST_SUITE_P(
     Table, VCardParseTest,
     testing::Values(
-        VCardCase{"several_cards_several_addresses",
-                  "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Lee\r\nN:Lee;Ann;;;\r\n"
-                  "EMAIL;TYPE=INTERNET,HOME:ann@home.org\r\n"
-                  "EMAIL;TYPE=INTERNET,WORK:Ann.Lee@Work.com\r\nEND:VCARD\r\n"
-                  "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Bo\r\nitem1.EMAIL;PREF=1:bo@x.org\r\n"
-                  "EMAIL:bo2@x.org\r\nEND:VCARD\r\n",
-                  {{"Ann Lee", {"ann@home.org", "Ann.Lee@Work.com"}},
-                   {"Bo", {"bo@x.org", "bo2@x.org"}}}},
+        VCardCase{
+            "several_cards_several_addresses",
+            "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Lee\r\nN:Lee;Ann;;;\r\n"
+            "EMAIL;TYPE=INTERNET,HOME:ann@home.org\r\n"
+            "EMAIL;TYPE=INTERNET,WORK:Ann.Lee@Work.com\r\nEND:VCARD\r\n"
+            "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Bo\r\nitem1.EMAIL;PREF=1:bo@x.org\r\n"
+            "EMAIL:bo2@x.org\r\nEND:VCARD\r\n",
+            {{"Ann Lee", {"ann@home.org", "Ann.Lee@Work.com"}}, {"Bo", {"bo@x.org", "bo2@x.org"}}}},
         VCardCase{"lf_line_ends_and_lower_case_names",
                   "begin:vcard\nversion:3.0\nfn:Cy\nemail:cy@x.org\nend:vcard\n",
                   {{"Cy", {"cy@x.org"}}}},
