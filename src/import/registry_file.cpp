@@ -13,7 +13,9 @@ namespace pelrion::import {
 
 RegistryCode RegistryFile::Open(const std::string& path, std::unique_ptr<RegistryFile>* file) {
   std::unique_ptr<RegistryFile> opened(new RegistryFile());
-  opened->fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking so that a FIFO planted under the registry's name cannot hang the caller;
+  // Load refuses anything but a regular file.
+  opened->fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (opened->fd_ < 0) {
     return errno == ENOENT || errno == ENOTDIR ? RegistryCode::kFileNotFound
                                                : RegistryCode::kFailure;

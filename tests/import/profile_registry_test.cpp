@@ -109,6 +109,11 @@ TEST(ProfileRegistryOpenTest, EachCheckOfTheHeaderAndRootHasItsCode) {
   ProfileRegistry registry;
   RegistryHandle handle = 0;
   EXPECT_EQ(registry.Open("/nonexistent/appreg", &handle), RegistryCode::kFileNotFound);
+  // Neither a folder nor a FIFO is a registry file, and neither may block the reader.
+  test_support::TempDir temp;
+  ASSERT_EQ(::mkfifo((temp / "fifo").c_str(), 0600), 0);
+  EXPECT_EQ(registry.Open(temp / "fifo", &handle), RegistryCode::kFailure);
+  EXPECT_EQ(registry.Open(temp.path(), &handle), RegistryCode::kFailure);
 }
 
 struct PathCase {
