@@ -99,6 +99,9 @@ def self_test():
         "src/store/uses_qt.cpp": "#include <QString>\n",
         "src/core/uses_qt_module.cpp": "#include <QtCore/QObject>\n",
         "src/validation/uses_qt_ports.cpp": '#include "platform/qt/qt_dialogs.h"\n',
+        "src/store/uses_import.cpp": '#include "import/vcard.h"\n',
+        "src/import/uses_cycle.cpp": '#include "cycle/mail_cycle.h"\n',
+        "src/import/uses_ui.cpp": '#include "ui/main_window.h"\n',
     }
     clean = {
         "src/store/fine.cpp": '#include "platform/fatal_stop.h"\n#include <vector>\n',
@@ -107,6 +110,7 @@ def self_test():
                             '#include "platform/qt/qt_main_thread.h"\n',
         "src/platform/qt/fine.cpp": '#include "platform/qt/qt_dialogs.h"\n#include <QWidget>\n',
         "src/ui/fine.cpp": "#include <QtWidgets/QLabel>\n",
+        "src/import/fine.cpp": '#include "store/address_calls.h"\n',
         "tools/common/fine.cpp": '#include "store/message_table.h"\n',
     }
     with tempfile.TemporaryDirectory() as root:

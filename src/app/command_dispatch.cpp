@@ -31,6 +31,8 @@ platform::ControlReply RunStoreCommand(CommandContext& context, const ParsedComm
     case CommandId::kListenerStart:
     case CommandId::kListenerSet:
       return RunListenerCommand(context, command);
+    case CommandId::kImportAddresses:
+      return RunImportCommand(context, command);
     default:
       return RunMessageCommand(context, command);
   }

@@ -27,6 +27,8 @@ platform::ControlReply RunPreferenceCommand(CommandContext& context,
                                             const ParsedCommand& command);
 // listener list / start / set.
 platform::ControlReply RunListenerCommand(CommandContext& context, const ParsedCommand& command);
+// import addresses.
+platform::ControlReply RunImportCommand(CommandContext& context, const ParsedCommand& command);
 // check, offline, status, errors; check --wait answers later, through respond.
 void RunCycleCommand(CommandContext& context, const ParsedCommand& command,
                      const platform::ControlResponder& respond);

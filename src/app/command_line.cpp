@@ -56,6 +56,10 @@ std::string_view RequireTo(const ParsedCommand& command) {
   return command.Has("--to") ? std::string_view() : "missing option --to";
 }
 
+std::string_view RequireFrom(const ParsedCommand& command) {
+  return command.Value("--from").empty() ? "missing option --from" : std::string_view();
+}
+
 std::string_view ListenerSetRules(const ParsedCommand& command) {
   return command.options.empty() ? "nothing to set" : std::string_view();
 }
@@ -109,6 +113,9 @@ const std::vector<CommandSpec>& Specs() {
        {{"--address", true}, {"--port", true}, {"--tls", true, "auto|starttls|implicit|off"},
         {"--fingerprint", true}},
        Args::kId, ListenerSetRules},
+      {CommandId::kImportAddresses, "import", "addresses",
+       "import addresses --from FILE.txt|FILE.vcf|thunderbird [--list trusted|blacklist]",
+       {{"--from", true}, {"--list", true, kListChoices}}, Args::kNone, RequireFrom},
       {CommandId::kStop, "stop", "", "stop", {}},
   };
   return specs;
@@ -198,6 +205,8 @@ std::string_view CheckArgs(const CommandSpec& spec, ParsedCommand& command) {
 
 }  // namespace
 
+bool IsAddressBookWord(std::string_view from) { return from == "thunderbird"; }
+
 std::string_view ParsedCommand::Value(std::string_view option, std::string_view fallback) const {
   const auto found = options.find(option);
   return found == options.end() ? fallback : std::string_view(found->second);
@@ -265,12 +274,21 @@ std::variant<ClientCommand, CommandUsageError> PrepareClientCommand(
   if (auto* error = std::get_if<CommandUsageError>(&parsed)) return *error;
   const auto& command = std::get<ParsedCommand>(parsed);
   ClientCommand client{words, InputLineCount(command)};
-  // A template file name is opened by the running program, whose working folder is not ours.
-  if (command.id == CommandId::kSet && IsFileNamePreference(command.args[0]) &&
-      !command.args[1].starts_with('/')) {
-    std::string absolute(working_folder);
-    if (!absolute.ends_with('/')) absolute.push_back('/');
-    client.words.back() = absolute + command.args[1];
+  // A template file name or an address file is opened by the running program, whose working
+  // folder is not ours.
+  auto absolute = [&](const std::string& name) {
+    if (name.starts_with('/')) return name;
+    std::string path(working_folder);
+    if (!path.ends_with('/')) path.push_back('/');
+    return path + name;
+  };
+  if (command.id == CommandId::kSet && IsFileNamePreference(command.args[0])) {
+    client.words.back() = absolute(command.args[1]);
+  }
+  if (command.id == CommandId::kImportAddresses && !IsAddressBookWord(command.Value("--from"))) {
+    for (std::size_t i = 0; i + 1 < client.words.size(); ++i) {
+      if (client.words[i] == "--from") client.words[i + 1] = absolute(client.words[i + 1]);
+    }
   }
   return client;
 }

@@ -24,6 +24,7 @@ enum class CommandId {
   kCheck, kOffline, kStatus, kErrors,
   kGet, kSet,
   kListenerList, kListenerStart, kListenerSet,
+  kImportAddresses,
   kStop,
 };
 
@@ -44,6 +45,9 @@ struct ParsedCommand {
 struct CommandUsageError {
   std::string text;  // one line, without the line end
 };
+
+// True when the --from of import addresses names the address book rather than a file.
+bool IsAddressBookWord(std::string_view from);
 
 // True when word starts a control command (the program then runs as a client).
 bool IsCommandWord(std::string_view word);

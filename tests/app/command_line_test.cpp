@@ -78,6 +78,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"id_too_large", {"blacklist", "4294967296"}, "blacklist"},
         BadCase{"approve_nothing", {"approve"}, "approve"},
         BadCase{"move_without_to", {"move", "1"}, "move"},
+        BadCase{"import_without_from", {"import", "addresses"}, "import addresses"},
+        BadCase{"import_empty_from", {"import", "addresses", "--from", ""}, "import addresses"},
+        BadCase{"import_unknown_list", {"import", "addresses", "--from", "a.txt", "--list", "grey"},
+                "import addresses"},
+        BadCase{"import_stray_argument", {"import", "addresses", "--from", "a.txt", "b.txt"},
+                "import addresses"},
         BadCase{"move_to_nowhere", {"move", "--to", "outbox", "1"}, "move"},
         BadCase{"folder_unknown", {"messages", "--folder", "sent"}, "messages"},
         BadCase{"contact_list_unknown", {"contact", "add", "--list", "grey", "a@b"},
@@ -129,14 +135,18 @@ TEST(CommandLineTest, InputIsReadLineByLineAndSplitWithoutLineEnds) {
   EXPECT_TRUE(InputLines("").empty());
 }
 
-TEST(CommandLineTest, TemplateFileNamesBecomeAbsoluteAndOtherValuesStayAsTyped) {
+TEST(CommandLineTest, TemplateAndAddressFileNamesBecomeAbsoluteAndOtherValuesStayAsTyped) {
   struct Case {
     Words words;
     std::string last;
   };
   for (const Case& c : {Case{{"set", "fn_txtR", "tpl/reply.txt"}, "/home/u/tpl/reply.txt"},
                         Case{{"set", "fn_htmC", "/etc/c.htm"}, "/etc/c.htm"},
-                        Case{{"set", "expire", "12"}, "12"}}) {
+                        Case{{"set", "expire", "12"}, "12"},
+                        Case{{"import", "addresses", "--list", "trusted", "--from", "b/c.vcf"},
+                             "/home/u/b/c.vcf"},
+                        Case{{"import", "addresses", "--from", "/tmp/a.txt"}, "/tmp/a.txt"},
+                        Case{{"import", "addresses", "--from", "thunderbird"}, "thunderbird"}}) {
     const auto client = PrepareClientCommand(c.words, "/home/u");
     ASSERT_TRUE(std::holds_alternative<ClientCommand>(client));
     EXPECT_EQ(std::get<ClientCommand>(client).words.back(), c.last);
@@ -155,7 +165,7 @@ TEST(CommandLineTest, UsageTextHasOneLineForEachCommandAndEachLineParsesAsItsCom
     EXPECT_EQ(program, "pelrion") << line;
     EXPECT_TRUE(IsCommandWord(first)) << line;
   }
-  EXPECT_EQ(count, 25);
+  EXPECT_EQ(count, 26);
   EXPECT_FALSE(IsCommandWord("--headless"));
 }
 
