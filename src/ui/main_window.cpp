@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDialog>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
@@ -10,6 +11,7 @@
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -188,6 +190,16 @@ void MainWindow::changeEvent(QEvent* event) {
 void MainWindow::RestoreLayout() {
   const MainFrameLayout frame = LoadMainFrame(ports_.registry);
   folder_bar_width_ = frame.folder_bar_width;
+  // The default width was chosen for a smaller font than desktops use today; it grows to fit
+  // the longest folder name with a large unread count, so nothing is cut off at first sight.
+  // A width the user chose is kept as it is.
+  if (folder_bar_width_ == kDefaultFolderBarWidth) {
+    QFont bold = folder_bar_->font();
+    bold.setBold(true);
+    const int text = QFontMetrics(bold).horizontalAdvance(QStringLiteral("Quarantine (99999)"));
+    const int needed = text + folder_bar_->iconSize().width() + 4 * folder_bar_->frameWidth() + 24;
+    folder_bar_width_ = std::max(folder_bar_width_, needed);
+  }
   folder_bar_->setVisible(frame.folder_bar_shown);
   statusBar()->setVisible(frame.status_bar_shown);
   splitter_->setSizes({folder_bar_width_, std::max(width() - folder_bar_width_, 200)});

@@ -149,7 +149,7 @@ void MainWindow::BuildToolbar() {
   // "Folders": the button shows or hides the folder bar; its arrow lists the folders.
   auto* folders = new QToolButton(toolbar_);
   folders->setText(QStringLiteral("Folders"));
-  folders->setIcon(FolderIcon(0));
+  folders->setIcon(ThemeIcon("folder", QStyle::SP_DirIcon));
   folders->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   folders->setPopupMode(QToolButton::MenuButtonPopup);
   auto* folder_list = new QMenu(folders);
