@@ -1,6 +1,7 @@
 #include "app/gui_wiring.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <string>
 
 #include "app/startup_stages.h"
@@ -53,10 +54,16 @@ void GuiProgram::Started() {
 
 // Until the account wizard exists, the first run says how to add an account, or tells the
 // upgrading user what to change in the mail program.
+// The box does not wait for its answer: the event loop must run (a "stop" command or a
+// signal arriving before the user reads it still ends the program).
 void GuiProgram::GreetFirstRun() {
-  const bool no_accounts = app_.stores.accounts->size() == 0;
-  app_.dialogs.MessageBox(no_accounts ? kFirstRunHint : kUpgradeNotice, "Pelrion",
-                          platform::DialogIcon::kInformation, platform::DialogButtons::kOk);
+  const std::string_view text =
+      app_.stores.accounts->size() == 0 ? kFirstRunHint : kUpgradeNotice;
+  auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Pelrion"),
+                              QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())),
+                              QMessageBox::Ok, window_.get());
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
 }
 
 void GuiProgram::Stopping() {

@@ -35,10 +35,14 @@
 
 namespace {
 
+// A display server, or a Qt platform chosen explicitly (offscreen, vnc, ...), gives the
+// program a screen for its windows.
 bool HasDisplay() {
-  const char* x11 = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (x11 && *x11) || (wayland && *wayland);
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
 }
 
 std::string RegistryPath() {
