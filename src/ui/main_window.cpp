@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
@@ -90,6 +91,8 @@ MainWindow::MainWindow(const MainWindowPorts& ports, QWidget* parent)
   });
   connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this] { UpdateCommandStates(); });
+  connect(list_, &QAbstractItemView::doubleClicked, this, [this] { Run(Command::kOpen); });
+  statusBar()->installEventFilter(this);
   // The model sorts on header clicks too; the Sort By checks follow.
   connect(list_->header(), &QHeaderView::sortIndicatorChanged, this, [this] { UpdateSortChecks(); });
 
@@ -176,6 +179,17 @@ void MainWindow::UpdateProxyPane() {
     proxy_updates_ = 0;
   }
   panes_->SetProxyState(ProxyStateIcon(state, proxy_updates_ / 2), QString::fromStdString(state));
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == statusBar() && event->type() == QEvent::MouseButtonDblClick) {
+    const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+    if (statusBar()->childAt(at) == &panes_->error_pane()) {
+      ShowNetworkErrors();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::RedrawMessages() { ports_.model.RedrawAll(); }

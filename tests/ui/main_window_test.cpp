@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QSystemTrayIcon>
 #include <filesystem>
 #include <fstream>
@@ -287,6 +288,18 @@ TEST_F(MainWindowTest, NetworkErrorsShowOnTheTrayAndAreReadOnce) {
   window.OnTrayActivated();
   EXPECT_TRUE(shown.empty());
   EXPECT_TRUE(window.isVisible());
+
+  // The error pane's double click reads them too.
+  world_.cycle().AddNetworkError(cycle::MailServerKey(world_.account(), transport::MailProtocol::kSmtp),
+                                 "Outgoing mail (SMTP) server 'smtp.example.org': refused.");
+  QApplication::processEvents();
+  auto& pane = const_cast<QLabel&>(window.panes().error_pane());
+  const QPointF middle(pane.width() / 2.0, pane.height() / 2.0);
+  QMouseEvent double_click(QEvent::MouseButtonDblClick, middle, pane.mapToGlobal(middle),
+                           Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&pane, &double_click);
+  EXPECT_NE(shown.find("smtp.example.org"), std::string::npos) << shown;
+  EXPECT_TRUE(world_.cycle().errors().empty());
 }
 
 TEST_F(MainWindowTest, ProxyPaneStepsWhileAMailClientIsServed) {
@@ -328,6 +341,39 @@ TEST_F(MainWindowTest, ProxyPaneStepsWhileAMailClientIsServed) {
   state = "Mail Proxy: Down";
   world_.main_thread().FireTimer(kProxyPaneTimer);
   EXPECT_EQ(window.panes().proxy_pane().toolTip().toStdString(), "Mail Proxy: Down");
+}
+
+}  // namespace
+}  // namespace pelrion::ui
+
+namespace pelrion::ui {
+namespace {
+
+// Properties opens the sheet of what has focus: the folder bar's folder, or the selected
+// message.
+TEST(MainWindowPropertiesTest, OpensTheSheetOfWhatHasFocus) {
+  testing_support::TestApp();
+  window_testing::WindowWorld world;
+  MainWindow& window = world.window();
+  store::MessageRecord* record = world.FileInto(store::Folder::kJunkMail);
+  world.SelectOnly(*record);
+  window.show();
+  std::vector<std::string> titles;
+  window.run_dialog = [&titles](QDialog& dialog) {
+    titles.push_back(dialog.windowTitle().toStdString());
+    return static_cast<int>(QDialog::Rejected);
+  };
+  window.list()->setFocus();
+  QApplication::processEvents();
+  window.Run(Command::kProperties);
+  window.folder_bar()->setFocus();
+  QApplication::processEvents();
+  window.Run(Command::kProperties);
+  window.Run(Command::kFolderProperties);
+  ASSERT_EQ(titles.size(), 3u);
+  EXPECT_EQ(titles[0], std::string(record->summary.subject_decoded()));
+  EXPECT_EQ(titles[1], "Junk Mail Properties");
+  EXPECT_EQ(titles[2], "Junk Mail Properties");
 }
 
 }  // namespace
