@@ -117,10 +117,12 @@ void MainWindow::Run(Command command) {
 
 void MainWindow::CheckMail(std::optional<std::uint32_t> account) {
   if (services_.cycle == nullptr) return;
-  // The transfer window is the user's view of a check they asked for.
-  transfer_->show();
-  transfer_->raise();
   services_.cycle->CheckMailCommand(account);
+  // The transfer window is the user's view of a check they asked for.
+  if (services_.cycle->checking()) {
+    transfer_->show();
+    transfer_->raise();
+  }
 }
 
 void MainWindow::OpenMessages() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ui/main_window_test_helpers.h"
+#include "ui/transfer_status_window.h"
 #include "ui_test_app.h"
 
 namespace pelrion::ui {
@@ -185,6 +186,7 @@ TEST_F(MainWindowMenusTest, CheckMailDropDownListsUpToSixteenAccounts) {
   const_cast<QAction*>(third)->trigger();
   ASSERT_EQ(world_.workers().checks.size(), 1u);
   EXPECT_EQ(world_.workers().checks[0], (std::vector<std::uint32_t>{ids[2]}));
+  EXPECT_TRUE(world_.window().transfer_window().isVisible());
 
   // Receive All checks the included accounts only.
   world_.workers().FinishCheck();
@@ -192,6 +194,17 @@ TEST_F(MainWindowMenusTest, CheckMailDropDownListsUpToSixteenAccounts) {
   menu->actions()[0]->trigger();
   ASSERT_EQ(world_.workers().checks.size(), 2u);
   EXPECT_EQ(world_.workers().checks[1], (std::vector<std::uint32_t>{ids[0], ids[5]}));
+
+  // Offline, Check Mail first asks to go online; No starts nothing and opens no window.
+  world_.workers().FinishCheck();
+  world_.window().transfer_window().hide();
+  world_.cycle().SetOffline(true);
+  world_.dialogs().answers.push_back(platform::DialogAnswer::kNo);
+  world_.window().Run(Command::kCheckMail);
+  EXPECT_EQ(world_.workers().checks.size(), 2u);
+  EXPECT_FALSE(world_.window().transfer_window().isVisible());
+  ASSERT_FALSE(world_.dialogs().boxes.empty());
+  EXPECT_EQ(world_.dialogs().boxes.back().text, cycle::kGoOnlineQuestion);
 }
 
 }  // namespace
