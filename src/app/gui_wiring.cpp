@@ -27,26 +27,28 @@ GuiProgram::GuiProgram(Application& app) : app_(app) {
   app.folders_view = &model_;
 }
 
-GuiProgram::~GuiProgram() { Finish(); }
+GuiProgram::~GuiProgram() {
+  Finish();
+}
 
 void GuiProgram::Started() {
   Application& app = app_;
   model_.Attach(app.stores.messages.get(), app.stores.accounts.get());
-  window_->Attach({.messages = app.stores.messages.get(),
-                   .accounts = app.stores.accounts.get(),
-                   .address_lists = app.stores.address_lists.get(),
-                   .cycle = app.cycle.get(),
-                   .proxy_state =
-                       [&app] {
-                         return app.listeners ? app.listeners->threads().ProxyState()
-                                              : std::string(transport::kProxyDown);
-                       },
-                   .active_connections =
-                       [] { return transport::ActiveConnectionList::Process().count(); },
-                   .temp_folder = app.folders.temp,
-                   .eml_viewer = app.viewers.eml,
-                   .launch = platform::OpenWithViewer,
-                   .desktop = ui::RealExplorerDesktop(app.viewers)});
+  window_->Attach(
+      {.messages = app.stores.messages.get(),
+       .accounts = app.stores.accounts.get(),
+       .address_lists = app.stores.address_lists.get(),
+       .cycle = app.cycle.get(),
+       .proxy_state =
+           [&app] {
+             return app.listeners ? app.listeners->threads().ProxyState()
+                                  : std::string(transport::kProxyDown);
+           },
+       .active_connections = [] { return transport::ActiveConnectionList::Process().count(); },
+       .temp_folder = app.folders.temp,
+       .eml_viewer = app.viewers.eml,
+       .launch = platform::OpenWithViewer,
+       .desktop = ui::RealExplorerDesktop(app.viewers)});
   // Later runs start in the tray; without one the window is the only way in.
   if (app.first_run || !window_->tray_available()) window_->ShowWindow();
   if (app.first_run) GreetFirstRun();
@@ -57,8 +59,7 @@ void GuiProgram::Started() {
 // The box does not wait for its answer: the event loop must run (a "stop" command or a
 // signal arriving before the user reads it still ends the program).
 void GuiProgram::GreetFirstRun() {
-  const std::string_view text =
-      app_.stores.accounts->size() == 0 ? kFirstRunHint : kUpgradeNotice;
+  const std::string_view text = app_.stores.accounts->size() == 0 ? kFirstRunHint : kUpgradeNotice;
   auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Pelrion"),
                               QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())),
                               QMessageBox::Ok, window_.get());

@@ -21,7 +21,8 @@ constexpr quint32 kCoolBarMagic = 0x50434253;  // "PCBS"
 constexpr quint32 kCoolBarVersion = 1;
 
 void PutLittleEndian(platform::RegistryBinary& out, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+  for (int shift = 0; shift < 32; shift += 8)
+    out.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
 std::uint32_t GetLittleEndian(const platform::RegistryBinary& in, std::size_t at) {
@@ -93,8 +94,8 @@ std::optional<CoolBarState> DecodeCoolBarState(const QByteArray& bytes) {
 std::optional<CoolBarState> LoadCoolBarState(const platform::Registry& registry) {
   const auto bytes = registry.GetBinary(platform::kProgramKey, kCoolBarStateValue);
   if (!bytes) return std::nullopt;
-  return DecodeCoolBarState(
-      QByteArray(reinterpret_cast<const char*>(bytes->data()), static_cast<qsizetype>(bytes->size())));
+  return DecodeCoolBarState(QByteArray(reinterpret_cast<const char*>(bytes->data()),
+                                       static_cast<qsizetype>(bytes->size())));
 }
 
 void SaveCoolBarState(platform::Registry& registry, const CoolBarState& state) {

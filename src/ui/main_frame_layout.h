@@ -3,11 +3,10 @@
 // else (geometry, bars, columns, sort order) in a form of our own that may grow.
 #pragma once
 
+#include <QByteArray>
 #include <cstdint>
 #include <optional>
 #include <string_view>
-
-#include <QByteArray>
 
 #include "platform/registry.h"
 
@@ -36,9 +35,9 @@ void SaveMainFrame(platform::Registry& registry, const MainFrameLayout& layout);
 
 // The rest of the layout, as the widgets save it.
 struct CoolBarState {
-  QByteArray geometry;      // QWidget::saveGeometry
-  QByteArray window_state;  // QMainWindow::saveState
-  QByteArray header_state;  // the message list header (widths, hidden columns, sort)
+  QByteArray geometry;                   // QWidget::saveGeometry
+  QByteArray window_state;               // QMainWindow::saveState
+  QByteArray header_state;               // the message list header (widths, hidden columns, sort)
   std::uint32_t chosen_columns = 0x3FF;  // one bit per list column the user chose to see
   bool folder_caption_shown = true;
 };

@@ -76,15 +76,16 @@ MainWindow::MainWindow(const MainWindowPorts& ports, QWidget* parent)
         if (services_.cycle) services_.cycle->StopCommand();
       },
       this);
-  cycle_view_ = std::make_unique<WindowCycleView>(*panes_, *tray_, *transfer_,
-                                                  [this](bool offline) { IndicatorsShown(offline); });
+  cycle_view_ = std::make_unique<WindowCycleView>(
+      *panes_, *tray_, *transfer_, [this](bool offline) { IndicatorsShown(offline); });
   UpdateProxyPane();
 
   BuildMenus();
   BuildToolbar();
   BuildContextMenus();
 
-  connect(folder_bar_, &FolderBar::FolderChosen, this, [this](store::Folder folder) { ShowFolder(folder); });
+  connect(folder_bar_, &FolderBar::FolderChosen, this,
+          [this](store::Folder folder) { ShowFolder(folder); });
   connect(&ports_.model, &MessageListModel::CountsChanged, this, [this] {
     UpdateCounts();
     UpdateCommandStates();
@@ -94,7 +95,8 @@ MainWindow::MainWindow(const MainWindowPorts& ports, QWidget* parent)
   connect(list_, &QAbstractItemView::doubleClicked, this, [this] { Run(Command::kOpen); });
   statusBar()->installEventFilter(this);
   // The model sorts on header clicks too; the Sort By checks follow.
-  connect(list_->header(), &QHeaderView::sortIndicatorChanged, this, [this] { UpdateSortChecks(); });
+  connect(list_->header(), &QHeaderView::sortIndicatorChanged, this,
+          [this] { UpdateSortChecks(); });
 
   resize(900, 560);
   ShowFolder(store::Folder::kInbox);
@@ -103,11 +105,17 @@ MainWindow::MainWindow(const MainWindowPorts& ports, QWidget* parent)
   UpdateCommandStates();
 }
 
-MainWindow::~MainWindow() { Detach(); }
+MainWindow::~MainWindow() {
+  Detach();
+}
 
-cycle::CycleView& MainWindow::cycle_view() { return *cycle_view_; }
+cycle::CycleView& MainWindow::cycle_view() {
+  return *cycle_view_;
+}
 
-bool MainWindow::tray_available() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool MainWindow::tray_available() const {
+  return QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 void MainWindow::Attach(MainWindowServices services) {
   services_ = std::move(services);
@@ -136,7 +144,9 @@ void MainWindow::ShowFolder(store::Folder folder) {
   UpdateCommandStates();
 }
 
-store::Folder MainWindow::current_folder() const { return ports_.model.folder(); }
+store::Folder MainWindow::current_folder() const {
+  return ports_.model.folder();
+}
 
 std::vector<store::MessageRecord*> MainWindow::Selection() const {
   std::vector<store::MessageRecord*> records;
@@ -162,7 +172,8 @@ void MainWindow::UpdateCounts() {
   }
   const auto counts = FolderCounts(*services_.messages);
   folder_bar_->ShowCounts(counts);
-  panes_->SetCounts(ports_.model.rowCount(), counts[static_cast<std::size_t>(current_folder())].unread);
+  panes_->SetCounts(ports_.model.rowCount(),
+                    counts[static_cast<std::size_t>(current_folder())].unread);
 }
 
 void MainWindow::IndicatorsShown(bool offline) {
@@ -170,8 +181,8 @@ void MainWindow::IndicatorsShown(bool offline) {
 }
 
 void MainWindow::UpdateProxyPane() {
-  const std::string state = services_.proxy_state ? services_.proxy_state()
-                                                  : std::string(transport::kProxyDown);
+  const std::string state =
+      services_.proxy_state ? services_.proxy_state() : std::string(transport::kProxyDown);
   // While a mail client is served the icon turns one step every second update.
   if (state == transport::kProxyServing) {
     ++proxy_updates_;
@@ -192,7 +203,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-void MainWindow::RedrawMessages() { ports_.model.RedrawAll(); }
+void MainWindow::RedrawMessages() {
+  ports_.model.RedrawAll();
+}
 
 void MainWindow::changeEvent(QEvent* event) {
   // Messages highlighted by a refused account removal change without the store telling the
@@ -222,7 +235,8 @@ void MainWindow::RestoreLayout() {
     restoreState(state->window_state);
     list_->header()->restoreState(state->header_state);
     for (int column = 0; column < kListColumnCount; ++column) {
-      list_->SetColumnChosen(static_cast<ListColumn>(column), (state->chosen_columns >> column) & 1);
+      list_->SetColumnChosen(static_cast<ListColumn>(column),
+                             (state->chosen_columns >> column) & 1);
     }
     caption_->setVisible(state->folder_caption_shown);
     // The header's saved state knows nothing of the Request Sent rule.
@@ -237,7 +251,8 @@ void MainWindow::RestoreLayout() {
 
 void MainWindow::SaveLayout() const {
   MainFrameLayout frame;
-  frame.folder_bar_width = folder_bar_->isHidden() ? folder_bar_width_ : splitter_->sizes().value(0);
+  frame.folder_bar_width =
+      folder_bar_->isHidden() ? folder_bar_width_ : splitter_->sizes().value(0);
   frame.folder_bar_shown = !folder_bar_->isHidden();
   frame.status_bar_shown = !statusBar()->isHidden();
   SaveMainFrame(ports_.registry, frame);

@@ -138,8 +138,9 @@ bool MainWindow::OpenMessage(store::MessageRecord& record) {
   store::MessageTable& messages = *services_.messages;
   const std::string path = messages.MessageFilePath(record);
   if (!messages.CheckMessageData(record)) {
-    ports_.dialogs.MessageBox(QString::fromLatin1(kDataCheckFailed).arg(QString::fromStdString(path)).toStdString(),
-                              "Warning", platform::DialogIcon::kWarning, platform::DialogButtons::kOk);
+    ports_.dialogs.MessageBox(
+        QString::fromLatin1(kDataCheckFailed).arg(QString::fromStdString(path)).toStdString(),
+        "Warning", platform::DialogIcon::kWarning, platform::DialogButtons::kOk);
     return false;
   }
   if (services_.eml_viewer.empty() || !services_.launch) {

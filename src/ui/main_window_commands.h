@@ -51,8 +51,8 @@ inline constexpr std::array kUnavailableCommands = {
 
 // Commands that act on the selected messages and do nothing without one.
 inline constexpr std::array kSelectionCommands = {
-    Command::kOpen,     Command::kMoveToFolder, Command::kDelete,  Command::kMarkRead,
-    Command::kMarkUnread, Command::kApprove,    Command::kBlacklist,
+    Command::kOpen,       Command::kMoveToFolder, Command::kDelete,    Command::kMarkRead,
+    Command::kMarkUnread, Command::kApprove,      Command::kBlacklist,
 };
 
 }  // namespace pelrion::ui

@@ -116,21 +116,23 @@ void MainWindow::FillSortMenu(QMenu* menu) {
     QAction* entry = menu->addAction(Latin1(kListColumnHeadings[static_cast<std::size_t>(column)]));
     entry->setCheckable(true);
     columns->addAction(entry);
-    connect(entry, &QAction::triggered, this, [this, column] {
-      SortBy(column, list_->header()->sortIndicatorOrder());
-    });
+    connect(entry, &QAction::triggered, this,
+            [this, column] { SortBy(column, list_->header()->sortIndicatorOrder()); });
     sort_column_actions_.emplace_back(column, entry);
   }
   menu->addSeparator();
   auto* directions = new QActionGroup(menu);
-  directions->addAction(AddCommand(menu, "Sort &Ascending", Command::kSortAscending))->setCheckable(true);
-  directions->addAction(AddCommand(menu, "Sort &Descending", Command::kSortDescending))->setCheckable(true);
+  directions->addAction(AddCommand(menu, "Sort &Ascending", Command::kSortAscending))
+      ->setCheckable(true);
+  directions->addAction(AddCommand(menu, "Sort &Descending", Command::kSortDescending))
+      ->setCheckable(true);
   connect(menu, &QMenu::aboutToShow, this, [this] { UpdateSortChecks(); });
 }
 
 void MainWindow::UpdateSortChecks() {
   const int column = list_->header()->sortIndicatorSection();
-  for (auto& [entry_column, entry] : sort_column_actions_) entry->setChecked(entry_column == column);
+  for (auto& [entry_column, entry] : sort_column_actions_)
+    entry->setChecked(entry_column == column);
   const bool ascending = list_->header()->sortIndicatorOrder() == Qt::AscendingOrder;
   for (auto [it, end] = actions_.equal_range(Command::kSortAscending); it != end; ++it) {
     it->second->setChecked(ascending);
@@ -182,7 +184,8 @@ void MainWindow::BuildToolbar() {
       {"Properties", Command::kProperties, "document-properties", QStyle::SP_FileDialogInfoView},
       {"Approve", Command::kApprove, "mail-mark-notjunk", QStyle::SP_DialogYesButton},
       {"Blacklist", Command::kBlacklist, "mail-mark-junk", QStyle::SP_DialogNoButton},
-      {"Addresses", Command::kAddressLists, "x-office-address-book", QStyle::SP_FileDialogContentsView},
+      {"Addresses", Command::kAddressLists, "x-office-address-book",
+       QStyle::SP_FileDialogContentsView},
   };
   toolbar_->addSeparator();
   for (const ToolbarEntry& entry : entries) {
@@ -193,7 +196,8 @@ void MainWindow::BuildToolbar() {
   }
   // The last button carries only an icon: the program's own About box.
   toolbar_->addSeparator();
-  QAction* about = toolbar_->addAction(ThemeIcon("help-about", QStyle::SP_MessageBoxQuestion), QString());
+  QAction* about =
+      toolbar_->addAction(ThemeIcon("help-about", QStyle::SP_MessageBoxQuestion), QString());
   about->setToolTip(QStringLiteral("About Pelrion"));
   connect(about, &QAction::triggered, this, [this] { Run(Command::kAbout); });
   actions_.emplace(Command::kAbout, about);
@@ -290,11 +294,13 @@ void MainWindow::UpdateCommandStates() {
   }
   const bool cycle = services_.cycle != nullptr;
   for (const Command command : {Command::kCheckMail, Command::kWorkOffline}) {
-    for (auto [it, end] = actions_.equal_range(command); it != end; ++it) it->second->setEnabled(cycle);
+    for (auto [it, end] = actions_.equal_range(command); it != end; ++it)
+      it->second->setEnabled(cycle);
   }
   check_mail_button_->setEnabled(cycle);
   for (const Command command : kUnavailableCommands) {
-    for (auto [it, end] = actions_.equal_range(command); it != end; ++it) it->second->setEnabled(false);
+    for (auto [it, end] = actions_.equal_range(command); it != end; ++it)
+      it->second->setEnabled(false);
   }
 }
 

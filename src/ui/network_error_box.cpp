@@ -10,6 +10,8 @@ std::unique_ptr<QMessageBox> MakeNetworkErrorBox(const std::string& lines, QWidg
   auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, QStringLiteral("Pelrion"), text,
                                            QMessageBox::Ok, parent);
   box->setTextFormat(Qt::PlainText);
+  // Wide enough that each report stays on its one line, as it was written.
+  box->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 560px; }"));
   return box;
 }
 

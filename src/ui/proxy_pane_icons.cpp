@@ -36,7 +36,8 @@ QIcon ProxyStateIcon(std::string_view state, int step) {
       Lamp(QColor(60, 190, 80), 0), Lamp(QColor(60, 190, 80), 1), Lamp(QColor(60, 190, 80), 2),
       Lamp(QColor(60, 190, 80), 3)};
   if (state == transport::kProxyServing) {
-    return serving[static_cast<std::size_t>(((step % kServingSteps) + kServingSteps) % kServingSteps)];
+    return serving[static_cast<std::size_t>(((step % kServingSteps) + kServingSteps) %
+                                            kServingSteps)];
   }
   if (state == transport::kProxyListening) return listening;
   return down;

@@ -46,10 +46,13 @@ ProxyWarningDialog::ProxyWarningDialog(std::function<std::size_t()> active_conne
   check->start(kConnectionCheckMs);
 }
 
-QString ProxyWarningDialog::countdown_text() const { return countdown_->text(); }
+QString ProxyWarningDialog::countdown_text() const {
+  return countdown_->text();
+}
 
 void ProxyWarningDialog::ShowCountdown() {
-  countdown_->setText(QStringLiteral("The transfers will be aborted in %1 second(s).").arg(seconds_left_));
+  countdown_->setText(
+      QStringLiteral("The transfers will be aborted in %1 second(s).").arg(seconds_left_));
 }
 
 void ProxyWarningDialog::CountDown() {

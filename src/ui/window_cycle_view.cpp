@@ -8,14 +8,20 @@
 
 namespace pelrion::ui {
 
-WindowCycleView::WindowCycleView(StatusPanes& panes, TrayIcon& tray,
-                                 TransferStatusWindow& transfer,
+WindowCycleView::WindowCycleView(StatusPanes& panes, TrayIcon& tray, TransferStatusWindow& transfer,
                                  std::function<void(bool)> offline_changed)
-    : panes_(panes), tray_(tray), transfer_(transfer), offline_changed_(std::move(offline_changed)) {}
+    : panes_(panes),
+      tray_(tray),
+      transfer_(transfer),
+      offline_changed_(std::move(offline_changed)) {}
 
-void WindowCycleView::ActivityChanged(std::string_view text) { panes_.SetActivity(text); }
+void WindowCycleView::ActivityChanged(std::string_view text) {
+  panes_.SetActivity(text);
+}
 
-void WindowCycleView::StatusChanged(const transport::StatusRecord& status) { transfer_.Show(status); }
+void WindowCycleView::StatusChanged(const transport::StatusRecord& status) {
+  transfer_.Show(status);
+}
 
 void WindowCycleView::ReportAdded(const cycle::NetworkErrorReport&) {}
 

@@ -1,15 +1,14 @@
 // The real executable as the desktop program on the offscreen screen: it starts with its main
 // window, answers the command line, ends in order on SIGTERM and keeps its window layout.
+#include <gtest/gtest.h>
 #include <signal.h>
 
 #include <algorithm>
 #include <chrono>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <string>
 #include <thread>
-
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include "pelrion_process.h"
 #include "support/files.h"

@@ -24,10 +24,12 @@ namespace {
 
 using store::Folder;
 
-platform::RegistryBinary RecordOf(std::uint32_t width, std::uint32_t splitter, std::uint32_t third) {
+platform::RegistryBinary RecordOf(std::uint32_t width, std::uint32_t splitter,
+                                  std::uint32_t third) {
   platform::RegistryBinary values;
   for (const std::uint32_t value : {width, splitter, third}) {
-    for (int shift = 0; shift < 32; shift += 8) values.push_back(static_cast<std::uint8_t>(value >> shift));
+    for (int shift = 0; shift < 32; shift += 8)
+      values.push_back(static_cast<std::uint8_t>(value >> shift));
   }
   const crypto::Md5Digest digest = crypto::Md5Of(values.data(), values.size());
   platform::RegistryBinary record(digest.begin(), digest.end());
@@ -36,7 +38,8 @@ platform::RegistryBinary RecordOf(std::uint32_t width, std::uint32_t splitter, s
 }
 
 TEST(MainFrameRecordTest, RoundTripsExactlyTwentyEightBytes) {
-  const MainFrameLayout layouts[] = {{110, true, true}, {32, false, true}, {600, true, false}, {250, false, false}};
+  const MainFrameLayout layouts[] = {
+      {110, true, true}, {32, false, true}, {600, true, false}, {250, false, false}};
   for (const MainFrameLayout& layout : layouts) {
     const platform::RegistryBinary bytes = EncodeMainFrame(layout);
     ASSERT_EQ(bytes.size(), kMainFrameSize);
@@ -211,7 +214,8 @@ TEST_F(MainWindowLayoutTest, ExitAsksWhileMailClientsAreServed) {
     EXPECT_EQ(exited, c.exits) << c.warnproxy << " " << c.connections;
     EXPECT_EQ(window.isVisible(), !c.exits);
     // The layout is kept on the way out.
-    EXPECT_EQ(world_.registry().GetBinary(platform::kProgramKey, "Main Frame").has_value(), c.exits);
+    EXPECT_EQ(world_.registry().GetBinary(platform::kProgramKey, "Main Frame").has_value(),
+              c.exits);
     world_.registry().DeleteValue(platform::kProgramKey, "Main Frame");
   }
 }
@@ -255,21 +259,26 @@ TEST_F(MainWindowLayoutTest, Screenshots) {
   const char* names[] = {"inbox", "quarantine", "junk_mail", "trash"};
   for (int index = 0; index < store::kFolderCount; ++index) {
     window.ShowFolder(static_cast<Folder>(index));
-    window.list()->selectionModel()->select(world_.stores().model().index(0, 0),
-                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    window.list()->selectionModel()->select(
+        world_.stores().model().index(0, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     EXPECT_GT(world_.stores().model().rowCount(), 0) << names[index];
     EXPECT_TRUE(testing_support::SaveScreenshot(window, QString("main_window_") + names[index]));
   }
 
   // The transfer window as the cycle's status record drives it in the middle of a check.
-  world_.cycle().ShowStatus({"Checking mail for 'Work mail'", "Receiving message 3 of 12", 25, true});
-  EXPECT_TRUE(testing_support::SaveScreenshot(window.transfer_window(), "main_window_transfer_status"));
+  world_.cycle().ShowStatus(
+      {"Checking mail for 'Work mail'", "Receiving message 3 of 12", 25, true});
+  EXPECT_TRUE(
+      testing_support::SaveScreenshot(window.transfer_window(), "main_window_transfer_status"));
   window.transfer_window().hide();
 
-  world_.cycle().AddNetworkError(cycle::MailServerKey(home, transport::MailProtocol::kPop3),
-                                 "Incoming mail (POP3) server 'pop.example.org': Connection refused (10061).");
-  world_.cycle().AddNetworkError(cycle::MailServerKey(work, transport::MailProtocol::kSmtp),
-                                 "Outgoing mail (SMTP) server 'smtp.example.com': Authentication failed.");
+  world_.cycle().AddNetworkError(
+      cycle::MailServerKey(home, transport::MailProtocol::kPop3),
+      "Incoming mail (POP3) server 'pop.example.org': Connection refused (10061).");
+  world_.cycle().AddNetworkError(
+      cycle::MailServerKey(work, transport::MailProtocol::kSmtp),
+      "Outgoing mail (SMTP) server 'smtp.example.com': Authentication failed.");
   auto box = MakeNetworkErrorBox(world_.cycle().TakeNetworkErrors(), &window);
   EXPECT_NE(box->text().indexOf("smtp.example.com"), -1);
   EXPECT_TRUE(testing_support::SaveScreenshot(*box, "main_window_network_errors"));

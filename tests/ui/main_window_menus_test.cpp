@@ -43,8 +43,9 @@ const QAction* EntryNamed(const QMenu& menu, const std::string& label) {
   return nullptr;
 }
 
-const Labels kSortBy = {"Status", "Attachment", "Request Sent", "From", "Subject", "Received",
-                        "Size", "Account", "Sent", "To", "Sort &Ascending", "Sort &Descending"};
+const Labels kSortBy = {
+    "Status", "Attachment", "Request Sent", "From", "Subject",         "Received",
+    "Size",   "Account",    "Sent",         "To",   "Sort &Ascending", "Sort &Descending"};
 
 class MainWindowMenusTest : public testing::Test {
  protected:
@@ -73,8 +74,8 @@ TEST_F(MainWindowMenusTest, MainMenusCarryTheirEntriesInOrder) {
         "Mark as U&nread", "Mark All R&ead"}},
       {"&View", {"&Folders Bar", "Folder &Caption", "&Status Bar", "Sort &By"}},
       {"&Tools",
-       {"Chec&k Mail", "&Address Lists...", "Appro&ve", "&Blacklist Sender",
-        "Trusted &Domains...", "A&ccounts...", "&Listeners...", "&Options..."}},
+       {"Chec&k Mail", "&Address Lists...", "Appro&ve", "&Blacklist Sender", "Trusted &Domains...",
+        "A&ccounts...", "&Listeners...", "&Options..."}},
       {"&Help", {"&Contents", "&About Pelrion..."}},
   };
   Labels titles;
@@ -102,7 +103,8 @@ TEST_F(MainWindowMenusTest, ContextMenusCarryTheirEntriesInOrder) {
     Labels entries;
   };
   const Case cases[] = {
-      {"message", window.message_menu(),
+      {"message",
+       window.message_menu(),
        {"&Open", "&Approve", "&Blacklist Sender", "&Move to Folder...", "&Delete",
         "Mark as U&nread", "Mar&k as Read", "P&roperties"}},
       {"list background", window.background_menu(), {"Sort &By", "Select &All"}},
@@ -130,8 +132,8 @@ TEST_F(MainWindowMenusTest, ToolbarButtonsInOrderWithTheirDropDowns) {
                          button->menu() != nullptr);
     EXPECT_FALSE(button->icon().isNull()) << button->text().toStdString();
   }
-  EXPECT_EQ(texts, (Labels{"Folders", "Check Mail", "Move To", "Delete", "Mark Read",
-                           "Properties", "Approve", "Blacklist", "Addresses", ""}));
+  EXPECT_EQ(texts, (Labels{"Folders", "Check Mail", "Move To", "Delete", "Mark Read", "Properties",
+                           "Approve", "Blacklist", "Addresses", ""}));
   EXPECT_EQ(drop_downs, (std::vector<bool>{true, true, false, false, false, false, false, false,
                                            false, false}));
 }
@@ -145,12 +147,12 @@ TEST_F(MainWindowMenusTest, EntriesWithoutTheirWindowsAreDisabled) {
     bool enabled;
   };
   const Case cases[] = {
-      {"&File", "&Import Addresses", false}, {"&File", "&Add Mail Account...", false},
+      {"&File", "&Import Addresses", false},  {"&File", "&Add Mail Account...", false},
       {"&Tools", "&Address Lists...", false}, {"&Tools", "Trusted &Domains...", false},
-      {"&Tools", "A&ccounts...", false},     {"&Tools", "&Listeners...", false},
-      {"&Tools", "&Options...", false},      {"&Help", "&Contents", false},
-      {"&File", "&Work Offline", true},      {"&File", "&Close", true},
-      {"&Tools", "Chec&k Mail", true},       {"&Help", "&About Pelrion...", true},
+      {"&Tools", "A&ccounts...", false},      {"&Tools", "&Listeners...", false},
+      {"&Tools", "&Options...", false},       {"&Help", "&Contents", false},
+      {"&File", "&Work Offline", true},       {"&File", "&Close", true},
+      {"&Tools", "Chec&k Mail", true},        {"&Help", "&About Pelrion...", true},
   };
   for (const Case& c : cases) {
     const QAction* entry = EntryNamed(*MainMenu(c.menu), c.label);
@@ -169,7 +171,8 @@ TEST_F(MainWindowMenusTest, EntriesWithoutTheirWindowsAreDisabled) {
 // included or not.
 TEST_F(MainWindowMenusTest, CheckMailDropDownListsUpToSixteenAccounts) {
   std::vector<std::uint32_t> ids = {world_.account()};
-  for (int i = 1; i < 18; ++i) ids.push_back(world_.stores().AddAccount("Account " + std::to_string(i)));
+  for (int i = 1; i < 18; ++i)
+    ids.push_back(world_.stores().AddAccount("Account " + std::to_string(i)));
   QMenu* menu = world_.window().check_mail_menu();
   emit menu->aboutToShow();
   const Labels entries = EntriesOf(*menu);

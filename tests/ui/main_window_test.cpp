@@ -25,7 +25,7 @@ namespace {
 using platform::DialogAnswer;
 using store::Folder;
 
-constexpr std::uint32_t kTrusted = 1;     // list 0's bit
+constexpr std::uint32_t kTrusted = 1;      // list 0's bit
 constexpr std::uint32_t kBlacklisted = 2;  // list 1's bit
 
 class MainWindowTest : public testing::Test {
@@ -252,8 +252,7 @@ TEST_F(MainWindowTest, WorkOfflineFlipsThePaneTheTrayAndTheCheckMark) {
   for (const bool offline : {true, false, true}) {
     window.Run(Command::kWorkOffline);
     EXPECT_EQ(world_.cycle().offline(), offline);
-    EXPECT_EQ(window.panes().offline_pane().text().toStdString(),
-              offline ? "Working Offline" : "");
+    EXPECT_EQ(window.panes().offline_pane().text().toStdString(), offline ? "Working Offline" : "");
     EXPECT_EQ(window.tray().icon().toolTip().toStdString(),
               offline ? "Pelrion - Working Offline" : "Pelrion");
     EXPECT_EQ(window.action(Command::kWorkOffline)->isChecked(), offline);
@@ -266,8 +265,9 @@ TEST_F(MainWindowTest, WorkOfflineFlipsThePaneTheTrayAndTheCheckMark) {
 
 TEST_F(MainWindowTest, NetworkErrorsShowOnTheTrayAndAreReadOnce) {
   MainWindow& window = world_.window();
-  world_.cycle().AddNetworkError(cycle::MailServerKey(world_.account(), transport::MailProtocol::kPop3),
-                                 "Incoming mail (POP3) server 'pop.example.org': Connection refused (10061).");
+  world_.cycle().AddNetworkError(
+      cycle::MailServerKey(world_.account(), transport::MailProtocol::kPop3),
+      "Incoming mail (POP3) server 'pop.example.org': Connection refused (10061).");
   EXPECT_EQ(window.tray().icon().toolTip().toStdString(),
             "A network error has occured. Please, double-click the icon.");
   EXPECT_FALSE(window.panes().error_pane().pixmap().isNull());
@@ -290,8 +290,9 @@ TEST_F(MainWindowTest, NetworkErrorsShowOnTheTrayAndAreReadOnce) {
   EXPECT_TRUE(window.isVisible());
 
   // The error pane's double click reads them too.
-  world_.cycle().AddNetworkError(cycle::MailServerKey(world_.account(), transport::MailProtocol::kSmtp),
-                                 "Outgoing mail (SMTP) server 'smtp.example.org': refused.");
+  world_.cycle().AddNetworkError(
+      cycle::MailServerKey(world_.account(), transport::MailProtocol::kSmtp),
+      "Outgoing mail (SMTP) server 'smtp.example.org': refused.");
   QApplication::processEvents();
   auto& pane = const_cast<QLabel&>(window.panes().error_pane());
   const QPointF middle(pane.width() / 2.0, pane.height() / 2.0);

@@ -83,13 +83,11 @@ void WindowWorld::ReopenWindow() {
 
 store::MessageRecord* WindowWorld::FileInto(store::Folder folder, const std::string& fixture,
                                             bool read) {
-  store::MessageRecord* record =
-      list_.FileFixture(account_, fixture, FlagsOf(folder, read), 0);
+  store::MessageRecord* record = list_.FileFixture(account_, fixture, FlagsOf(folder, read), 0);
   EXPECT_NE(record, nullptr) << fixture;
   if (record == nullptr) return nullptr;
   // A download fingerprints the file it filed; the data check of Open compares against it.
-  const auto fingerprint =
-      store::ReadContentFingerprint(list_.messages().MessageFilePath(*record));
+  const auto fingerprint = store::ReadContentFingerprint(list_.messages().MessageFilePath(*record));
   EXPECT_TRUE(fingerprint.has_value()) << fixture;
   if (fingerprint) record->summary.content_digest = fingerprint->digest;
   return record;

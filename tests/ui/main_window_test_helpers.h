@@ -45,7 +45,8 @@ class ScriptedDialogs : public platform::Dialogs {
 class IdleWorkers : public cycle::CycleWorkers {
  public:
   std::vector<std::uint32_t> IncludedAccountIds() const override { return included; }
-  void StartCheck(const std::vector<std::uint32_t>& ids, transport::WorkerReports& reports) override {
+  void StartCheck(const std::vector<std::uint32_t>& ids,
+                  transport::WorkerReports& reports) override {
     checks.push_back(ids);
     running = &reports;
   }
@@ -89,8 +90,8 @@ class WindowWorld {
   std::size_t connections = 0;
 
   // A fixture message filed into folder (read or not); selected alone in a window showing it.
-  store::MessageRecord* FileInto(store::Folder folder, const std::string& fixture =
-                                                           "mailbox/trusted_dots.eml",
+  store::MessageRecord* FileInto(store::Folder folder,
+                                 const std::string& fixture = "mailbox/trusted_dots.eml",
                                  bool read = false);
   void SelectOnly(const store::MessageRecord& record);
   // A new window over the same stores and registry, as the next run makes it.
