@@ -57,6 +57,9 @@ struct Application {
   // headless log; without one, start-up makes no cycle (the tests of single steps).
   bool headless = true;
   cycle::CycleView* view = nullptr;
+  // The main window's message list, told of every message the stores file, move or change;
+  // without one, nobody is.
+  store::FoldersView* folders_view = nullptr;
   std::unique_ptr<ProgramWorkers> workers;
   std::unique_ptr<cycle::MailCycle> cycle;
   std::unique_ptr<ProgramListeners> listeners;

@@ -17,6 +17,7 @@
 
 #include "app/application.h"
 #include "app/command_client.h"
+#include "app/gui_wiring.h"
 #include "app/headless_view.h"
 #include "app/quit_on_signal.h"
 #include "app/run_options.h"
@@ -34,10 +35,14 @@
 
 namespace {
 
+// A display server, or a Qt platform chosen explicitly (offscreen, vnc, ...), gives the
+// program a screen for its windows.
 bool HasDisplay() {
-  const char* x11 = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (x11 && *x11) || (wayland && *wayland);
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
 }
 
 std::string RegistryPath() {
@@ -92,16 +97,24 @@ int RunProgram(int argc, char** argv, bool headless) {
     dialogs.MessageBox(*error, "Pelrion", platform::DialogIcon::kStop, platform::DialogButtons::kOk);
     return 1;
   }
-  // Until the main window exists, the desktop program logs the cycle as headless does.
   app::HeadlessView view(std::cerr);
   auto application = std::make_unique<app::Application>(registry, main_thread, dialogs);
   application->instance = std::move(instance);
   application->headless = headless;
   application->view = &view;
   application->request_quit = [] { QCoreApplication::quit(); };
-  if (!app::StartupMain(*application)) return 1;
+  // With a display the main window shows the cycle and lists the folders instead.
+  std::unique_ptr<app::GuiProgram> gui;
+  if (!headless) gui = std::make_unique<app::GuiProgram>(*application);
+  if (!app::StartupMain(*application)) {
+    if (gui) gui->Finish();
+    application.reset();
+    return 1;
+  }
+  if (gui) gui->Started();
 
   qt_app->exec();
+  if (gui) gui->Stopping();
   if (!app::Shutdown(*application)) {
     // A thread outlived its wait and may still use the stores: end here, leaving them as they
     // are (every change was written when it happened) instead of taking them apart under it.
@@ -109,7 +122,9 @@ int RunProgram(int argc, char** argv, bool headless) {
     std::fflush(nullptr);
     _exit(0);
   }
+  if (gui) gui->Finish();
   application.reset();
+  gui.reset();
   platform::SetDialogs(nullptr);
   return 0;
 }

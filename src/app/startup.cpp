@@ -83,7 +83,8 @@ void OpenAllStores(Application& app) {
                           .main_thread = app.main_thread,
                           .listener_control = listener_control,
                           .status_notices = status_notices,
-                          .folders_view = app.no_folders_view,
+                          .folders_view = app.folders_view ? *app.folders_view
+                                                           : app.no_folders_view,
                           .registry = app.registry,
                           .show_stage = [&dialogs](std::string_view text) {
                             dialogs.ShowStartupStage(text);

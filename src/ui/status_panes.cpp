@@ -2,6 +2,8 @@
 
 #include <QStyle>
 
+#include "cycle/network_errors.h"
+
 namespace pelrion::ui {
 
 QString CountText(int total, int unread) {
@@ -38,7 +40,8 @@ void StatusPanes::SetNetworkErrors(bool has_errors) {
   // The pane carries a warning sign only while reports are waiting to be read.
   if (has_errors) {
     errors_->setPixmap(errors_->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(16, 16));
-    errors_->setToolTip(QStringLiteral("Network errors"));
+    errors_->setToolTip(QString::fromLatin1(cycle::kNetworkErrorText.data(),
+                                            static_cast<qsizetype>(cycle::kNetworkErrorText.size())));
   } else {
     errors_->clear();
     errors_->setToolTip(QString());

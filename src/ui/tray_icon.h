@@ -14,6 +14,8 @@ class TrayIcon {
   TrayIcon(std::function<void()> on_activate, std::function<void()> on_exit);
 
   void Update(bool has_errors, bool offline);
+  // Shown in the notification area, or taken out of it (at exit).
+  void SetVisible(bool visible) { icon_.setVisible(visible); }
 
   const QSystemTrayIcon& icon() const { return icon_; }
   QMenu& menu() { return menu_; }

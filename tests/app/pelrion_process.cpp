@@ -58,7 +58,8 @@ CommandOutcome RunPelrionCommand(const SandboxHome& home, const std::vector<std:
   return {result.status, result.out, ReadFile(stem + ".err")};
 }
 
-PelrionProcess::PelrionProcess(const SandboxHome& home, const std::string& stderr_path)
+PelrionProcess::PelrionProcess(const SandboxHome& home, const std::string& stderr_path,
+                               bool headless)
     : stderr_path_(stderr_path) {
   std::vector<std::string> env = home.Environment();
   pid_ = fork();
@@ -71,7 +72,7 @@ PelrionProcess::PelrionProcess(const SandboxHome& home, const std::string& stder
     envp.push_back(nullptr);
     char arg0[] = PELRION_BIN;
     char arg1[] = "--headless";
-    char* argv[] = {arg0, arg1, nullptr};
+    char* argv[] = {arg0, headless ? arg1 : nullptr, nullptr};
     execve(PELRION_BIN, argv, envp.data());
     _exit(127);
   }

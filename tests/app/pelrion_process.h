@@ -37,7 +37,8 @@ CommandOutcome RunPelrionCommand(const SandboxHome& home, const std::vector<std:
 
 class PelrionProcess {
  public:
-  PelrionProcess(const SandboxHome& home, const std::string& stderr_path);
+  // headless false: the desktop program, on the offscreen screen the sandbox names.
+  PelrionProcess(const SandboxHome& home, const std::string& stderr_path, bool headless = true);
   ~PelrionProcess();  // kills the process if it still runs
 
   // Waits until standard error holds text (true) or the process ended / 20 s passed.

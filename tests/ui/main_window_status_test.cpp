@@ -3,14 +3,14 @@
 
 #include <QMainWindow>
 #include <QStatusBar>
+#include <string>
+#include <vector>
 
+#include "cycle/network_errors.h"
+#include "ui/move_to_folder_dialog.h"
 #include "ui/status_panes.h"
 #include "ui/transfer_status_window.h"
 #include "ui/tray_icon.h"
-#include "ui/move_to_folder_dialog.h"
-#include "cycle/network_errors.h"
-#include <string>
-#include <vector>
 #include "ui_test_app.h"
 
 namespace pelrion::ui {
