@@ -16,7 +16,7 @@ OptionsGeneralPage::OptionsGeneralPage(const core::Preferences& preferences, QWi
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
 
-  auto* startup = new QGroupBox(tr("General"), this);
+  auto* startup = new QGroupBox(tr("Program"), this);
   auto* startup_layout = new QVBoxLayout(startup);
   // The session's autostart entry starts the program, so the label speaks of logging in.
   autostart_ = new QCheckBox(tr("&Start Pelrion when you log in"), startup);

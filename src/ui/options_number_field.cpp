@@ -29,7 +29,11 @@ std::optional<long long> OptionsNumberField::TypedValue() const {
   return value;
 }
 
-void OptionsNumberField::SetTypedText(const QString& text) { lineEdit()->setText(text); }
+void OptionsNumberField::SetTypedText(const QString& text) {
+  bool ok = false;
+  const int value = text.toInt(&ok);
+  if (ok && value >= minimum() && value <= maximum()) setValue(value);
+}
 
 void OptionsNumberField::stepBy(int steps) {
   const long long typed = TypedValue().value_or(step_min_);

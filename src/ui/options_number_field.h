@@ -16,6 +16,7 @@ class OptionsNumberField : public QSpinBox {
 
   // The typed number, or nullopt when the field is empty.
   std::optional<long long> TypedValue() const;
+  // As if the user typed text (digits only) and left the field.
   void SetTypedText(const QString& text);
 
  protected:
