@@ -48,6 +48,7 @@ ContactProperties::ContactProperties(store::AddressListTable& lists,
   }
   addresses_ = new QListWidget(this);
   addresses_->setSelectionMode(QAbstractItemView::SingleSelection);
+  addresses_->setMinimumHeight(120);
   new_address_ = new QLineEdit(this);
   address_ = new QLineEdit(this);
   add_ = new QPushButton(tr("&Add"), this);
@@ -58,7 +59,8 @@ ContactProperties::ContactProperties(store::AddressListTable& lists,
   auto labelled = [&](int row, const QString& text, QWidget* field) {
     auto* label = new QLabel(text, this);
     label->setBuddy(field);
-    grid->addWidget(label, row, 0, Qt::AlignLeft | Qt::AlignTop);
+    const bool tall = field == addresses_;
+    grid->addWidget(label, row, 0, Qt::AlignLeft | (tall ? Qt::AlignTop : Qt::AlignVCenter));
     grid->addWidget(field, row, 1);
   };
   labelled(0, tr("&Name:"), name_);
