@@ -12,6 +12,7 @@
 
 #include "core/templates.h"
 #include "platform/dialogs.h"
+#include "ui/address_lists_field_limit.h"
 #include "ui/options_number_field.h"
 
 namespace pelrion::ui {
@@ -83,9 +84,9 @@ OptionsSenderPage::OptionsSenderPage(core::Preferences& working, OptionsDesktop 
     row.browse = new QPushButton(browse_texts[Index(kind)], requests);
     row.reload = new QPushButton(reload_texts[Index(kind)], requests);
     const int grid_row = 2 + static_cast<int>(Index(kind));
-    auto* label = new QLabel(template_labels[Index(kind)], requests);
-    label->setBuddy(row.file);
-    grid->addWidget(label, grid_row, 0);
+    row.label = new QLabel(template_labels[Index(kind)], requests);
+    row.label->setBuddy(row.file);
+    grid->addWidget(row.label, grid_row, 0);
     grid->addWidget(row.file, grid_row, 1);
     grid->addWidget(row.browse, grid_row, 2);
     grid->addWidget(row.reload, grid_row, 3);
@@ -94,7 +95,7 @@ OptionsSenderPage::OptionsSenderPage(core::Preferences& working, OptionsDesktop 
   }
   add_labelled(4, tr("Language &Encoding:"), charset_);
   grid->setColumnStretch(1, 1);
-  grid->setColumnMinimumWidth(1, 220);
+  grid->setColumnMinimumWidth(1, 300);
   layout->addWidget(requests);
 
   auto* preview_row = new QHBoxLayout;
@@ -134,7 +135,7 @@ core::ValidationMethod OptionsSenderPage::Method() const {
 
 void OptionsSenderPage::ShowMethod() {
   for (const auto kind : {core::TemplateKind::kPlainText, core::TemplateKind::kHtml}) {
-    rows_[Index(kind)].file->setText(Local(core::TemplateFileName(working_, Method(), kind)));
+    ShowFileName(kind);
   }
   const QSignalBlocker quiet(charset_);
   charset_->setCurrentIndex(static_cast<int>(core::CharsetIndex(working_, Method())));
@@ -156,11 +157,27 @@ void OptionsSenderPage::EnableChoices() {
 void OptionsSenderPage::Browse(core::TemplateKind kind) {
   const std::optional<std::string> path = desktop_.choose_template_file(this, FiltersOf(kind));
   if (!path) return;
+  // The setting holds a path of limited length; a longer one is refused, never cut.
+  if (path->size() > core::kMaxTemplateFileName) {
+    platform::CurrentDialogs().MessageBox(
+        FieldBytes(FieldTooLongText(rows_[Index(kind)].label->text(), core::kMaxTemplateFileName,
+                                    path->size())),
+        kOptionsCaption, platform::DialogIcon::kWarning, platform::DialogButtons::kOk);
+    return;
+  }
   std::optional<std::string> text = core::LoadTemplateFile(*path);
   if (!text) return;
   core::MutableTemplateText(working_, Method(), kind) = std::move(*text);
   core::TemplateFileName(working_, Method(), kind) = *path;
-  rows_[Index(kind)].file->setText(Local(*path));
+  ShowFileName(kind);
+}
+
+// A long path shows its end, the file's own name; the whole of it is in the tool tip.
+void OptionsSenderPage::ShowFileName(core::TemplateKind kind) {
+  QLineEdit& field = *rows_[Index(kind)].file;
+  field.setText(Local(core::TemplateFileName(working_, Method(), kind)));
+  field.setToolTip(field.text());
+  field.end(false);
 }
 
 void OptionsSenderPage::Reload(core::TemplateKind kind) {

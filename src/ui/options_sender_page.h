@@ -12,6 +12,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -47,6 +48,7 @@ class OptionsSenderPage : public QWidget {
 
  private:
   struct TemplateRow {
+    QLabel* label = nullptr;
     QLineEdit* file = nullptr;
     QPushButton* browse = nullptr;
     QPushButton* reload = nullptr;
@@ -56,6 +58,7 @@ class OptionsSenderPage : public QWidget {
   core::ValidationMethod Method() const;
   // Shows the chosen method's file names and charset.
   void ShowMethod();
+  void ShowFileName(core::TemplateKind kind);
   void EnableChoices();
   void Browse(core::TemplateKind kind);
   void Reload(core::TemplateKind kind);

@@ -109,7 +109,12 @@ void OptionsWindow::accept() {
 void OptionsWindow::Preview() {
   const std::optional<std::string> path =
       validation::PreviewAuthorizationRequest(working_, services_.temp_folder);
-  if (path) services_.desktop.open_message_file(*path);
+  if (!path) return;
+  if (!services_.desktop.open_message_file(*path)) {
+    platform::CurrentDialogs().MessageBox(
+        "There is no program on this desktop that opens '" + *path + "'.", kCaption,
+        platform::DialogIcon::kWarning, platform::DialogButtons::kOk);
+  }
 }
 
 }  // namespace pelrion::ui

@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "address_lists_scripted_dialogs.h"
+#include "options_access_keys.h"
 #include "support/temp_dir.h"
 #include "ui_test_app.h"
 
@@ -194,6 +195,12 @@ TEST_F(ContactPropertiesTest, ANameLongerThanItsFieldIsRefusedWhole) {
             std::vector<std::string>{"'Name:' holds at most 255 bytes; the text entered has 256."});
   EXPECT_EQ(window.name_field()->text(), name);
   EXPECT_EQ(lists_.size(), 0u);
+}
+
+TEST_F(ContactPropertiesTest, EveryFieldAndButtonHasItsOwnAccessKey) {
+  ContactProperties window(lists_, nullptr, store::kTrustedContactsList);
+  EXPECT_EQ(testing_support::AccessKeys(window).size(), 8u);
+  EXPECT_EQ(testing_support::SharedAccessKeys(window), "");
 }
 
 TEST_F(ContactPropertiesTest, Screenshot) {

@@ -16,6 +16,7 @@
 #include <functional>
 
 #include "address_lists_scripted_dialogs.h"
+#include "options_access_keys.h"
 #include "app/stores_fixture.h"
 #include "core/autostart.h"
 #include "platform/clock.h"
@@ -59,7 +60,7 @@ class OptionsWindowTest : public testing::Test {
         .open_message_file =
             [this](const std::string& path) {
               opened_.push_back(path);
-              return true;
+              return viewer_exists_;
             },
     };
     auto window = std::make_unique<OptionsWindow>(OptionsServices{
@@ -88,6 +89,7 @@ class OptionsWindowTest : public testing::Test {
   std::optional<std::string> chosen_file_;
   std::vector<QString> filters_asked_;
   std::vector<std::string> opened_;
+  bool viewer_exists_ = true;
   int rearmed_ = 0;
 };
 
@@ -385,8 +387,26 @@ TEST_F(OptionsWindowTest, PreviewWritesTheSampleRequestWithThePageSettingsAndOpe
   EXPECT_NE(message.find("Preview"), std::string::npos);
   EXPECT_NE(message.find("Dear John Smith, this is not saved yet"), std::string::npos)
       << message;
-  EXPECT_TRUE(stores_.preferences.fn_txt_reply.empty() ||
-              stores_.preferences.fn_txt_reply != file);
+  EXPECT_NE(stores_.preferences.fn_txt_reply, file) << "previewing saves nothing";
+  EXPECT_TRUE(dialogs_.boxes.empty());
+
+  viewer_exists_ = false;
+  window->sender_page()->preview()->click();
+  ASSERT_EQ(opened_.size(), 2u);
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text,
+            "There is no program on this desktop that opens '" + opened_[1] + "'.");
+}
+
+TEST_F(OptionsWindowTest, EachPageGivesEveryLabelItsOwnAccessKey) {
+  auto window = MakeWindow();
+  for (QWidget* page : {static_cast<QWidget*>(window->general_page()),
+                        static_cast<QWidget*>(window->sender_page())}) {
+    EXPECT_GE(testing_support::AccessKeys(*page).size(), 7u);
+    EXPECT_EQ(testing_support::SharedAccessKeys(*page), "");
+  }
+  // The label speaks of the desktop session, not of the operating system starting.
+  EXPECT_TRUE(window->general_page()->autostart()->text().contains("when you log in"));
 }
 
 TEST_F(OptionsWindowTest, Screenshots) {
