@@ -99,7 +99,11 @@ AddressListsWindow::AddressListsWindow(store::AddressListTable& lists,
   lists_.SetView(this);
 }
 
-AddressListsWindow::~AddressListsWindow() { lists_.SetView(nullptr); }
+// Still open when the program ends: the place it had is kept as if it had been closed.
+AddressListsWindow::~AddressListsWindow() {
+  if (isVisible()) SaveState();
+  lists_.SetView(nullptr);
+}
 
 void AddressListsWindow::BuildMenus() {
   QMenu* contact = menuBar()->addMenu(tr("&Contact"));

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QHeaderView>
 #include <QListWidget>
 #include <QTreeView>
@@ -89,6 +91,19 @@ TEST_F(AddressListsWindowTest, RestoresItsStoredStateAndWritesItBackWhenClosed) 
   want.list_shown = store::kTrustedContactsList;
   want.column_widths[AddressListsModel::kName] = 180;
   EXPECT_EQ(store::ReadAddressListsWindowState(registry_), want);
+}
+
+TEST_F(AddressListsWindowTest, KeepsItsStateWhenTheProgramEndsWithTheWindowOpen) {
+  for (const bool open : {false, true}) {
+    {
+      AddressListsWindow window(lists_, registry_);
+      window.ShowList(store::kBlackList);
+      if (open) window.show();
+    }
+    EXPECT_EQ(store::ReadAddressListsWindowState(registry_).list_shown,
+              open ? store::kBlackList : store::kTrustedContactsList)
+        << "open " << open;
+  }
 }
 
 TEST_F(AddressListsWindowTest, WithoutAStoredStateShowsTheDefaults) {
@@ -191,6 +206,55 @@ TEST_F(AddressListsWindowTest, DeletesTheSelectionOnlyWhenTheUserSaysYes) {
   EXPECT_EQ(Names(window), std::vector<std::string>{"b"});
   EXPECT_EQ(lists_.size(), 1u);
   EXPECT_EQ(lists_.FindByAddress("a@example.org"), nullptr);
+}
+
+// Whether the wait cursor is up each time the model changes its rows.
+struct CursorWatch {
+  explicit CursorWatch(AddressListsModel& model) {
+    auto note = [this] {
+      const QCursor* cursor = QApplication::overrideCursor();
+      seen.push_back(cursor != nullptr && cursor->shape() == Qt::WaitCursor);
+    };
+    QObject::connect(&model, &QAbstractItemModel::rowsRemoved, note);
+    QObject::connect(&model, &QAbstractItemModel::modelReset, note);
+  }
+  std::vector<bool> seen;
+};
+
+TEST_F(AddressListsWindowTest, TheWaitCursorShowsForLongStepsOnly) {
+  const auto add_many = [&](int count, const std::string& tag) {
+    for (int i = 0; i < count; ++i) Add(tag, tag + std::to_string(i) + "@example.org");
+  };
+  add_many(static_cast<int>(kWaitCursorRows) + 1, "many");
+  add_many(static_cast<int>(kWaitCursorRows), "few");
+  AddressListsWindow window(lists_, registry_);
+  CursorWatch watch(*window.model());
+  const auto select_tagged = [&](const std::string& tag) {
+    std::vector<store::Contact*> chosen;
+    for (store::Contact* contact : lists_.records()) {
+      if (contact->blob.name == tag) chosen.push_back(contact);
+    }
+    window.SelectContacts(chosen);
+  };
+  select_tagged("few");
+  window.MoveSelected(store::kBlackList);
+  ASSERT_EQ(watch.seen.size(), kWaitCursorRows);
+  EXPECT_EQ(std::count(watch.seen.begin(), watch.seen.end(), true), 0);
+  watch.seen.clear();
+  select_tagged("many");
+  window.MoveSelected(store::kBlackList);
+  ASSERT_EQ(watch.seen.size(), kWaitCursorRows + 1);
+  EXPECT_EQ(std::count(watch.seen.begin(), watch.seen.end(), false), 0);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "taken down afterwards";
+
+  // Listing: up to the limit the list comes at once, beyond it with the wait cursor.
+  add_many(static_cast<int>(kWaitCursorContacts) - static_cast<int>(lists_.size()), "rest");
+  ASSERT_EQ(lists_.size(), kWaitCursorContacts);
+  watch.seen.clear();
+  window.ShowList(store::kTrustedContactsList);
+  Add("one more", "one.more@example.org");
+  window.ShowList(store::kBlackList);
+  EXPECT_EQ(watch.seen, (std::vector<bool>{false, true}));
 }
 
 TEST_F(AddressListsWindowTest, ScreenshotWithAFewHundredContacts) {
