@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -171,6 +172,19 @@ TEST_F(OptionsWindowTest, TheArrowsStayWithinTheRangeWhateverWasTyped) {
   expire->SetTypedText("5000");
   expire->stepUp();
   EXPECT_EQ(expire->TypedValue(), 365);
+
+  // Typed and left (the user clicks OK): the text stays as typed for the check to see.
+  for (const QString typed : {"0", "366", "1000"}) {
+    expire->findChild<QLineEdit*>()->setText(typed);
+    QFocusEvent leave(QEvent::FocusOut, Qt::MouseFocusReason);
+    QApplication::sendEvent(expire, &leave);
+    EXPECT_EQ(expire->text(), typed);
+    EXPECT_EQ(expire->TypedValue(), typed.toLongLong());
+  }
+  // Letters never get in.
+  expire->findChild<QLineEdit*>()->setText("12");
+  expire->findChild<QLineEdit*>()->insert("x");
+  EXPECT_EQ(expire->text(), "12");
 }
 
 TEST_F(OptionsWindowTest, OkSavesEverySettingAppliesAutostartAndRearmsTheCheck) {
