@@ -227,8 +227,12 @@ void AddressListsWindow::MoveSelected(int list_index) {
   if (!IsListIndex(list_index) || list_index == ShownList()) return;
   const std::vector<store::Contact*> contacts = SelectedContacts();
   if (contacts.empty()) return;
-  const WaitCursor wait(contacts.size() > kWaitCursorRows);
-  lists_.MoveContacts(contacts, list_index);
+  RunBulkChange(contacts.size(), [&] { lists_.MoveContacts(contacts, list_index); });
+}
+
+void AddressListsWindow::RunBulkChange(std::size_t rows, const std::function<void()>& change) {
+  const WaitCursor wait(rows > kWaitCursorRows);
+  change();
 }
 
 void AddressListsWindow::DeleteSelected() {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 #include <vector>
 
 #include "platform/registry.h"
@@ -44,6 +45,9 @@ class AddressListsWindow : public QMainWindow, private store::AddressListView {
   void SelectContacts(const std::vector<store::Contact*>& contacts);
   // Moves the selected contacts to list_index (nothing when it is the list shown).
   void MoveSelected(int list_index);
+  // Runs change, which adds or moves up to rows contacts (Approve or Blacklist Sender over the
+  // selected messages, an address import), under the wait cursor when rows is over the limit.
+  void RunBulkChange(std::size_t rows, const std::function<void()>& change);
   // Asks "Are you sure you want to delete these contact(s)?" and deletes them on Yes.
   void DeleteSelected();
 

@@ -216,6 +216,7 @@ struct CursorWatch {
       seen.push_back(cursor != nullptr && cursor->shape() == Qt::WaitCursor);
     };
     QObject::connect(&model, &QAbstractItemModel::rowsRemoved, note);
+    QObject::connect(&model, &QAbstractItemModel::rowsInserted, note);
     QObject::connect(&model, &QAbstractItemModel::modelReset, note);
   }
   std::vector<bool> seen;
@@ -247,14 +248,27 @@ TEST_F(AddressListsWindowTest, TheWaitCursorShowsForLongStepsOnly) {
   EXPECT_EQ(std::count(watch.seen.begin(), watch.seen.end(), false), 0);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "taken down afterwards";
 
+  // Approving many senders at once: each new contact's row arrives under the wait cursor.
+  for (const std::size_t count : {kWaitCursorRows, kWaitCursorRows + 1}) {
+    std::vector<store::SenderOfMessage> senders;
+    for (std::size_t i = 0; i < count; ++i) {
+      senders.push_back({"s" + std::to_string(count) + "." + std::to_string(i) + "@example.org", "S"});
+    }
+    watch.seen.clear();
+    window.RunBulkChange(senders.size(), [&] { lists_.ApproveSenders(senders); });
+    ASSERT_EQ(watch.seen.size(), count);
+    EXPECT_EQ(std::count(watch.seen.begin(), watch.seen.end(), true),
+              count > kWaitCursorRows ? static_cast<long>(count) : 0L);
+  }
+
   // Listing: up to the limit the list comes at once, beyond it with the wait cursor.
   add_many(static_cast<int>(kWaitCursorContacts) - static_cast<int>(lists_.size()), "rest");
   ASSERT_EQ(lists_.size(), kWaitCursorContacts);
   watch.seen.clear();
   window.ShowList(store::kTrustedContactsList);
-  Add("one more", "one.more@example.org");
+  Add("one more", "one.more@example.org");  // a single row: no wait
   window.ShowList(store::kBlackList);
-  EXPECT_EQ(watch.seen, (std::vector<bool>{false, true}));
+  EXPECT_EQ(watch.seen, (std::vector<bool>{false, false, true}));
 }
 
 TEST_F(AddressListsWindowTest, ScreenshotWithAFewHundredContacts) {
