@@ -12,7 +12,9 @@ namespace pelrion::ui {
 inline constexpr std::size_t kMaxFieldBytes = 255;
 
 // The bytes a field's text is stored as.
-inline std::string FieldBytes(const QString& text) { return text.toUtf8().toStdString(); }
+inline std::string FieldBytes(const QString& text) {
+  return text.toUtf8().toStdString();
+}
 
 // "'New Domain:' holds at most 255 bytes; the text entered has 300." label without its '&'.
 inline QString FieldTooLongText(QString label, std::size_t max_bytes, std::size_t bytes) {

@@ -42,9 +42,8 @@ std::string EmailColumnText(const store::Contact& contact) {
 
 bool AddressListsModel::Before(const store::Contact& a, const store::Contact& b) const {
   // Each address has one owner, so the first address settles every tie but the id's.
-  std::weak_ordering order = sort_column_ == kEmail
-                                 ? CompareText(FirstAddress(a), FirstAddress(b))
-                                 : CompareText(a.blob.name, b.blob.name);
+  std::weak_ordering order = sort_column_ == kEmail ? CompareText(FirstAddress(a), FirstAddress(b))
+                                                    : CompareText(a.blob.name, b.blob.name);
   if (order == 0) {
     order = sort_column_ == kEmail ? CompareText(a.blob.name, b.blob.name)
                                    : CompareText(FirstAddress(a), FirstAddress(b));
@@ -53,8 +52,7 @@ bool AddressListsModel::Before(const store::Contact& a, const store::Contact& b)
   return order_ == Qt::AscendingOrder ? order < 0 : order > 0;
 }
 
-void AddressListsModel::SetContacts(const std::vector<store::Contact*>& contacts,
-                                    int list_index) {
+void AddressListsModel::SetContacts(const std::vector<store::Contact*>& contacts, int list_index) {
   beginResetModel();
   list_index_ = list_index;
   rows_.clear();
@@ -114,8 +112,7 @@ QVariant AddressListsModel::data(const QModelIndex& index, int role) const {
   return Text(EmailColumnText(*contact));
 }
 
-QVariant AddressListsModel::headerData(int section, Qt::Orientation orientation,
-                                       int role) const {
+QVariant AddressListsModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   return section == kName ? tr("Name") : tr("E-Mail");
 }

@@ -9,8 +9,7 @@
 
 namespace pelrion::ui {
 
-AddressListsMoveDialog::AddressListsMoveDialog(int shown_list, QWidget* parent)
-    : QDialog(parent) {
+AddressListsMoveDialog::AddressListsMoveDialog(int shown_list, QWidget* parent) : QDialog(parent) {
   setWindowTitle(tr("Move"));
   auto* prompt = new QLabel(tr("&Move the item(s) to the selected Address List:"), this);
   lists_ = new QListWidget(this);
@@ -32,6 +31,8 @@ AddressListsMoveDialog::AddressListsMoveDialog(int shown_list, QWidget* parent)
   layout->addWidget(buttons);
 }
 
-int AddressListsMoveDialog::ChosenList() const { return lists_->currentRow(); }
+int AddressListsMoveDialog::ChosenList() const {
+  return lists_->currentRow();
+}
 
 }  // namespace pelrion::ui

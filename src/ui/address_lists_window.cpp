@@ -41,7 +41,9 @@ class WaitCursor {
   bool on_;
 };
 
-bool IsListIndex(int index) { return index >= 0 && index < store::kAddressListCount; }
+bool IsListIndex(int index) {
+  return index >= 0 && index < store::kAddressListCount;
+}
 
 QString Text(std::string_view bytes) {
   return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -49,8 +51,8 @@ QString Text(std::string_view bytes) {
 
 }  // namespace
 
-AddressListsWindow::AddressListsWindow(store::AddressListTable& lists,
-                                       platform::Registry& registry, QWidget* parent)
+AddressListsWindow::AddressListsWindow(store::AddressListTable& lists, platform::Registry& registry,
+                                       QWidget* parent)
     : QMainWindow(parent), lists_(lists), registry_(registry) {
   model_ = new AddressListsModel(this);
   view_ = new QTreeView(this);
@@ -126,12 +128,10 @@ void AddressListsWindow::BuildMenus() {
     view_->sortByColumn(AddressListsModel::kEmail, model_->sort_order());
   });
   sort_by->addSeparator();
-  sort_by->addAction(tr("Sort &Ascending"), this, [this] {
-    view_->sortByColumn(model_->sort_column(), Qt::AscendingOrder);
-  });
-  sort_by->addAction(tr("Sort &Descending"), this, [this] {
-    view_->sortByColumn(model_->sort_column(), Qt::DescendingOrder);
-  });
+  sort_by->addAction(tr("Sort &Ascending"), this,
+                     [this] { view_->sortByColumn(model_->sort_column(), Qt::AscendingOrder); });
+  sort_by->addAction(tr("Sort &Descending"), this,
+                     [this] { view_->sortByColumn(model_->sort_column(), Qt::DescendingOrder); });
 }
 
 void AddressListsWindow::ApplyState(const store::AddressListsWindowState& state) {
@@ -148,9 +148,8 @@ void AddressListsWindow::ApplyState(const store::AddressListsWindowState& state)
       header->moveSection(header->visualIndex(logical), visual);
     }
   }
-  const int sort_column =
-      state.sort_column == AddressListsModel::kEmail ? AddressListsModel::kEmail
-                                                     : AddressListsModel::kName;
+  const int sort_column = state.sort_column == AddressListsModel::kEmail ? AddressListsModel::kEmail
+                                                                         : AddressListsModel::kName;
   view_->sortByColumn(sort_column, state.ascending != 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
   if (state.right > state.left && state.bottom > state.top) {
     setGeometry(state.left, state.top, state.right - state.left, state.bottom - state.top);
@@ -177,7 +176,9 @@ store::AddressListsWindowState AddressListsWindow::CurrentState() const {
   return state;
 }
 
-void AddressListsWindow::SaveState() { store::WriteAddressListsWindowState(registry_, CurrentState()); }
+void AddressListsWindow::SaveState() {
+  store::WriteAddressListsWindowState(registry_, CurrentState());
+}
 
 void AddressListsWindow::closeEvent(QCloseEvent* event) {
   SaveState();
@@ -195,7 +196,9 @@ void AddressListsWindow::ShowList(int list_index) {
   setWindowTitle(QString::fromStdString(store::AddressListsWindowTitle(list_index)));
 }
 
-int AddressListsWindow::ShownList() const { return model_->list_index(); }
+int AddressListsWindow::ShownList() const {
+  return model_->list_index();
+}
 
 std::vector<store::Contact*> AddressListsWindow::SelectedContacts() const {
   QModelIndexList rows = view_->selectionModel()->selectedRows();
@@ -214,8 +217,8 @@ void AddressListsWindow::SelectContacts(const std::vector<store::Contact*>& cont
     const int row = model_->RowOf(*contact);
     if (row >= 0) selection.select(model_->index(row, 0), model_->index(row, 1));
   }
-  view_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect |
-                                                 QItemSelectionModel::Rows);
+  view_->selectionModel()->select(selection,
+                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   if (!selection.isEmpty()) {
     view_->selectionModel()->setCurrentIndex(selection.first().topLeft(),
                                              QItemSelectionModel::NoUpdate);
@@ -238,10 +241,9 @@ void AddressListsWindow::RunBulkChange(std::size_t rows, const std::function<voi
 void AddressListsWindow::DeleteSelected() {
   const std::vector<store::Contact*> contacts = SelectedContacts();
   if (contacts.empty()) return;
-  if (platform::CurrentDialogs().MessageBox(kDeleteQuestion, kDeleteCaption,
-                                            platform::DialogIcon::kWarning,
-                                            platform::DialogButtons::kYesNo) !=
-      platform::DialogAnswer::kYes) {
+  if (platform::CurrentDialogs().MessageBox(
+          kDeleteQuestion, kDeleteCaption, platform::DialogIcon::kWarning,
+          platform::DialogButtons::kYesNo) != platform::DialogAnswer::kYes) {
     return;
   }
   const WaitCursor wait(contacts.size() > kWaitCursorRows);
@@ -299,6 +301,8 @@ void AddressListsWindow::ContactMoved(store::Contact& contact) {
   }
 }
 
-void AddressListsWindow::ContactRemoved(store::Contact& contact) { model_->Remove(contact); }
+void AddressListsWindow::ContactRemoved(store::Contact& contact) {
+  model_->Remove(contact);
+}
 
 }  // namespace pelrion::ui

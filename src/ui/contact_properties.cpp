@@ -21,8 +21,7 @@ constexpr std::string_view kDoesNotLookValid =
     "The specified e-mail address does not appear to be valid, do you want to use it anyway?";
 
 void Warn(const std::string& text) {
-  platform::CurrentDialogs().MessageBox(text, kAddressListsCaption,
-                                        platform::DialogIcon::kWarning,
+  platform::CurrentDialogs().MessageBox(text, kAddressListsCaption, platform::DialogIcon::kWarning,
                                         platform::DialogButtons::kOk);
 }
 
@@ -36,9 +35,8 @@ std::string AddressInOwnListText(std::string_view address) {
   return "The '" + std::string(address) + "' Address is already in the list.";
 }
 
-ContactProperties::ContactProperties(store::AddressListTable& lists,
-                                     const store::Contact* contact, int list_index,
-                                     QWidget* parent)
+ContactProperties::ContactProperties(store::AddressListTable& lists, const store::Contact* contact,
+                                     int list_index, QWidget* parent)
     : QDialog(parent), lists_(lists) {
   setWindowTitle(tr("Contact Properties"));
   name_ = new QLineEdit(this);
@@ -110,8 +108,7 @@ void ContactProperties::UpdateButtons() {
 }
 
 std::optional<std::string> ContactProperties::EnteredAddress(const QLineEdit& field,
-                                                             const QString& label,
-                                                             int skip_row) {
+                                                             const QString& label, int skip_row) {
   const std::string bytes = FieldBytes(field.text().trimmed());
   if (bytes.empty()) return std::nullopt;
   if (bytes.size() > kMaxFieldBytes) {
@@ -120,10 +117,9 @@ std::optional<std::string> ContactProperties::EnteredAddress(const QLineEdit& fi
   }
   std::string address = mailformat::ascii::ToLowerCopy(bytes);
   if (!mailformat::IsValidAddress(address) &&
-      platform::CurrentDialogs().MessageBox(kDoesNotLookValid, kAddressListsCaption,
-                                            platform::DialogIcon::kQuestion,
-                                            platform::DialogButtons::kYesNo) !=
-          platform::DialogAnswer::kYes) {
+      platform::CurrentDialogs().MessageBox(
+          kDoesNotLookValid, kAddressListsCaption, platform::DialogIcon::kQuestion,
+          platform::DialogButtons::kYesNo) != platform::DialogAnswer::kYes) {
     return std::nullopt;
   }
   for (int row = 0; row < addresses_->count(); ++row) {
@@ -136,8 +132,7 @@ std::optional<std::string> ContactProperties::EnteredAddress(const QLineEdit& fi
 }
 
 bool ContactProperties::AddAddress() {
-  const std::optional<std::string> address =
-      EnteredAddress(*new_address_, tr("New Address:"), -1);
+  const std::optional<std::string> address = EnteredAddress(*new_address_, tr("New Address:"), -1);
   if (!address) return false;
   addresses_->addItem(Text(*address));
   new_address_->clear();

@@ -33,8 +33,8 @@ class ContactProperties : public QDialog {
  public:
   // contact is the one edited, or null for a new contact in list_index. lists must outlive
   // the window; the contact may go while it is open (it is found again by id on OK).
-  ContactProperties(store::AddressListTable& lists, const store::Contact* contact,
-                    int list_index, QWidget* parent = nullptr);
+  ContactProperties(store::AddressListTable& lists, const store::Contact* contact, int list_index,
+                    QWidget* parent = nullptr);
 
   // "Add": the "New Address:" text joins the list (and the field is cleared). False when
   // refused or when the user declines an address that does not look valid.

@@ -21,9 +21,10 @@ std::optional<std::string> ChooseTemplateFile(QWidget* parent, const QString& fi
 OptionsDesktop RealOptionsDesktop(const platform::ViewerCommand& eml_viewer) {
   return {
       .choose_template_file = ChooseTemplateFile,
-      .open_message_file = [eml_viewer](const std::string& path) {
-        return platform::OpenWithViewer(path, eml_viewer);
-      },
+      .open_message_file =
+          [eml_viewer](const std::string& path) {
+            return platform::OpenWithViewer(path, eml_viewer);
+          },
   };
 }
 

@@ -20,12 +20,13 @@ namespace {
 
 constexpr std::string_view kOptionsCaption = "Options";
 
-QString Local(const std::string& bytes) { return QString::fromLocal8Bit(bytes); }
+QString Local(const std::string& bytes) {
+  return QString::fromLocal8Bit(bytes);
+}
 
 QString FiltersOf(core::TemplateKind kind) {
-  return kind == core::TemplateKind::kHtml
-             ? QObject::tr("HTML Files (*.htm *.html);;All Files (*)")
-             : QObject::tr("Text Files (*.txt);;All Files (*)");
+  return kind == core::TemplateKind::kHtml ? QObject::tr("HTML Files (*.htm *.html);;All Files (*)")
+                                           : QObject::tr("Text Files (*.txt);;All Files (*)");
 }
 
 }  // namespace

@@ -25,8 +25,7 @@ class OptionsSenderPage : public QWidget {
 
  public:
   // working must outlive the page; the page shows it and writes the choices into it.
-  OptionsSenderPage(core::Preferences& working, OptionsDesktop desktop,
-                    QWidget* parent = nullptr);
+  OptionsSenderPage(core::Preferences& working, OptionsDesktop desktop, QWidget* parent = nullptr);
 
   // The field holding a value the page cannot accept, with the message; null when none.
   QWidget* InvalidField(QString& message) const;

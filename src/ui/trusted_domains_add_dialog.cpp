@@ -19,14 +19,15 @@ TrustedDomainsAddDialog::TrustedDomainsAddDialog(QWidget* parent) : QDialog(pare
   ok_->setEnabled(false);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  connect(field_, &QLineEdit::textChanged, this,
-          [this] { ok_->setEnabled(!Domain().isEmpty()); });
+  connect(field_, &QLineEdit::textChanged, this, [this] { ok_->setEnabled(!Domain().isEmpty()); });
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(label);
   layout->addWidget(field_);
   layout->addWidget(buttons);
 }
 
-QString TrustedDomainsAddDialog::Domain() const { return field_->text().trimmed(); }
+QString TrustedDomainsAddDialog::Domain() const {
+  return field_->text().trimmed();
+}
 
 }  // namespace pelrion::ui

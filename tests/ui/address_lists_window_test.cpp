@@ -169,7 +169,8 @@ TEST_F(AddressListsWindowTest, RowsFollowChangesMadeElsewhere) {
 TEST_F(AddressListsWindowTest, MovesTheSelectionToTheChosenList) {
   for (const char* name : {"a", "b", "c", "d"}) Add(name, std::string(name) + "@example.org");
   AddressListsWindow window(lists_, registry_);
-  window.SelectContacts({lists_.FindByAddress("b@example.org"), lists_.FindByAddress("d@example.org")});
+  window.SelectContacts(
+      {lists_.FindByAddress("b@example.org"), lists_.FindByAddress("d@example.org")});
   ASSERT_EQ(window.SelectedContacts().size(), 2u);
 
   window.MoveSelected(store::kTrustedContactsList);  // the list shown: nothing moves
@@ -195,7 +196,8 @@ TEST_F(AddressListsWindowTest, DeletesTheSelectionOnlyWhenTheUserSaysYes) {
   for (const DialogAnswer answer : {DialogAnswer::kNo, DialogAnswer::kYes}) {
     dialogs_.boxes.clear();
     dialogs_.answers = {answer};
-    window.SelectContacts({lists_.FindByAddress("a@example.org"), lists_.FindByAddress("c@example.org")});
+    window.SelectContacts(
+        {lists_.FindByAddress("a@example.org"), lists_.FindByAddress("c@example.org")});
     window.DeleteSelected();
     ASSERT_EQ(dialogs_.boxes.size(), 1u);
     EXPECT_EQ(dialogs_.boxes[0].text, "Are you sure you want to delete these contact(s)?");
@@ -252,7 +254,8 @@ TEST_F(AddressListsWindowTest, TheWaitCursorShowsForLongStepsOnly) {
   for (const std::size_t count : {kWaitCursorRows, kWaitCursorRows + 1}) {
     std::vector<store::SenderOfMessage> senders;
     for (std::size_t i = 0; i < count; ++i) {
-      senders.push_back({"s" + std::to_string(count) + "." + std::to_string(i) + "@example.org", "S"});
+      senders.push_back(
+          {"s" + std::to_string(count) + "." + std::to_string(i) + "@example.org", "S"});
     }
     watch.seen.clear();
     window.RunBulkChange(senders.size(), [&] { lists_.ApproveSenders(senders); });
@@ -273,11 +276,11 @@ TEST_F(AddressListsWindowTest, TheWaitCursorShowsForLongStepsOnly) {
 
 TEST_F(AddressListsWindowTest, ScreenshotWithAFewHundredContacts) {
   const char* first[] = {"Ann", "Bob", "Cy", "Dora", "Eli", "Fay", "Gus", "Hana", "Ivo", "Jo"};
-  const char* last[] = {"Archer", "Baker", "Carter", "Dalton", "Ellis", "Fisher", "Grant",
-                        "Hughes", "Irwin", "Jensen", "Keller", "Lowe", "Moss", "Nolan",
-                        "Owens", "Price", "Quinn", "Reyes", "Stone", "Turner", "Vance",
-                        "Walsh", "Young", "Zimmer", "Abbott", "Blake", "Cole", "Drake",
-                        "Eaton", "Frost"};
+  const char* last[] = {"Archer", "Baker",  "Carter", "Dalton", "Ellis",  "Fisher",
+                        "Grant",  "Hughes", "Irwin",  "Jensen", "Keller", "Lowe",
+                        "Moss",   "Nolan",  "Owens",  "Price",  "Quinn",  "Reyes",
+                        "Stone",  "Turner", "Vance",  "Walsh",  "Young",  "Zimmer",
+                        "Abbott", "Blake",  "Cole",   "Drake",  "Eaton",  "Frost"};
   int count = 0;
   for (const char* given : first) {
     for (const char* family : last) {
@@ -287,9 +290,10 @@ TEST_F(AddressListsWindowTest, ScreenshotWithAFewHundredContacts) {
       for (std::string& a : addresses) {
         std::transform(a.begin(), a.end(), a.begin(), ::tolower);
       }
-      ASSERT_NE(lists_.AddContact(std::string(given) + " " + family, addresses,
-                                  count % 11 == 0 ? store::kBlackList : store::kTrustedContactsList),
-                nullptr);
+      ASSERT_NE(
+          lists_.AddContact(std::string(given) + " " + family, addresses,
+                            count % 11 == 0 ? store::kBlackList : store::kTrustedContactsList),
+          nullptr);
     }
   }
   AddressListsWindow window(lists_, registry_);

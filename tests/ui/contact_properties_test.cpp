@@ -58,7 +58,11 @@ TEST_F(ContactPropertiesTest, AnEnteredAddressPassesEveryRuleOrIsRefusedWithItsM
       {"lower_cased", {}, "Ann@Example.ORG", {}, {"ann@example.org"}, {}},
       {"trimmed", {}, "  bob@example.org ", {}, {"bob@example.org"}, {}},
       {"odd_address_declined", {}, "not an address", {DialogAnswer::kNo}, {}, {kQuestion}},
-      {"odd_address_taken", {}, "Not An Address", {DialogAnswer::kYes}, {"not an address"},
+      {"odd_address_taken",
+       {},
+       "Not An Address",
+       {DialogAnswer::kYes},
+       {"not an address"},
        {kQuestion}},
       {"repeat_in_own_list",
        {"ann@example.org"},
@@ -66,7 +70,11 @@ TEST_F(ContactPropertiesTest, AnEnteredAddressPassesEveryRuleOrIsRefusedWithItsM
        {},
        {"ann@example.org"},
        {"The 'ann@example.org' Address is already in the list."}},
-      {"too_long", {}, long_address, {DialogAnswer::kYes}, {},
+      {"too_long",
+       {},
+       long_address,
+       {DialogAnswer::kYes},
+       {},
        {"'New Address:' holds at most 255 bytes; the text entered has 256."}},
   };
   for (const auto& row : rows) {
@@ -121,7 +129,8 @@ TEST_F(ContactPropertiesTest, OkRefusesAnAddressOfAnotherContactNamingItsList) {
     std::string typed;
     std::string want;
   } rows[] = {
-      {"black_list", "Spam@Example.net", "The 'spam@example.net' Address is already in 'Black List'."},
+      {"black_list", "Spam@Example.net",
+       "The 'spam@example.net' Address is already in 'Black List'."},
       {"trusted", "friend@example.org",
        "The 'friend@example.org' Address is already in 'Trusted Contacts'."},
   };
@@ -180,7 +189,8 @@ TEST_F(ContactPropertiesTest, OkReplacesTheEditedContactKeepingItsOwnAddresses) 
   const store::Contact& now = *lists_.records().front();
   EXPECT_EQ(now.blob.addresses,
             (std::vector<std::string>{"ann@example.org", "ann@work.example", "ann@home.example"}));
-  EXPECT_EQ(lists_.LookupAddress("ann@work.example", 3), store::ListBit(store::kTrustedContactsList));
+  EXPECT_EQ(lists_.LookupAddress("ann@work.example", 3),
+            store::ListBit(store::kTrustedContactsList));
 }
 
 TEST_F(ContactPropertiesTest, ANameLongerThanItsFieldIsRefusedWhole) {

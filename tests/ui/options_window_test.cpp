@@ -17,9 +17,9 @@
 #include <functional>
 
 #include "address_lists_scripted_dialogs.h"
-#include "options_access_keys.h"
 #include "app/stores_fixture.h"
 #include "core/autostart.h"
+#include "options_access_keys.h"
 #include "platform/clock.h"
 #include "platform/registry.h"
 #include "support/files.h"
@@ -53,8 +53,8 @@ class OptionsWindowTest : public testing::Test {
 
   std::unique_ptr<OptionsWindow> MakeWindow() {
     OptionsDesktop desktop{
-        .choose_template_file =
-            [this](QWidget*, const QString& filters) -> std::optional<std::string> {
+        .choose_template_file = [this](QWidget*,
+                                       const QString& filters) -> std::optional<std::string> {
           filters_asked_.push_back(filters);
           return chosen_file_;
         },
@@ -100,8 +100,10 @@ bool HasFocus(QWidget& window, QWidget* field) {
 }
 
 TEST_F(OptionsWindowTest, RefusesValuesOutsideTheirRangesOnThePageThatHoldsThem) {
-  const std::string delay_text = "Please enter a valid check mail delay (a value between 1 and 999).";
-  const std::string expire_text = "Please enter a valid expiration limit (a value between 1 and 365).";
+  const std::string delay_text =
+      "Please enter a valid check mail delay (a value between 1 and 999).";
+  const std::string expire_text =
+      "Please enter a valid expiration limit (a value between 1 and 365).";
   using Field = std::function<OptionsNumberField*(OptionsWindow&)>;
   const Field delay = [](OptionsWindow& w) { return w.general_page()->check_mail_delay(); };
   const Field expire = [](OptionsWindow& w) { return w.sender_page()->expire(); };
@@ -155,8 +157,7 @@ TEST_F(OptionsWindowTest, RefusesValuesOutsideTheirRangesOnThePageThatHoldsThem)
     EXPECT_EQ(stores_.preferences.checkmail_delay, before.checkmail_delay);
     EXPECT_EQ(stores_.preferences.expire, before.expire);
     EXPECT_EQ(rearmed_, rearmed_before);
-    EXPECT_EQ(registry_.GetBinary(core::PreferencesGeneralKey(), "checkmail_delay"),
-              saved_before);
+    EXPECT_EQ(registry_.GetBinary(core::PreferencesGeneralKey(), "checkmail_delay"), saved_before);
   }
 }
 
@@ -262,9 +263,9 @@ TEST_F(OptionsWindowTest, CancelKeepsSettingsAndTemplates) {
   auto window = MakeWindow();
   window->general_page()->check_mail_delay()->SetTypedText("42");
   window->sender_page()->browse(TemplateKind::kPlainText)->click();
-  ASSERT_EQ(core::TemplateText(window->working(), ValidationMethod::kReply,
-                               TemplateKind::kPlainText),
-            "my own words\n");
+  ASSERT_EQ(
+      core::TemplateText(window->working(), ValidationMethod::kReply, TemplateKind::kPlainText),
+      "my own words\n");
   window->reject();
   EXPECT_EQ(stores_.preferences.checkmail_delay, before.checkmail_delay);
   EXPECT_EQ(stores_.preferences.fn_txt_reply, before.fn_txt_reply);
@@ -347,7 +348,8 @@ TEST_F(OptionsWindowTest, BrowseLoadsTheChosenFileOrKeepsThePreviousTemplate) {
   chosen_file_ = empty;
   page.browse(TemplateKind::kHtml)->click();
   ASSERT_EQ(dialogs_.boxes.size(), 1u);
-  EXPECT_EQ(dialogs_.boxes[0].text, "Failed to load template from file " + empty + ":\nFile is empty");
+  EXPECT_EQ(dialogs_.boxes[0].text,
+            "Failed to load template from file " + empty + ":\nFile is empty");
   EXPECT_EQ(window->working().fn_htm_captcha, good);
   EXPECT_EQ(core::TemplateText(window->working(), ValidationMethod::kCaptcha, TemplateKind::kHtml),
             "<p>one</p>\n<p>two</p>\n");
@@ -367,9 +369,9 @@ TEST_F(OptionsWindowTest, ReloadReadsTheCurrentFileAgainAndSaysSo) {
   page.browse(TemplateKind::kPlainText)->click();
   test_support::WriteFile(file, "second\r\n");
   page.reload(TemplateKind::kPlainText)->click();
-  EXPECT_EQ(core::TemplateText(window->working(), ValidationMethod::kReply,
-                               TemplateKind::kPlainText),
-            "second\n");
+  EXPECT_EQ(
+      core::TemplateText(window->working(), ValidationMethod::kReply, TemplateKind::kPlainText),
+      "second\n");
   ASSERT_EQ(dialogs_.boxes.size(), 1u);
   EXPECT_EQ(dialogs_.boxes[0].text, "Reloaded.");
   EXPECT_EQ(dialogs_.boxes[0].caption, "Options");
@@ -380,9 +382,9 @@ TEST_F(OptionsWindowTest, ReloadReadsTheCurrentFileAgainAndSaysSo) {
   ASSERT_EQ(dialogs_.boxes.size(), 2u);
   EXPECT_EQ(dialogs_.boxes[1].text.rfind("Failed to load template from file " + file + ":\n", 0),
             0u);
-  EXPECT_EQ(core::TemplateText(window->working(), ValidationMethod::kReply,
-                               TemplateKind::kPlainText),
-            "second\n");
+  EXPECT_EQ(
+      core::TemplateText(window->working(), ValidationMethod::kReply, TemplateKind::kPlainText),
+      "second\n");
 }
 
 TEST_F(OptionsWindowTest, PreviewWritesTheSampleRequestWithThePageSettingsAndOpensIt) {
@@ -399,8 +401,7 @@ TEST_F(OptionsWindowTest, PreviewWritesTheSampleRequestWithThePageSettingsAndOpe
   EXPECT_EQ(path.extension(), ".eml");
   const std::string message = test_support::ReadFile(opened_[0]);
   EXPECT_NE(message.find("Preview"), std::string::npos);
-  EXPECT_NE(message.find("Dear John Smith, this is not saved yet"), std::string::npos)
-      << message;
+  EXPECT_NE(message.find("Dear John Smith, this is not saved yet"), std::string::npos) << message;
   EXPECT_NE(stores_.preferences.fn_txt_reply, file) << "previewing saves nothing";
   EXPECT_TRUE(dialogs_.boxes.empty());
 

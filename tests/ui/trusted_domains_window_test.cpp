@@ -93,8 +93,8 @@ TEST_F(TrustedDomainsWindowTest, AddsWhatIsTypedOrRefusesItWithTheFieldsMessage)
 TEST_F(TrustedDomainsWindowTest, TheInputWindowOffersOkOnlyForSomeText) {
   TrustedDomainsAddDialog dialog;
   EXPECT_EQ(dialog.windowTitle(), "Add");
-  for (const auto& [typed, enabled] : {std::pair<QString, bool>{"", false}, {"   ", false},
-                                       {" a ", true}, {"\t", false}}) {
+  for (const auto& [typed, enabled] :
+       {std::pair<QString, bool>{"", false}, {"   ", false}, {" a ", true}, {"\t", false}}) {
     dialog.field()->setText(typed);
     EXPECT_EQ(dialog.ok_button()->isEnabled(), enabled) << typed.toStdString();
   }
