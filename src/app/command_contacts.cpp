@@ -19,9 +19,7 @@ int ListIndex(const ParsedCommand& command) {
   return command.Value("--list", "trusted") == "blacklist" ? 1 : 0;
 }
 
-std::string_view ListWord(int list_index) {
-  return list_index == 1 ? "blacklist" : "trusted";
-}
+std::string_view ListWord(int list_index) { return list_index == 1 ? "blacklist" : "trusted"; }
 
 platform::ControlReply AddContact(store::AddressListTable& lists, const ParsedCommand& command) {
   std::vector<std::string> addresses;
@@ -44,7 +42,8 @@ platform::ControlReply AddContact(store::AddressListTable& lists, const ParsedCo
   return Succeeded();
 }
 
-platform::ControlReply ListContacts(store::AddressListTable& lists, const ParsedCommand& command) {
+platform::ControlReply ListContacts(store::AddressListTable& lists,
+                                    const ParsedCommand& command) {
   const bool one_list = command.Has("--list");
   nlohmann::json list = nlohmann::json::array();
   std::string text;

@@ -40,7 +40,8 @@ platform::ControlReply SetNumber(CommandContext& context, const core::NumberPref
 
 // The template is read now, as the Options page's Browse does; a file that fails keeps the
 // previous template.
-platform::ControlReply SetFileName(CommandContext& context, const core::FileNamePreference& key,
+platform::ControlReply SetFileName(CommandContext& context,
+                                   const core::FileNamePreference& key,
                                    const std::string& path) {
   core::Preferences& preferences = context.preferences;
   for (const auto method : {core::ValidationMethod::kReply, core::ValidationMethod::kCaptcha}) {
@@ -61,7 +62,8 @@ platform::ControlReply SetFileName(CommandContext& context, const core::FileName
 
 }  // namespace
 
-platform::ControlReply RunPreferenceCommand(CommandContext& context, const ParsedCommand& command) {
+platform::ControlReply RunPreferenceCommand(CommandContext& context,
+                                            const ParsedCommand& command) {
   const std::string& name = command.args[0];
   const core::NumberPreference* number = core::FindNumberPreference(name);
   const core::FileNamePreference* file_name = FindFileName(name);

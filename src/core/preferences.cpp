@@ -74,12 +74,8 @@ void LoadTemplates(Preferences& preferences, const std::string& templates_folder
 
 }  // namespace
 
-std::span<const NumberPreference> NumberPreferences() {
-  return kNumberKeys;
-}
-std::span<const FileNamePreference> FileNamePreferences() {
-  return kFileNameKeys;
-}
+std::span<const NumberPreference> NumberPreferences() { return kNumberKeys; }
+std::span<const FileNamePreference> FileNamePreferences() { return kFileNameKeys; }
 
 const NumberPreference* FindNumberPreference(std::string_view name) {
   for (const NumberPreference& key : kNumberKeys) {

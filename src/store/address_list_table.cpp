@@ -13,14 +13,10 @@
 namespace pelrion::store {
 namespace {
 
-bool IsListIndex(int list_index) {
-  return list_index >= 0 && list_index < kAddressListCount;
-}
+bool IsListIndex(int list_index) { return list_index >= 0 && list_index < kAddressListCount; }
 
 // The stored form of an entered text: up to its first zero byte (the blob's terminator).
-std::string StoredText(std::string_view text) {
-  return std::string(text.substr(0, text.find('\0')));
-}
+std::string StoredText(std::string_view text) { return std::string(text.substr(0, text.find('\0'))); }
 
 std::vector<std::string> StoredAddresses(const std::vector<std::string>& addresses) {
   std::vector<std::string> out;
@@ -76,33 +72,32 @@ void AddressListTable::Load() {
   index_.Clear();
   addresses_.Clear();
   owned_.clear();
-  LoadSlotFile(
-      slots_, &heap_, ContactSlotLayout(),
-      [this](ScannedSlot& slot) {
-        auto contact = std::make_unique<Contact>();
-        if (!DecodeContactEntry(slot.entry, *contact) || contact->id == 0) return false;
-        auto blob = ParseListBlob(slot.blob);
-        if (!blob) return false;
-        contact->blob = std::move(*blob);
-        contact->set_slot_offset(slot.slot_offset);
-        if (index_.Find(contact->id) != nullptr) return false;
-        // The contact loaded first keeps a shared address; this one is dropped.
-        if (!IndexAddresses(*contact)) return false;
-        index_.Insert(contact.get());
-        const Contact* key = contact.get();
-        owned_.emplace(key, std::move(contact));
-        return true;
-      },
-      KeepSlots::kNo);
+  LoadSlotFile(slots_, &heap_, ContactSlotLayout(), [this](ScannedSlot& slot) {
+    auto contact = std::make_unique<Contact>();
+    if (!DecodeContactEntry(slot.entry, *contact) || contact->id == 0) return false;
+    auto blob = ParseListBlob(slot.blob);
+    if (!blob) return false;
+    contact->blob = std::move(*blob);
+    contact->set_slot_offset(slot.slot_offset);
+    if (index_.Find(contact->id) != nullptr) return false;
+    // The contact loaded first keeps a shared address; this one is dropped.
+    if (!IndexAddresses(*contact)) return false;
+    index_.Insert(contact.get());
+    const Contact* key = contact.get();
+    owned_.emplace(key, std::move(contact));
+    return true;
+  }, KeepSlots::kNo);
 }
 
-std::uint32_t AddressListTable::LookupAddress(std::string_view address, std::uint32_t mask) const {
+std::uint32_t AddressListTable::LookupAddress(std::string_view address,
+                                              std::uint32_t mask) const {
   const Contact* holder = addresses_.Find(address);
   return holder != nullptr ? holder->list_mask & mask : 0;
 }
 
 Contact* AddressListTable::AddContact(std::string_view name,
-                                      const std::vector<std::string>& addresses, int list_index) {
+                                      const std::vector<std::string>& addresses,
+                                      int list_index) {
   if (!IsListIndex(list_index)) return nullptr;
   auto contact = std::make_unique<Contact>();
   contact->blob.name = StoredText(name);
