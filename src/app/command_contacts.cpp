@@ -19,16 +19,7 @@ int ListIndex(const ParsedCommand& command) {
   return command.Value("--list", "trusted") == "blacklist" ? 1 : 0;
 }
 
-int ListOf(const store::Contact& contact) {
-  return (contact.list_mask & store::ListBit(1)) != 0 ? 1 : 0;
-}
-
 std::string_view ListWord(int list_index) { return list_index == 1 ? "blacklist" : "trusted"; }
-
-std::string AlreadyListedText(std::string_view address, const store::Contact& holder) {
-  return "The '" + std::string(address) + "' Address is already in '" +
-         std::string(store::AddressListName(ListOf(holder))) + "'.";
-}
 
 platform::ControlReply AddContact(store::AddressListTable& lists, const ParsedCommand& command) {
   std::vector<std::string> addresses;
@@ -38,7 +29,7 @@ platform::ControlReply AddContact(store::AddressListTable& lists, const ParsedCo
       return Refused("pelrion: '" + arg + "' is not a valid e-mail address");
     }
     if (const store::Contact* holder = lists.FindByAddress(address)) {
-      return Refused(AlreadyListedText(address, *holder));
+      return Refused(store::AddressHeldText(address, *holder));
     }
     for (const std::string& earlier : addresses) {
       if (earlier == address) return Refused("pelrion: '" + arg + "' is given twice");
@@ -57,7 +48,7 @@ platform::ControlReply ListContacts(store::AddressListTable& lists,
   nlohmann::json list = nlohmann::json::array();
   std::string text;
   for (const store::Contact* contact : lists.records()) {
-    const int index = ListOf(*contact);
+    const int index = store::ListIndexOf(*contact);
     if (one_list && index != ListIndex(command)) continue;
     nlohmann::json addresses = nlohmann::json::array();
     std::string joined;
@@ -81,7 +72,7 @@ platform::ControlReply RemoveAddresses(store::AddressListTable& lists,
   const bool one_list = command.Has("--list");
   for (const std::string& arg : command.args) {
     const store::Contact* holder = lists.FindByAddress(mailformat::ascii::ToLowerCopy(arg));
-    if (holder == nullptr || (one_list && ListOf(*holder) != ListIndex(command))) {
+    if (holder == nullptr || (one_list && store::ListIndexOf(*holder) != ListIndex(command))) {
       return Refused("pelrion: no contact with the address '" + arg + "'");
     }
   }
@@ -98,7 +89,7 @@ platform::ControlReply RemoveAddresses(store::AddressListTable& lists,
       lists.DeleteContacts(gone);
     } else {
       const std::string name = holder->blob.name;
-      lists.ReplaceContact(*holder, name, rest, ListOf(*holder));
+      lists.ReplaceContact(*holder, name, rest, store::ListIndexOf(*holder));
     }
   }
   return Succeeded();

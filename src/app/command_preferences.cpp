@@ -9,27 +9,11 @@
 namespace pelrion::app {
 namespace {
 
-const core::NumberPreference* FindNumber(std::string_view name) {
-  for (const core::NumberPreference& key : core::NumberPreferences()) {
-    if (key.name == name) return &key;
-  }
-  return nullptr;
-}
-
 const core::FileNamePreference* FindFileName(std::string_view name) {
   for (const core::FileNamePreference& key : core::FileNamePreferences()) {
     if (key.name == name) return &key;
   }
   return nullptr;
-}
-
-// The Options window's message for a value outside the key's range.
-std::string RangeText(const core::NumberPreference& key) {
-  const std::string range =
-      "(a value between " + std::to_string(key.min) + " and " + std::to_string(key.max) + ").";
-  if (key.name == "checkmail_delay") return "Please enter a valid check mail delay " + range;
-  if (key.name == "expire") return "Please enter a valid expiration limit " + range;
-  return "Please enter a valid " + std::string(key.name) + " " + range;
 }
 
 platform::ControlReply Save(CommandContext& context) {
@@ -43,7 +27,7 @@ platform::ControlReply SetNumber(CommandContext& context, const core::NumberPref
                                  std::string_view text) {
   std::uint32_t value = 0;
   std::from_chars(text.data(), text.data() + text.size(), value);  // checked when parsed
-  if (value < key.min || value > key.max) return Refused(RangeText(key));
+  if (value < key.min || value > key.max) return Refused(core::PreferenceRangeText(key));
   std::uint32_t& field = context.preferences.*key.field;
   const bool changed = field != value;
   field = value;
@@ -81,7 +65,7 @@ platform::ControlReply SetFileName(CommandContext& context,
 platform::ControlReply RunPreferenceCommand(CommandContext& context,
                                             const ParsedCommand& command) {
   const std::string& name = command.args[0];
-  const core::NumberPreference* number = FindNumber(name);
+  const core::NumberPreference* number = core::FindNumberPreference(name);
   const core::FileNamePreference* file_name = FindFileName(name);
   if (command.id == CommandId::kGet) {
     if (number) return Succeeded(std::to_string(context.preferences.*number->field) + "\n");

@@ -77,6 +77,21 @@ void LoadTemplates(Preferences& preferences, const std::string& templates_folder
 std::span<const NumberPreference> NumberPreferences() { return kNumberKeys; }
 std::span<const FileNamePreference> FileNamePreferences() { return kFileNameKeys; }
 
+const NumberPreference* FindNumberPreference(std::string_view name) {
+  for (const NumberPreference& key : kNumberKeys) {
+    if (key.name == name) return &key;
+  }
+  return nullptr;
+}
+
+std::string PreferenceRangeText(const NumberPreference& key) {
+  const std::string range =
+      "(a value between " + std::to_string(key.min) + " and " + std::to_string(key.max) + ").";
+  if (key.name == "checkmail_delay") return "Please enter a valid check mail delay " + range;
+  if (key.name == "expire") return "Please enter a valid expiration limit " + range;
+  return "Please enter a valid " + std::string(key.name) + " " + range;
+}
+
 std::string PreferencesGeneralKey() {
   return std::string(platform::kProgramKey) + "\\Preferences\\General";
 }

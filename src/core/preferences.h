@@ -78,6 +78,13 @@ struct FileNamePreference {
 std::span<const NumberPreference> NumberPreferences();
 std::span<const FileNamePreference> FileNamePreferences();
 
+// The number key stored under this registry value name, or null.
+const NumberPreference* FindNumberPreference(std::string_view name);
+
+// What the user is told when a value of a ranged key falls outside it: "Please enter a valid
+// check mail delay (a value between 1 and 999)." and its kin.
+std::string PreferenceRangeText(const NumberPreference& key);
+
 // Registry key paths of the two pages.
 std::string PreferencesGeneralKey();           // "Software\\Pelrion\\Preferences\\General"
 std::string PreferencesSenderValidationKey();  // "...\\Preferences\\Sender Validation"

@@ -51,6 +51,15 @@ std::string_view AddressListName(int list_index) {
   }
 }
 
+int ListIndexOf(const Contact& contact) {
+  return (contact.list_mask & ListBit(kBlackList)) != 0 ? kBlackList : kTrustedContactsList;
+}
+
+std::string AddressHeldText(std::string_view address, const Contact& holder) {
+  return "The '" + std::string(address) + "' Address is already in '" +
+         std::string(AddressListName(ListIndexOf(holder))) + "'.";
+}
+
 AddressListTable::AddressListTable(std::string database_folder)
     : folder_(std::move(database_folder)),
       slots_(folder_ + std::string(kContactSlotsFile), kContactEntrySize),

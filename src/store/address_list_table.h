@@ -31,6 +31,13 @@ inline constexpr int kAddressListCount = 2;
 // "Trusted Contacts" or "Black List"; empty for any other index.
 std::string_view AddressListName(int list_index);
 
+// The list a contact belongs to, by its list bit: 1 for the Black List, 0 otherwise.
+int ListIndexOf(const Contact& contact);
+
+// "The '%s' Address is already in '%s'.": the refusal of an address held by another
+// contact, naming that contact's list.
+std::string AddressHeldText(std::string_view address, const Contact& holder);
+
 // What the address-list window needs to hear; it decides which rows it shows.
 class AddressListView {
  public:
