@@ -20,7 +20,7 @@ QString TlsModeText(transport::TlsMode mode) {
   return {};
 }
 
-void ApplyListenerTls(platform::Registry& registry, transport::ListenerThreads& threads,
+void ApplyListenerTls(platform::Registry& registry, store::ListenerControl& threads,
                       std::uint32_t listener_id, const ListenerTlsChoice& choice) {
   const transport::ListenerTlsSettings stored =
       transport::ReadListenerTlsSettings(registry, listener_id);

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "platform/registry.h"
-#include "transport/listener_threads.h"
+#include "store/listener_control.h"
 #include "transport/tls_policy.h"
 
 namespace pelrion::ui {
@@ -26,7 +26,7 @@ struct ListenerTlsChoice {
 
 // Stores the choice for the listener; when that changed anything and the listener is
 // running, it is stopped and started again. Main thread.
-void ApplyListenerTls(platform::Registry& registry, transport::ListenerThreads& threads,
+void ApplyListenerTls(platform::Registry& registry, store::ListenerControl& threads,
                       std::uint32_t listener_id, const ListenerTlsChoice& choice);
 
 }  // namespace pelrion::ui

@@ -7,7 +7,7 @@
 #include "platform/registry.h"
 #include "store/account_table.h"
 #include "store/listener_table.h"
-#include "transport/listener_threads.h"
+#include "store/listener_control.h"
 #include "ui/wizard_mail_clients.h"
 
 namespace pelrion::ui {
@@ -16,7 +16,7 @@ struct AccountWindowPorts {
   store::AccountTable& accounts;
   store::ListenerTable& listeners;
   // Which listeners run: one whose TLS settings change is restarted so its threads read them.
-  transport::ListenerThreads& listener_threads;
+  store::ListenerControl& listener_threads;
   // Each listener's TLS settings.
   platform::Registry& registry;
   // What a removal asks of the message store (highlight, forget digests).

@@ -4,31 +4,6 @@
 
 namespace pelrion::ui::testing_support {
 
-platform::DialogAnswer ScriptedDialogs::MessageBox(std::string_view text, std::string_view caption,
-                                                   platform::DialogIcon icon,
-                                                   platform::DialogButtons buttons) {
-  boxes.push_back({std::string(text), std::string(caption), icon, buttons});
-  if (!answers.empty()) {
-    const platform::DialogAnswer answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  switch (buttons) {
-    case platform::DialogButtons::kOk:
-      return platform::DialogAnswer::kOk;
-    case platform::DialogButtons::kYesNo:
-      return platform::DialogAnswer::kNo;
-    default:
-      return platform::DialogAnswer::kCancel;
-  }
-}
-
-std::vector<std::string> ScriptedDialogs::Texts() const {
-  std::vector<std::string> texts;
-  for (const ShownBox& box : boxes) texts.push_back(box.text);
-  return texts;
-}
-
 AccountWorld::AccountWorld()
     : fixture_(dir_.path() + "/"),
       threads_(

@@ -15,38 +15,9 @@
 #include "transport/listener_reports.h"
 #include "transport/listener_threads.h"
 #include "ui/account_window_ports.h"
+#include "ui/scripted_dialogs.h"
 
 namespace pelrion::ui::testing_support {
-
-struct ShownBox {
-  std::string text;
-  std::string caption;
-  platform::DialogIcon icon;
-  platform::DialogButtons buttons;
-};
-
-// Installed as the current Dialogs while it lives. Each box takes the next scripted answer;
-// with none left, the default a closed box would give (OK, or No, or Cancel).
-class ScriptedDialogs : public platform::Dialogs {
- public:
-  ScriptedDialogs() { platform::SetDialogs(this); }
-  ~ScriptedDialogs() override { platform::SetDialogs(nullptr); }
-  ScriptedDialogs(const ScriptedDialogs&) = delete;
-  ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
-
-  platform::DialogAnswer MessageBox(std::string_view text, std::string_view caption,
-                                    platform::DialogIcon icon,
-                                    platform::DialogButtons buttons) override;
-  std::optional<std::string> ChooseFolder(std::string_view) override { return std::nullopt; }
-  void ShowStatus(std::string_view) override {}
-  void ShowStartupStage(std::string_view) override {}
-
-  // The texts shown, in order.
-  std::vector<std::string> Texts() const;
-
-  std::deque<platform::DialogAnswer> answers;
-  std::vector<ShownBox> boxes;
-};
 
 // Listener threads that report nothing and start only what the table holds.
 class QuietReports : public transport::ListenerReports {

@@ -14,7 +14,7 @@
 #include <QTreeView>
 #include <algorithm>
 
-#include "address_lists_scripted_dialogs.h"
+#include "ui/scripted_dialogs.h"
 #include "platform/registry.h"
 #include "store/address_lists_window_state.h"
 #include "support/temp_dir.h"

@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <filesystem>
 
-#include "address_lists_scripted_dialogs.h"
+#include "ui/scripted_dialogs.h"
 #include "options_access_keys.h"
 #include "support/temp_dir.h"
 #include "ui_test_app.h"

@@ -16,14 +16,14 @@
 #include "support/temp_dir.h"
 #include "transport/listener_properties.h"
 #include "ui/listener_properties_sheet.h"
-#include "ui/recording_dialogs.h"
+#include "ui/scripted_dialogs.h"
 #include "ui/ui_test_app.h"
 
 namespace pelrion::ui {
 namespace {
 
 using store::testing::RecordingControl;
-using testing_support::RecordingDialogs;
+using testing_support::ScriptedDialogs;
 using testing_support::SaveScreenshot;
 using testing_support::TestApp;
 
@@ -42,7 +42,7 @@ struct ListenerWorld {
   test_support::TempDir dir;
   apptest::StoresFixture fixture;
   RecordingControl control;
-  RecordingDialogs dialogs;
+  ScriptedDialogs dialogs;
   std::uint32_t account = 0, pop3 = 0, smtp = 0;
 };
 
@@ -79,10 +79,10 @@ TEST(ListenerPropertiesSheetTest, RefusesTheAddressFirstThenThePortAndFocusesThe
 
     EXPECT_FALSE(sheet.Apply());
 
-    ASSERT_EQ(world.dialogs.shown.size(), 1u);
-    EXPECT_EQ(world.dialogs.shown[0].text, c.message);
-    EXPECT_EQ(world.dialogs.shown[0].caption, "Listeners");
-    EXPECT_EQ(world.dialogs.shown[0].icon, platform::DialogIcon::kWarning);
+    ASSERT_EQ(world.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(world.dialogs.boxes[0].text, c.message);
+    EXPECT_EQ(world.dialogs.boxes[0].caption, "Listeners");
+    EXPECT_EQ(world.dialogs.boxes[0].icon, platform::DialogIcon::kWarning);
     QWidget* want = c.focus_on_address ? static_cast<QWidget*>(sheet.address_field())
                                        : static_cast<QWidget*>(sheet.port_field());
     EXPECT_EQ(sheet.focusWidget(), want);
@@ -136,7 +136,7 @@ TEST(ListenerPropertiesSheetTest, ApplyStoresTheEndpointAndRestartsARunningListe
     sheet.accept();
 
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
-    EXPECT_TRUE(world.dialogs.shown.empty());
+    EXPECT_TRUE(world.dialogs.boxes.empty());
     const store::Listener stored = *world.table().CopyOf(world.pop3);
     EXPECT_EQ(stored.local_address, c.want_address);
     EXPECT_EQ(stored.local_port, static_cast<std::uint32_t>(std::stoul(c.port)));

@@ -9,25 +9,6 @@
 
 namespace pelrion::ui::window_testing {
 
-platform::DialogAnswer ScriptedDialogs::MessageBox(std::string_view text, std::string_view caption,
-                                                   platform::DialogIcon icon,
-                                                   platform::DialogButtons buttons) {
-  boxes.push_back({std::string(text), std::string(caption), icon, buttons});
-  if (!answers.empty()) {
-    const platform::DialogAnswer answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  switch (buttons) {
-    case platform::DialogButtons::kOk:
-      return platform::DialogAnswer::kOk;
-    case platform::DialogButtons::kOkCancel:
-      return platform::DialogAnswer::kCancel;
-    default:
-      return platform::DialogAnswer::kNo;
-  }
-}
-
 std::uint32_t FlagsOf(store::Folder folder, bool read) {
   return store::FolderBits(folder) | (read ? store::kFlagRead : 0);
 }

@@ -15,31 +15,12 @@
 #include "platform/main_thread.h"
 #include "platform/registry.h"
 #include "ui/main_window.h"
+#include "ui/scripted_dialogs.h"
 #include "ui/message_list_test_helpers.h"
 
 namespace pelrion::ui::window_testing {
 
-// Records every box and answers from the script (then with the headless defaults).
-class ScriptedDialogs : public platform::Dialogs {
- public:
-  struct Box {
-    std::string text;
-    std::string caption;
-    platform::DialogIcon icon;
-    platform::DialogButtons buttons;
-  };
-
-  platform::DialogAnswer MessageBox(std::string_view text, std::string_view caption,
-                                    platform::DialogIcon icon,
-                                    platform::DialogButtons buttons) override;
-  std::optional<std::string> ChooseFolder(std::string_view) override { return std::nullopt; }
-  void ShowStatus(std::string_view text) override { statuses.emplace_back(text); }
-  void ShowStartupStage(std::string_view) override {}
-
-  std::deque<platform::DialogAnswer> answers;
-  std::vector<Box> boxes;
-  std::vector<std::string> statuses;
-};
+using testing_support::ScriptedDialogs;
 
 // Workers that start nothing; the cycle then runs its bookkeeping only.
 class IdleWorkers : public cycle::CycleWorkers {

@@ -16,7 +16,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "address_lists_scripted_dialogs.h"
+#include "ui/scripted_dialogs.h"
 #include "app/stores_fixture.h"
 #include "core/autostart.h"
 #include "options_access_keys.h"

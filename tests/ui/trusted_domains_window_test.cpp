@@ -10,7 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "address_lists_scripted_dialogs.h"
+#include "ui/scripted_dialogs.h"
 #include "support/temp_dir.h"
 #include "ui/trusted_domains_add_dialog.h"
 #include "ui_test_app.h"

@@ -1,9 +1,13 @@
-// The platform's dialogs as the configuration windows' tests see them: every box is recorded,
-// and questions get the answers the test queued (the headless default, No, when none is left).
+// The dialogs port of the window tests: every box is recorded and answered from a script, or,
+// once the script has run out, with the answer a box closed without a choice gives (OK, else
+// Cancel, or No for a Yes/No question). While it lives it is also the process's current
+// dialogs, which the code reaching for them without a window (account removal, FatalStop) uses.
 #pragma once
 
 #include <deque>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/dialogs.h"
@@ -27,15 +31,23 @@ class ScriptedDialogs : public platform::Dialogs {
   platform::DialogAnswer MessageBox(std::string_view text, std::string_view caption,
                                     platform::DialogIcon icon,
                                     platform::DialogButtons buttons) override {
-    boxes.push_back({std::string(text), std::string(caption), icon, buttons});
-    if (buttons == platform::DialogButtons::kOk) return platform::DialogAnswer::kOk;
-    if (answers.empty()) return platform::DialogAnswer::kNo;
-    const platform::DialogAnswer answer = answers.front();
-    answers.pop_front();
-    return answer;
+    boxes.push_back(ShownBox{std::string(text), std::string(caption), icon, buttons});
+    if (!answers.empty()) {
+      const platform::DialogAnswer answer = answers.front();
+      answers.pop_front();
+      return answer;
+    }
+    switch (buttons) {
+      case platform::DialogButtons::kOk:
+        return platform::DialogAnswer::kOk;
+      case platform::DialogButtons::kYesNo:
+        return platform::DialogAnswer::kNo;
+      default:
+        return platform::DialogAnswer::kCancel;
+    }
   }
   std::optional<std::string> ChooseFolder(std::string_view) override { return std::nullopt; }
-  void ShowStatus(std::string_view) override {}
+  void ShowStatus(std::string_view text) override { statuses.emplace_back(text); }
   void ShowStartupStage(std::string_view) override {}
 
   // The texts of the boxes shown, in order.
@@ -47,6 +59,7 @@ class ScriptedDialogs : public platform::Dialogs {
 
   std::deque<platform::DialogAnswer> answers;
   std::vector<ShownBox> boxes;
+  std::vector<std::string> statuses;  // the status window's texts, in order
 
  private:
   platform::Dialogs* previous_;
