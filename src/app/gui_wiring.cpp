@@ -1,14 +1,21 @@
 #include "app/gui_wiring.h"
 
 #include <QApplication>
-#include <QMessageBox>
+#include <QTimer>
 #include <string>
 
-#include "app/startup_stages.h"
+#include "core/autostart.h"
 #include "platform/viewer.h"
 #include "transport/active_connection_list.h"
+#include "transport/listener_properties.h"
 #include "transport/listener_threads.h"
 #include "ui/explorer_desktop.h"
+#include "ui/first_run.h"
+#include "ui/listeners_window.h"
+#include "ui/mail_accounts_window.h"
+#include "ui/options_window.h"
+#include "ui/setup_wizard.h"
+#include "ui/trusted_domains_window.h"
 
 namespace pelrion::app {
 
@@ -34,6 +41,10 @@ GuiProgram::~GuiProgram() {
 void GuiProgram::Started() {
   Application& app = app_;
   model_.Attach(app.stores.messages.get(), app.stores.accounts.get());
+  removal_ = std::make_unique<store::MessageStoreRemovalPeers>(*app.stores.messages,
+                                                               *app.stores.digests);
+  address_lists_ = std::make_unique<ui::AddressListsWindow>(*app.stores.address_lists,
+                                                            app.registry, window_.get());
   window_->Attach(
       {.messages = app.stores.messages.get(),
        .accounts = app.stores.accounts.get(),
@@ -48,23 +59,73 @@ void GuiProgram::Started() {
        .temp_folder = app.folders.temp,
        .eml_viewer = app.viewers.eml,
        .launch = platform::OpenWithViewer,
-       .desktop = ui::RealExplorerDesktop(app.viewers)});
+       .desktop = ui::RealExplorerDesktop(app.viewers),
+       .windows = SettingsWindows()});
   // Later runs start in the tray; without one the window is the only way in.
   if (app.first_run || !window_->tray_available()) window_->ShowWindow();
-  if (app.first_run) GreetFirstRun();
+  // The wizard waits for the event loop: a "stop" command or a signal must still be heard
+  // while the user is in it.
+  if (app.first_run) QTimer::singleShot(0, window_.get(), [this] { RunFirstRun(); });
 }
 
-// Until the account wizard exists, the first run says how to add an account, or tells the
-// upgrading user what to change in the mail program.
-// The box does not wait for its answer: the event loop must run (a "stop" command or a
-// signal arriving before the user reads it still ends the program).
-void GuiProgram::GreetFirstRun() {
-  const std::string_view text = app_.stores.accounts->size() == 0 ? kFirstRunHint : kUpgradeNotice;
-  auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Pelrion"),
-                              QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())),
-                              QMessageBox::Ok, window_.get());
-  box->setAttribute(Qt::WA_DeleteOnClose);
-  box->open();
+std::map<ui::Command, std::function<void()>> GuiProgram::SettingsWindows() {
+  store::ListenerControl* listener_control =
+      app_.listeners ? static_cast<store::ListenerControl*>(&app_.listeners->threads())
+                     : &app_.no_listener_control;
+  const ui::AccountWindowPorts account_ports{
+      .accounts = *app_.stores.accounts,
+      .listeners = *app_.stores.listeners,
+      .listener_threads = *listener_control,
+      .registry = app_.registry,
+      .removal = *removal_,
+      .messages_highlighted = [this] { window_->RedrawMessages(); },
+      .mail_clients = mail_clients_};
+  return {
+      {ui::Command::kAddMailAccount,
+       [this] {
+         ui::SetupWizard(*app_.stores.accounts, *app_.stores.listeners, mail_clients_,
+                         window_.get())
+             .exec();
+       }},
+      {ui::Command::kAccounts,
+       [this, account_ports] { ui::MailAccountsWindow(account_ports, window_.get()).exec(); }},
+      {ui::Command::kListeners,
+       [this, listener_control] {
+         ui::ListenersWindow(*app_.stores.listeners, *listener_control, app_.dialogs,
+                             transport::LocalAddressChoices, window_.get())
+             .exec();
+       }},
+      {ui::Command::kOptions, [this] { ShowOptions(); }},
+      {ui::Command::kAddressLists,
+       [this] {
+         address_lists_->show();
+         address_lists_->raise();
+         address_lists_->activateWindow();
+       }},
+      {ui::Command::kTrustedDomains,
+       [this] { ui::TrustedDomainsWindow(*app_.stores.trusted_domains, window_.get()).exec(); }},
+  };
+}
+
+void GuiProgram::ShowOptions() {
+  Application& app = app_;
+  ui::OptionsServices services{.preferences = app.preferences,
+                               .registry = app.registry,
+                               .quarantine = *app.stores.quarantine,
+                               .rearm_mail_check =
+                                   [&app] {
+                                     if (app.cycle) app.cycle->ResetCyclePeriod();
+                                   },
+                               .temp_folder = app.folders.temp,
+                               .executable_path = core::CurrentExecutablePath().value_or(""),
+                               .desktop = ui::RealOptionsDesktop(app.viewers.eml)};
+  ui::OptionsWindow(std::move(services), window_.get()).exec();
+}
+
+void GuiProgram::RunFirstRun() {
+  ui::RunFirstRun(*app_.stores.accounts,
+                  ui::WizardFirstRunSteps(*app_.stores.accounts, *app_.stores.listeners,
+                                          mail_clients_, window_.get()));
 }
 
 void GuiProgram::Stopping() {
@@ -74,6 +135,9 @@ void GuiProgram::Stopping() {
 void GuiProgram::Finish() {
   if (!window_) return;
   window_->Detach();
+  // The address lists window is its table's view: it goes before the table does.
+  address_lists_.reset();
+  removal_.reset();
   model_.Attach(nullptr, nullptr);
 }
 

@@ -5,11 +5,15 @@
 // application library stays free of widgets.
 #pragma once
 
+#include <map>
 #include <memory>
 
 #include "app/application.h"
+#include "store/account_removal_peers.h"
+#include "ui/address_lists_window.h"
 #include "ui/main_window.h"
 #include "ui/message_list_model.h"
+#include "ui/wizard_mail_clients.h"
 
 namespace pelrion::app {
 
@@ -22,8 +26,9 @@ class GuiProgram {
   GuiProgram(const GuiProgram&) = delete;
   GuiProgram& operator=(const GuiProgram&) = delete;
 
-  // After a successful start-up: the window gets the stores, the cycle and the listeners; a
-  // first run shows it with its greeting.
+  // After a successful start-up: the window gets the stores, the cycle, the listeners and
+  // the settings windows; a first run shows it and, once the event loop runs, the account
+  // wizard (or the upgrade notice).
   void Started();
   // After the event loop: the layout is kept for the next run.
   void Stopping();
@@ -33,11 +38,18 @@ class GuiProgram {
   ui::MainWindow& window() { return *window_; }
 
  private:
-  void GreetFirstRun();
+  // The settings windows by the command that opens each; they live while they are open,
+  // except Address Lists, which follows its table for the whole run.
+  std::map<ui::Command, std::function<void()>> SettingsWindows();
+  void ShowOptions();
+  void RunFirstRun();
 
   Application& app_;
   ui::MessageListModel model_;
   std::unique_ptr<ui::MainWindow> window_;
+  ui::NoMailClients mail_clients_;
+  std::unique_ptr<store::MessageStoreRemovalPeers> removal_;
+  std::unique_ptr<ui::AddressListsWindow> address_lists_;
 };
 
 }  // namespace pelrion::app

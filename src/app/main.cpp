@@ -102,7 +102,9 @@ int RunProgram(int argc, char** argv, bool headless) {
   application->instance = std::move(instance);
   application->headless = headless;
   application->view = &view;
-  application->request_quit = [] { QCoreApplication::quit(); };
+  // exit, not quit: nothing is asked on the way out (see QuitOnSignal), and any dialog open
+  // when the "stop" command or the tray's Exit arrives simply ends.
+  application->request_quit = [] { QCoreApplication::exit(0); };
   // With a display the main window shows the cycle and lists the folders instead.
   std::unique_ptr<app::GuiProgram> gui;
   if (!headless) gui = std::make_unique<app::GuiProgram>(*application);

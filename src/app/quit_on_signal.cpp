@@ -27,7 +27,9 @@ QuitOnSignal::QuitOnSignal() {
     char buffer[16];
     while (read(g_pipe[0], buffer, sizeof buffer) > 0) {
     }
-    QCoreApplication::quit();
+    // exit, not quit: quit first asks every window to close, and a window that asks the
+    // user (a wizard's "exit?") would keep a signalled program waiting for an answer.
+    QCoreApplication::exit(0);
   });
   struct sigaction action {};
   action.sa_handler = OnSignal;

@@ -4,6 +4,7 @@
 
 #include "app/control_wiring.h"
 #include "core/autostart.h"
+#include "core/first_run_texts.h"
 #include "platform/host_name.h"
 #include "platform/single_instance.h"
 #include "platform/viewer.h"
@@ -111,7 +112,7 @@ void GreetFirstRun(Application& app) {
   if (app.stores.accounts->size() == 0) {
     std::cerr << kFirstRunHint << std::endl;
   } else {
-    app.dialogs.MessageBox(kUpgradeNotice, "Pelrion", platform::DialogIcon::kInformation,
+    app.dialogs.MessageBox(core::kUpgradeNotice, "Pelrion", platform::DialogIcon::kInformation,
                            platform::DialogButtons::kOk);
   }
 }

@@ -18,9 +18,5 @@ inline constexpr std::string_view kStageListeners = "Creating listeners...";
 // The first run of a headless copy, with no account yet.
 inline constexpr std::string_view kFirstRunHint =
     "No mail account is set up yet: add one with 'pelrion account add' (see 'pelrion --help').";
-// The first run with accounts already in the database.
-inline constexpr std::string_view kUpgradeNotice =
-    "Pelrion 1.x users,\nPlease change the account settings in your email program to point to\n"
-    "the Pelrion listeners instead of the real mail servers";
 
 }  // namespace pelrion::app

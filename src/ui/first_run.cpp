@@ -1,5 +1,6 @@
 #include "ui/first_run.h"
 
+#include "core/first_run_texts.h"
 #include "platform/dialogs.h"
 #include "ui/account_texts.h"
 #include "ui/setup_wizard.h"
@@ -9,7 +10,7 @@ namespace pelrion::ui {
 void RunFirstRun(const store::AccountTable& accounts, const FirstRunSteps& steps) {
   platform::Dialogs& dialogs = platform::CurrentDialogs();
   if (accounts.size() != 0) {
-    dialogs.MessageBox(kUpgradeNoticeText, "Pelrion", platform::DialogIcon::kInformation,
+    dialogs.MessageBox(core::kUpgradeNotice, "Pelrion", platform::DialogIcon::kInformation,
                        platform::DialogButtons::kOk);
     return;
   }

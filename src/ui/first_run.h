@@ -17,9 +17,6 @@ namespace pelrion::ui {
 inline constexpr std::string_view kAnotherAccountText = "Do you wish to add another account?";
 inline constexpr std::string_view kAddressBookText =
     "Do you want to add contacts from your address book to the list of trusted contacts?";
-inline constexpr std::string_view kUpgradeNoticeText =
-    "Pelrion 1.x users,\nPlease change the account settings in your email program to point "
-    "to\nthe Pelrion listeners instead of the real mail servers";
 
 struct FirstRunSteps {
   // One run of the account set-up wizard (modal).

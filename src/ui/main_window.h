@@ -91,6 +91,9 @@ struct MainWindowServices {
   // Starts viewer on a file; false when it could not.
   std::function<bool(const std::string& path, const platform::ViewerCommand& viewer)> launch;
   ExplorerDesktop desktop;
+  // The windows of the program's settings, by the command that opens each (Address Lists,
+  // Options, Accounts...); a command missing here stays disabled.
+  std::map<Command, std::function<void()>> windows;
 };
 
 class MainWindow : public QMainWindow {
@@ -174,6 +177,7 @@ class MainWindow : public QMainWindow {
 
   // Command effects (main_window_commands.cpp).
   void OpenMessages();
+  void OpenProgramWindow(Command command);
   bool OpenMessage(store::MessageRecord& record);
   void ShowProperties(bool folder);
   void DeleteSelection();

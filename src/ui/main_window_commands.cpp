@@ -110,9 +110,17 @@ void MainWindow::Run(Command command) {
     case Command::kListeners:
     case Command::kOptions:
     case Command::kHelpContents:
-      // Their windows are not there yet; the entries are disabled.
+      OpenProgramWindow(command);
       return;
   }
+}
+
+void MainWindow::OpenProgramWindow(Command command) {
+  const auto window = services_.windows.find(command);
+  if (window == services_.windows.end()) return;
+  window->second();
+  // A window may have changed what the commands depend on (accounts for Check Mail).
+  UpdateCommandStates();
 }
 
 void MainWindow::CheckMail(std::optional<std::uint32_t> account) {

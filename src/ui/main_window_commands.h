@@ -40,10 +40,10 @@ enum class Command {
   kHideFoldersBar,
 };
 
-// The entries whose windows are not built yet (address lists, accounts, listeners, options,
-// import and help). They are shown with their labels and stay disabled; this is the one list
-// to shorten as each window arrives.
-inline constexpr std::array kUnavailableCommands = {
+// The entries that open a window the program supplies (MainWindowServices::windows): the
+// window only knows the command, the program knows what the window needs. An entry whose
+// window is not supplied (help, until there are help pages) is shown disabled.
+inline constexpr std::array kProgramWindowCommands = {
     Command::kImportAddresses, Command::kAddMailAccount, Command::kAddressLists,
     Command::kTrustedDomains,  Command::kAccounts,       Command::kListeners,
     Command::kOptions,         Command::kHelpContents,

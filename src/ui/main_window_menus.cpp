@@ -298,9 +298,10 @@ void MainWindow::UpdateCommandStates() {
       it->second->setEnabled(cycle);
   }
   check_mail_button_->setEnabled(cycle);
-  for (const Command command : kUnavailableCommands) {
+  for (const Command command : kProgramWindowCommands) {
+    const bool supplied = services_.windows.count(command) != 0;
     for (auto [it, end] = actions_.equal_range(command); it != end; ++it)
-      it->second->setEnabled(false);
+      it->second->setEnabled(supplied);
   }
 }
 

@@ -138,8 +138,8 @@ TEST_F(MainWindowMenusTest, ToolbarButtonsInOrderWithTheirDropDowns) {
                                            false, false}));
 }
 
-// The windows of the next step are reachable by their labels but disabled; the window's own
-// commands are not.
+// The entries of windows the program did not supply are reachable by their labels but
+// disabled; the window's own commands are not.
 TEST_F(MainWindowMenusTest, EntriesWithoutTheirWindowsAreDisabled) {
   struct Case {
     const char* menu;
@@ -164,6 +164,49 @@ TEST_F(MainWindowMenusTest, EntriesWithoutTheirWindowsAreDisabled) {
     if (button && button->text() == "Addresses") {
       EXPECT_FALSE(button->isEnabled());
     }
+  }
+}
+
+// Each settings entry opens the window the program supplied for its command, from the menu
+// and from the toolbar's Addresses button; Help stays disabled while nobody supplies it.
+TEST_F(MainWindowMenusTest, SettingsEntriesOpenTheWindowsTheProgramSupplies) {
+  struct Case {
+    const char* menu;
+    const char* label;
+    Command command;
+  };
+  const Case cases[] = {
+      {"&File", "&Import Addresses", Command::kImportAddresses},
+      {"&File", "&Add Mail Account...", Command::kAddMailAccount},
+      {"&Tools", "&Address Lists...", Command::kAddressLists},
+      {"&Tools", "Trusted &Domains...", Command::kTrustedDomains},
+      {"&Tools", "A&ccounts...", Command::kAccounts},
+      {"&Tools", "&Listeners...", Command::kListeners},
+      {"&Tools", "&Options...", Command::kOptions},
+  };
+  std::vector<Command> opened;
+  for (const Case& c : cases) {
+    world_.windows[c.command] = [&opened, command = c.command] { opened.push_back(command); };
+  }
+  world_.ReopenWindow();
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const QAction* entry = EntryNamed(*MainMenu(c.menu), c.label);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_TRUE(entry->isEnabled());
+    opened.clear();
+    const_cast<QAction*>(entry)->trigger();
+    EXPECT_EQ(opened, std::vector<Command>{c.command});
+  }
+  EXPECT_FALSE(EntryNamed(*MainMenu("&Help"), "&Contents")->isEnabled());
+  for (QAction* entry : world_.window().toolbar()->actions()) {
+    auto* button = qobject_cast<QToolButton*>(world_.window().toolbar()->widgetForAction(entry));
+    if (button == nullptr || button->text() != "Addresses") continue;
+    EXPECT_TRUE(button->isEnabled());
+    opened.clear();
+    button->click();
+    EXPECT_EQ(opened, std::vector<Command>{Command::kAddressLists});
   }
 }
 

@@ -317,7 +317,8 @@ TEST_F(MainWindowTest, ProxyPaneStepsWhileAMailClientIsServed) {
                  .temp_folder = world_.temp_folder(),
                  .eml_viewer = {},
                  .launch = {},
-                 .desktop = {}});
+                 .desktop = {},
+                 .windows = {}});
   ASSERT_EQ(world_.main_thread().TimerPeriod(kProxyPaneTimer), kProxyPaneMs);
   world_.main_thread().FireTimer(kProxyPaneTimer);
   EXPECT_EQ(window.panes().proxy_pane().toolTip().toStdString(), "Mail Proxy: Listening...");

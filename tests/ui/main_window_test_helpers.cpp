@@ -52,7 +52,8 @@ void WindowWorld::MakeWindow() {
                          launched.push_back(path);
                          return launch_succeeds;
                        },
-                   .desktop = {}});
+                   .desktop = {},
+                   .windows = windows});
 }
 
 void WindowWorld::ReopenWindow() {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,6 +71,8 @@ class WindowWorld {
   platform::ViewerCommand eml_viewer{.exec = "mail-viewer %f", .desktop_file = "viewer.desktop"};
   // How many mail-client connections the window is told are open.
   std::size_t connections = 0;
+  // The program windows the window is given (ReopenWindow to give new ones).
+  std::map<Command, std::function<void()>> windows;
 
   // A fixture message filed into folder (read or not); selected alone in a window showing it.
   store::MessageRecord* FileInto(store::Folder folder,
