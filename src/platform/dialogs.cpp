@@ -32,6 +32,7 @@ DialogAnswer HeadlessDialogs::MessageBox(std::string_view text, std::string_view
     case DialogButtons::kOkCancel:
       return DialogAnswer::kOk;
     case DialogButtons::kYesNo:
+    case DialogButtons::kYesNoDefaultNo:
     case DialogButtons::kYesNoCancel:
       return DialogAnswer::kNo;
   }

@@ -10,7 +10,8 @@
 namespace pelrion::platform {
 
 enum class DialogIcon { kNone, kStop, kWarning, kInformation, kQuestion };
-enum class DialogButtons { kOk, kOkCancel, kYesNo, kYesNoCancel };
+// kYesNoDefaultNo: a question whose safe answer is No (Enter answers No).
+enum class DialogButtons { kOk, kOkCancel, kYesNo, kYesNoDefaultNo, kYesNoCancel };
 enum class DialogAnswer { kOk, kCancel, kYes, kNo };
 
 class Dialogs {

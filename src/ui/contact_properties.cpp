@@ -119,7 +119,7 @@ std::optional<std::string> ContactProperties::EnteredAddress(const QLineEdit& fi
   if (!mailformat::IsValidAddress(address) &&
       platform::CurrentDialogs().MessageBox(
           kDoesNotLookValid, kAddressListsCaption, platform::DialogIcon::kQuestion,
-          platform::DialogButtons::kYesNo) != platform::DialogAnswer::kYes) {
+          platform::DialogButtons::kYesNoDefaultNo) != platform::DialogAnswer::kYes) {
     return std::nullopt;
   }
   for (int row = 0; row < addresses_->count(); ++row) {

@@ -104,7 +104,7 @@ QLineEdit* SetupWizard::Field(const char* name) const {
 void SetupWizard::reject() {
   if (platform::CurrentDialogs().MessageBox(
           kExitWizardText, kMailAccountsCaption, platform::DialogIcon::kQuestion,
-          platform::DialogButtons::kYesNo) == platform::DialogAnswer::kYes) {
+          platform::DialogButtons::kYesNoDefaultNo) == platform::DialogAnswer::kYes) {
     QWizard::reject();
   }
 }

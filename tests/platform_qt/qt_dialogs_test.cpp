@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QPushButton>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSplashScreen>
@@ -40,21 +41,26 @@ struct BoxCase {
   QMessageBox::Icon want_icon;
   QMessageBox::StandardButton click;  // NoButton: close the box without a button
   DialogAnswer want;
+  QMessageBox::StandardButton want_default;  // what Enter would press
 };
 
 const BoxCase kBoxes[] = {
     {"StopOk", DialogIcon::kStop, DialogButtons::kOk, QMessageBox::Critical, QMessageBox::Ok,
-     DialogAnswer::kOk},
+     DialogAnswer::kOk, QMessageBox::Ok},
     {"WarningOkCancel", DialogIcon::kWarning, DialogButtons::kOkCancel, QMessageBox::Warning,
-     QMessageBox::Cancel, DialogAnswer::kCancel},
+     QMessageBox::Cancel, DialogAnswer::kCancel, QMessageBox::Ok},
     {"QuestionYes", DialogIcon::kQuestion, DialogButtons::kYesNo, QMessageBox::Question,
-     QMessageBox::Yes, DialogAnswer::kYes},
+     QMessageBox::Yes, DialogAnswer::kYes, QMessageBox::Yes},
+    {"QuestionYesWhereNoIsTheDefault", DialogIcon::kQuestion, DialogButtons::kYesNoDefaultNo,
+     QMessageBox::Question, QMessageBox::Yes, DialogAnswer::kYes, QMessageBox::No},
     {"InformationNo", DialogIcon::kInformation, DialogButtons::kYesNoCancel,
-     QMessageBox::Information, QMessageBox::No, DialogAnswer::kNo},
+     QMessageBox::Information, QMessageBox::No, DialogAnswer::kNo, QMessageBox::Yes},
     {"PlainClosedYesNo", DialogIcon::kNone, DialogButtons::kYesNo, QMessageBox::NoIcon,
-     QMessageBox::NoButton, DialogAnswer::kNo},
+     QMessageBox::NoButton, DialogAnswer::kNo, QMessageBox::Yes},
+    {"PlainClosedDefaultNo", DialogIcon::kNone, DialogButtons::kYesNoDefaultNo,
+     QMessageBox::NoIcon, QMessageBox::NoButton, DialogAnswer::kNo, QMessageBox::No},
     {"PlainClosedOkCancel", DialogIcon::kNone, DialogButtons::kOkCancel, QMessageBox::NoIcon,
-     QMessageBox::NoButton, DialogAnswer::kCancel},
+     QMessageBox::NoButton, DialogAnswer::kCancel, QMessageBox::Ok},
 };
 
 class QtDialogsBoxTest : public testing::TestWithParam<BoxCase> {};
@@ -64,6 +70,7 @@ TEST_P(QtDialogsBoxTest, ShowsTheBoxAndMapsTheAnswer) {
   QtDialogs dialogs;
   QString title, text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
+  bool default_as_wanted = false;
   const BoxCase row = GetParam();
   OnNextModal([&](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
@@ -74,6 +81,7 @@ TEST_P(QtDialogsBoxTest, ShowsTheBoxAndMapsTheAnswer) {
     title = box->windowTitle();
     text = box->text();
     icon = box->icon();
+    default_as_wanted = box->defaultButton() == box->button(row.want_default);
     if (row.click == QMessageBox::NoButton) {
       box->done(-1);
     } else {
@@ -86,6 +94,7 @@ TEST_P(QtDialogsBoxTest, ShowsTheBoxAndMapsTheAnswer) {
   EXPECT_EQ(title, "Pelrion");
   EXPECT_EQ(text, "Failed to locate database.");
   EXPECT_EQ(icon, row.want_icon);
+  EXPECT_TRUE(default_as_wanted);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boxes, QtDialogsBoxTest, testing::ValuesIn(kBoxes),

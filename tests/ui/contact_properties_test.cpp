@@ -91,7 +91,13 @@ TEST_F(ContactPropertiesTest, AnEnteredAddressPassesEveryRuleOrIsRefusedWithItsM
     EXPECT_EQ(window.Addresses(), row.want_list);
     EXPECT_EQ(added, row.want_list.size() > row.already.size());
     EXPECT_EQ(dialogs_.Texts(), row.want_boxes);
-    for (const auto& box : dialogs_.boxes) EXPECT_EQ(box.caption, "Address Lists");
+    for (const auto& box : dialogs_.boxes) {
+      EXPECT_EQ(box.caption, "Address Lists");
+      // The doubtful address is kept only by a deliberate Yes: No is the default answer.
+      if (box.text == kQuestion) {
+        EXPECT_EQ(box.buttons, platform::DialogButtons::kYesNoDefaultNo);
+      }
+    }
     // A refused address stays in the field for the user to correct.
     EXPECT_EQ(window.new_address_field()->text().isEmpty(), added);
   }

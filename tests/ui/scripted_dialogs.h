@@ -41,6 +41,7 @@ class ScriptedDialogs : public platform::Dialogs {
       case platform::DialogButtons::kOk:
         return platform::DialogAnswer::kOk;
       case platform::DialogButtons::kYesNo:
+      case platform::DialogButtons::kYesNoDefaultNo:
         return platform::DialogAnswer::kNo;
       default:
         return platform::DialogAnswer::kCancel;

@@ -204,7 +204,7 @@ TEST_F(SetupWizardTest, CancelAsksAndGoesOnlyOnYes) {
   ASSERT_EQ(dialogs_.boxes.size(), 1u);
   EXPECT_EQ(dialogs_.boxes[0].text, "Are you sure you want to exit the wizard?");
   EXPECT_EQ(dialogs_.boxes[0].caption, "Mail Accounts");
-  EXPECT_EQ(dialogs_.boxes[0].buttons, platform::DialogButtons::kYesNo);
+  EXPECT_EQ(dialogs_.boxes[0].buttons, platform::DialogButtons::kYesNoDefaultNo);
   wizard.button(QWizard::CancelButton)->click();
   EXPECT_FALSE(wizard.isVisible());
   EXPECT_EQ(wizard.result(), QDialog::Rejected);

@@ -49,9 +49,21 @@ QMessageBox::StandardButtons ButtonsOf(DialogButtons buttons) {
   switch (buttons) {
     case DialogButtons::kOk: return QMessageBox::Ok;
     case DialogButtons::kOkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-    case DialogButtons::kYesNo: return QMessageBox::Yes | QMessageBox::No;
+    case DialogButtons::kYesNo:
+    case DialogButtons::kYesNoDefaultNo: return QMessageBox::Yes | QMessageBox::No;
     case DialogButtons::kYesNoCancel:
       return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+  }
+  return QMessageBox::Ok;
+}
+
+QMessageBox::StandardButton DefaultButtonOf(DialogButtons buttons) {
+  switch (buttons) {
+    case DialogButtons::kOk:
+    case DialogButtons::kOkCancel: return QMessageBox::Ok;
+    case DialogButtons::kYesNoDefaultNo: return QMessageBox::No;
+    case DialogButtons::kYesNo:
+    case DialogButtons::kYesNoCancel: return QMessageBox::Yes;
   }
   return QMessageBox::Ok;
 }
@@ -67,7 +79,8 @@ DialogAnswer AnswerOf(int clicked, DialogButtons buttons) {
   }
   switch (buttons) {
     case DialogButtons::kOk: return DialogAnswer::kOk;
-    case DialogButtons::kYesNo: return DialogAnswer::kNo;
+    case DialogButtons::kYesNo:
+    case DialogButtons::kYesNoDefaultNo: return DialogAnswer::kNo;
     case DialogButtons::kOkCancel:
     case DialogButtons::kYesNoCancel: return DialogAnswer::kCancel;
   }
@@ -92,9 +105,7 @@ DialogAnswer QtDialogs::MessageBox(std::string_view text, std::string_view capti
   DialogAnswer answer = DialogAnswer::kCancel;
   OnGuiThread([&] {
     QMessageBox box(IconOf(icon), Text(caption), Text(text), ButtonsOf(buttons));
-    box.setDefaultButton(buttons == DialogButtons::kOk || buttons == DialogButtons::kOkCancel
-                             ? QMessageBox::Ok
-                             : QMessageBox::Yes);
+    box.setDefaultButton(DefaultButtonOf(buttons));
     // A fatal stop is brought to the foreground above every other window.
     if (icon == DialogIcon::kStop) box.setWindowFlag(Qt::WindowStaysOnTopHint);
     answer = AnswerOf(box.exec(), buttons);
