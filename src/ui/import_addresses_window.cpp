@@ -71,28 +71,25 @@ int RunAddressImport(AddressSource source, const std::string& path, std::string_
 }
 
 void ShowImportResult(AddressSource source, int result, std::string_view caption) {
-  platform::CurrentDialogs().MessageBox(
-      import::ImportResultText(source, result), caption,
-      import::IsImportFailure(result) ? platform::DialogIcon::kWarning
-                                      : platform::DialogIcon::kInformation,
-      platform::DialogButtons::kOk);
+  platform::CurrentDialogs().MessageBox(import::ImportResultText(source, result), caption,
+                                        import::IsImportFailure(result)
+                                            ? platform::DialogIcon::kWarning
+                                            : platform::DialogIcon::kInformation,
+                                        platform::DialogButtons::kOk);
 }
 
 std::function<void()> AddressBookFirstRunStep(store::AddressCalls& calls, std::string home) {
   if (!HasThunderbirdProfile(home)) return {};
   return [&calls, home = std::move(home)] {
-    const int result = RunAddressImport(AddressSource::kAddressBook, {}, home,
-                                        store::kTrustedContactsList, calls);
+    const int result =
+        RunAddressImport(AddressSource::kAddressBook, {}, home, store::kTrustedContactsList, calls);
     ShowImportResult(AddressSource::kAddressBook, result, "Pelrion");
   };
 }
 
 ImportAddressesWindow::ImportAddressesWindow(store::AddressCalls& calls, std::string home,
                                              ChooseImportFile choose_file, QWidget* parent)
-    : QDialog(parent),
-      calls_(calls),
-      home_(std::move(home)),
-      choose_file_(std::move(choose_file)) {
+    : QDialog(parent), calls_(calls), home_(std::move(home)), choose_file_(std::move(choose_file)) {
   setWindowTitle(Text(kImportAddressesCaption));
   sources_ = new QTreeWidget(this);
   sources_->setHeaderHidden(true);

@@ -26,8 +26,7 @@ inline constexpr std::string_view kImportAddressesCaption = "Import Addresses";
 // The address-book entry of the sources when the user has no Thunderbird profile.
 inline constexpr std::string_view kNoAddressBookText = "No Thunderbird address book was found";
 inline constexpr std::string_view kTextFileFilters = "Text Files (*.txt);;All Files (*)";
-inline constexpr std::string_view kVCardFileFilters =
-    "vCard Files (*.vcf *.vcard);;All Files (*)";
+inline constexpr std::string_view kVCardFileFilters = "vCard Files (*.vcf *.vcard);;All Files (*)";
 
 // Asks for the file to import with these filters; the local path (in the file system's
 // encoding), or nullopt when the user cancels.
@@ -43,8 +42,8 @@ bool HasThunderbirdProfile(std::string_view home);
 // Runs one import of source into list_index: path is the file of the file sources; home is
 // the folder whose Thunderbird profiles the address-book source reads. The count of contacts
 // added, or -1 when the source could not be read.
-int RunAddressImport(import::AddressSource source, const std::string& path,
-                     std::string_view home, int list_index, store::AddressCalls& calls);
+int RunAddressImport(import::AddressSource source, const std::string& path, std::string_view home,
+                     int list_index, store::AddressCalls& calls);
 
 // Tells the result of an import of source in a box with this caption: a warning for a source
 // that could not be read, information otherwise.

@@ -119,27 +119,46 @@ TEST_F(ImportAddressesWindowTest, FilesFillTheChosenListAndTellHowManyWereAdded)
     std::string message;
     Stored added;  // the contacts the import adds
   } rows[] = {
-      {"text_into_trusted", AddressSource::kTextFile,
+      {"text_into_trusted",
+       AddressSource::kTextFile,
        // Repeats and held addresses are skipped; a leading blank stays part of the address.
        "Ann@X.org\r\n  lead@x.org \t\nann@x.org\n\n   \nSPAM@x.org\nOLD@x.org\nlast@x.org",
-       store::kTrustedContactsList, kTextFilters, "3 new contacts were added.",
+       store::kTrustedContactsList,
+       kTextFilters,
+       "3 new contacts were added.",
        {{"ann@x.org", {0, ""}}, {"  lead@x.org", {0, ""}}, {"last@x.org", {0, ""}}}},
-      {"text_into_black_list", AddressSource::kTextFile, "bad@y.org\nold@x.org\n",
-       store::kBlackList, kTextFilters, "1 new contacts were added.", {{"bad@y.org", {1, ""}}}},
-      {"vcard_into_trusted", AddressSource::kVCardFile,
+      {"text_into_black_list",
+       AddressSource::kTextFile,
+       "bad@y.org\nold@x.org\n",
+       store::kBlackList,
+       kTextFilters,
+       "1 new contacts were added.",
+       {{"bad@y.org", {1, ""}}}},
+      {"vcard_into_trusted",
+       AddressSource::kVCardFile,
        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Cy Dunn\r\nEMAIL;TYPE=work:Cy@Z.\r\n org\r\n"
        "EMAIL:spam@x.org\r\nEND:VCARD\r\n"
        "BEGIN:VCARD\r\nVERSION:2.1\r\nFN;ENCODING=QUOTED-PRINTABLE:D=C3=A9 Ray\r\n"
        "EMAIL;INTERNET:di@z.org\r\nEND:VCARD\r\n",
-       store::kTrustedContactsList, kVCardFilters, "2 new contacts were added.",
+       store::kTrustedContactsList,
+       kVCardFilters,
+       "2 new contacts were added.",
        {{"cy@z.org", {0, "Cy Dunn"}}, {"di@z.org", {0, "D\xC3\xA9 Ray"}}}},
-      {"vcard_into_black_list", AddressSource::kVCardFile,
+      {"vcard_into_black_list",
+       AddressSource::kVCardFile,
        "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Eve\r\nEMAIL:eve@w.org\r\nEMAIL:old@x.org\r\n"
        "END:VCARD\r\n",
-       store::kBlackList, kVCardFilters, "1 new contacts were added.",
+       store::kBlackList,
+       kVCardFilters,
+       "1 new contacts were added.",
        {{"eve@w.org", {1, "Eve"}}}},
-      {"nothing_new", AddressSource::kTextFile, "\n  \nOld@x.org\n", store::kBlackList,
-       kTextFilters, "No new contacts could be found.", {}},
+      {"nothing_new",
+       AddressSource::kTextFile,
+       "\n  \nOld@x.org\n",
+       store::kBlackList,
+       kTextFilters,
+       "No new contacts could be found.",
+       {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -181,10 +200,16 @@ TEST_F(ImportAddressesWindowTest, AFileThatCannotBeReadIsAReadErrorAndACancelled
     std::optional<int> result;
     std::vector<std::string> texts;
   } rows[] = {
-      {"missing_text_file", AddressSource::kTextFile, files_ / "missing.txt", -1,
+      {"missing_text_file",
+       AddressSource::kTextFile,
+       files_ / "missing.txt",
+       -1,
        {"File read error."}},
       {"folder_as_text_file", AddressSource::kTextFile, folder, -1, {"File read error."}},
-      {"missing_vcard_file", AddressSource::kVCardFile, files_ / "missing.vcf", -1,
+      {"missing_vcard_file",
+       AddressSource::kVCardFile,
+       files_ / "missing.vcf",
+       -1,
        {"File read error."}},
       {"folder_as_vcard_file", AddressSource::kVCardFile, folder, -1, {"File read error."}},
       {"cancelled", AddressSource::kTextFile, std::nullopt, std::nullopt, {}},
@@ -204,10 +229,8 @@ TEST_F(ImportAddressesWindowTest, AFileThatCannotBeReadIsAReadErrorAndACancelled
 }
 
 const std::vector<importtest::Property> kBook = {
-    {"c1", "DisplayName", "Ann Lee"},
-    {"c1", "PrimaryEmail", "Ann@Example.org"},
-    {"c1", "SecondEmail", "ann@work.org"},
-    {"c2", "DisplayName", "Spammer Again"},
+    {"c1", "DisplayName", "Ann Lee"},      {"c1", "PrimaryEmail", "Ann@Example.org"},
+    {"c1", "SecondEmail", "ann@work.org"}, {"c2", "DisplayName", "Spammer Again"},
     {"c2", "PrimaryEmail", "spam@x.org"},
 };
 
@@ -235,17 +258,28 @@ TEST_F(ImportAddressesWindowTest, TheAddressBookIsOfferedWhenTheUserHasAThunderb
     std::string message;                    // importing the address book
     Stored added;
   } rows[] = {
-      {"no_profile", Home::kNoProfile,
+      {"no_profile",
+       Home::kNoProfile,
        {"No Thunderbird address book was found", "vCard File (.vcf)",
         "Text File (one address per line)"},
-       false, AddressSource::kTextFile, "", {}},
-      {"profile_with_book", Home::kProfileWithBook,
+       false,
+       AddressSource::kTextFile,
+       "",
+       {}},
+      {"profile_with_book",
+       Home::kProfileWithBook,
        {"Thunderbird Address Book", "vCard File (.vcf)", "Text File (one address per line)"},
-       true, AddressSource::kAddressBook, "2 new contacts were added.", book_added},
-      {"profile_without_book", Home::kProfileWithoutBook,
+       true,
+       AddressSource::kAddressBook,
+       "2 new contacts were added.",
+       book_added},
+      {"profile_without_book",
+       Home::kProfileWithoutBook,
        {"Thunderbird Address Book", "vCard File (.vcf)", "Text File (one address per line)"},
-       true, AddressSource::kAddressBook,
-       "Thunderbird Address Book is not accessible at this moment.", {}},
+       true,
+       AddressSource::kAddressBook,
+       "Thunderbird Address Book is not accessible at this moment.",
+       {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -290,10 +324,16 @@ TEST_F(ImportAddressesWindowTest, TheFirstRunOffersTheAddressBookForTrustedConta
     std::vector<std::string> texts;
     Stored added;
   } rows[] = {
-      {"accepted", Home::kProfileWithBook, {DialogAnswer::kNo, DialogAnswer::kOk},
-       {another, question, "2 new contacts were added."}, book_added},
-      {"declined", Home::kProfileWithBook, {DialogAnswer::kNo, DialogAnswer::kCancel},
-       {another, question}, {}},
+      {"accepted",
+       Home::kProfileWithBook,
+       {DialogAnswer::kNo, DialogAnswer::kOk},
+       {another, question, "2 new contacts were added."},
+       book_added},
+      {"declined",
+       Home::kProfileWithBook,
+       {DialogAnswer::kNo, DialogAnswer::kCancel},
+       {another, question},
+       {}},
       {"no_profile_nothing_offered", Home::kNoProfile, {DialogAnswer::kNo}, {another}, {}},
   };
   for (const auto& row : rows) {
