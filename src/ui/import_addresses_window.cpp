@@ -100,6 +100,8 @@ ImportAddressesWindow::ImportAddressesWindow(store::AddressCalls& calls, std::st
 
   destination_field_ = new QLineEdit(this);
   destination_field_->setReadOnly(true);
+  // Only shows the list; the "..." button chooses it, so Tab goes there.
+  destination_field_->setFocusPolicy(Qt::NoFocus);
   choose_list_ = new QToolButton(this);
   choose_list_->setText(QStringLiteral("..."));
   choose_list_->setPopupMode(QToolButton::InstantPopup);
@@ -139,7 +141,6 @@ ImportAddressesWindow::ImportAddressesWindow(store::AddressCalls& calls, std::st
   AddSources(has_address_book);
   SelectSource(has_address_book ? AddressSource::kAddressBook : AddressSource::kTextFile);
   SetDestinationList(store::kTrustedContactsList);
-  setTabOrder(sources_, choose_list_);
   resize(440, 260);
 }
 
