@@ -5,12 +5,14 @@
 #include <string>
 
 #include "core/autostart.h"
+#include "import/thunderbird_profiles.h"
 #include "platform/viewer.h"
 #include "transport/active_connection_list.h"
 #include "transport/listener_properties.h"
 #include "transport/listener_threads.h"
 #include "ui/explorer_desktop.h"
 #include "ui/first_run.h"
+#include "ui/import_addresses_window.h"
 #include "ui/listeners_window.h"
 #include "ui/mail_accounts_window.h"
 #include "ui/options_window.h"
@@ -104,6 +106,12 @@ std::map<ui::Command, std::function<void()>> GuiProgram::SettingsWindows() {
        }},
       {ui::Command::kTrustedDomains,
        [this] { ui::TrustedDomainsWindow(*app_.stores.trusted_domains, window_.get()).exec(); }},
+      {ui::Command::kImportAddresses,
+       [this] {
+         ui::ImportAddressesWindow(*app_.stores.address_calls, import::UserHomeFolder(),
+                                   ui::ChooseImportFileWithDialog, window_.get())
+             .exec();
+       }},
   };
 }
 
@@ -123,9 +131,11 @@ void GuiProgram::ShowOptions() {
 }
 
 void GuiProgram::RunFirstRun() {
-  ui::RunFirstRun(*app_.stores.accounts,
-                  ui::WizardFirstRunSteps(*app_.stores.accounts, *app_.stores.listeners,
-                                          mail_clients_, window_.get()));
+  ui::FirstRunSteps steps = ui::WizardFirstRunSteps(*app_.stores.accounts, *app_.stores.listeners,
+                                                    mail_clients_, window_.get());
+  steps.import_address_book =
+      ui::AddressBookFirstRunStep(*app_.stores.address_calls, import::UserHomeFolder());
+  ui::RunFirstRun(*app_.stores.accounts, steps);
 }
 
 void GuiProgram::Stopping() {

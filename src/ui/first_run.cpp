@@ -1,6 +1,7 @@
 #include "ui/first_run.h"
 
 #include "core/first_run_texts.h"
+#include "import/address_sources.h"
 #include "platform/dialogs.h"
 #include "ui/account_texts.h"
 #include "ui/setup_wizard.h"
@@ -20,7 +21,7 @@ void RunFirstRun(const store::AccountTable& accounts, const FirstRunSteps& steps
                               platform::DialogIcon::kQuestion,
                               platform::DialogButtons::kYesNo) == platform::DialogAnswer::kYes);
   if (steps.import_address_book &&
-      dialogs.MessageBox(kAddressBookText, "Pelrion", platform::DialogIcon::kQuestion,
+      dialogs.MessageBox(import::FirstRunAddressBookQuestion(), "Pelrion", platform::DialogIcon::kQuestion,
                          platform::DialogButtons::kOkCancel) == platform::DialogAnswer::kOk) {
     steps.import_address_book();
   }

@@ -15,14 +15,12 @@
 namespace pelrion::ui {
 
 inline constexpr std::string_view kAnotherAccountText = "Do you wish to add another account?";
-inline constexpr std::string_view kAddressBookText =
-    "Do you want to add contacts from your address book to the list of trusted contacts?";
 
 struct FirstRunSteps {
   // One run of the account set-up wizard (modal).
   std::function<void()> run_wizard{};
-  // Imports the address book's contacts into Trusted Contacts. Empty while the program has
-  // no address-book source: then nothing is offered.
+  // Imports the address book's contacts into Trusted Contacts and tells the result. Empty
+  // when the user keeps no address book the program can read: then nothing is offered.
   std::function<void()> import_address_book{};
 };
 

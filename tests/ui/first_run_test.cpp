@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "account_test_helpers.h"
+#include "import/address_sources.h"
 #include "ui_test_app.h"
 
 namespace pelrion::ui {
@@ -57,11 +58,11 @@ TEST_F(FirstRunTest, WizardRunsAgainWhileTheUserWantsAnotherAccount) {
     std::vector<std::string> texts;
   } rows[] = {
       {{DialogAnswer::kNo, DialogAnswer::kOk}, true, 1, 1,
-       {std::string(kAnotherAccountText), std::string(kAddressBookText)}},
+       {std::string(kAnotherAccountText), import::FirstRunAddressBookQuestion()}},
       {{DialogAnswer::kYes, DialogAnswer::kYes, DialogAnswer::kNo, DialogAnswer::kCancel}, true,
        3, 0,
        {std::string(kAnotherAccountText), std::string(kAnotherAccountText),
-        std::string(kAnotherAccountText), std::string(kAddressBookText)}},
+        std::string(kAnotherAccountText), import::FirstRunAddressBookQuestion()}},
       // Without an address-book source nothing is offered.
       {{DialogAnswer::kNo}, false, 1, 0, {std::string(kAnotherAccountText)}},
   };
