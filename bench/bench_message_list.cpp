@@ -19,6 +19,8 @@
 #include "store/folders_view.h"
 #include "store/listener_control.h"
 #include "store/status_notices.h"
+#include "platform/dialogs.h"
+#include "ui/main_window.h"
 #include "ui/message_list_model.h"
 #include "ui/message_list_view.h"
 
@@ -167,6 +169,48 @@ void BM_ShowQuarantine(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ShowQuarantine)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The whole main window made, attached to the loaded stores and shown on the Quarantine,
+// until its first screen is painted: what a user waits for after the stores have loaded.
+void BM_ShowMainWindowOnQuarantine(benchmark::State& state) {
+  pelrion::app::Stores& stores = OpenedStores();
+  Ports& ports = ThePorts();
+  pelrion::platform::HeadlessDialogs dialogs;
+  for (auto _ : state) {
+    MessageListModel model;
+    model.Attach(stores.messages.get(), stores.accounts.get());
+    pelrion::ui::MainWindow window({.dialogs = dialogs,
+                                    .main_thread = ports.main_thread,
+                                    .registry = ports.registry,
+                                    .preferences = ports.preferences,
+                                    .model = model});
+    window.Attach({.messages = stores.messages.get(),
+                   .accounts = stores.accounts.get(),
+                   .address_lists = stores.address_lists.get(),
+                   .cycle = nullptr,
+                   .proxy_state = {},
+                   .active_connections = {},
+                   .temp_folder = {},
+                   .eml_viewer = {},
+                   .launch = {},
+                   .desktop = {},
+                   .windows = {}});
+    window.resize(1100, 760);
+    window.ShowFolder(Folder::kQuarantine);
+    window.show();
+    window.repaint();
+    QApplication::processEvents();
+    if (model.rowCount() != static_cast<int>(kMessages)) {
+      state.SkipWithError("the Quarantine does not hold every message");
+      break;
+    }
+    state.PauseTiming();
+    window.Detach();
+    model.Attach(nullptr, nullptr);
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ShowMainWindowOnQuarantine)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Sorting the shown Quarantine by one column, alternating the direction, with the view
 // following (its first screen repainted).

@@ -1,5 +1,7 @@
 #include "ui/folder_bar.h"
 
+#include <QSignalBlocker>
+
 #include "ui/list_icons.h"
 
 namespace pelrion::ui {
@@ -47,7 +49,12 @@ void FolderBar::ShowCounts(const std::array<store::FolderCount, store::kFolderCo
   }
 }
 
-void FolderBar::SetCurrentFolder(store::Folder folder) { setCurrentRow(static_cast<int>(folder)); }
+void FolderBar::SetCurrentFolder(store::Folder folder) {
+  // The program's own change is not the user's choice: announcing it would show the folder a
+  // second time (a second sort of a large Quarantine).
+  const QSignalBlocker quiet(this);
+  setCurrentRow(static_cast<int>(folder));
+}
 
 store::Folder FolderBar::current_folder() const {
   const int row = currentRow();

@@ -204,7 +204,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::RedrawMessages() {
-  ports_.model.RedrawAll();
+  // The rows read their colours when painted, so painting the visible ones again is enough;
+  // telling the view that every row changed would cost a pass over all of them.
+  list_->viewport()->update();
 }
 
 void MainWindow::changeEvent(QEvent* event) {
