@@ -53,9 +53,10 @@ TEST(EudoraSettingsTest, TheSettingsSectionGivesOneAccountWhenItUsesPop) {
 }
 
 std::string OperaSection(const std::string& name, const std::string& extra) {
-  return "[" + name + "]\n" + extra +
+  // The extra lines come last: a key given again replaces the value before it.
+  return "[" + name + "]\n"
          "Incoming Servername=pop.x.org\nIncoming Username=jo\n"
-         "Outgoing Servername=smtp.x.org\nEmail=Jo@X.org\n";
+         "Outgoing Servername=smtp.x.org\nEmail=Jo@X.org\n" + extra;
 }
 
 TEST(OperaAccountsTest, EveryPopAccountSectionIsACandidate) {

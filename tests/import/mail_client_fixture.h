@@ -2,9 +2,11 @@
 // profile holds a POP3 account, an IMAP account and a POP3 account without SMTP server.
 #pragma once
 
+#include <filesystem>
 #include <string>
+#include <string_view>
 
-#include "import/address_book_fixture.h"
+#include "support/files.h"
 
 namespace pelrion::importtest {
 
@@ -36,11 +38,17 @@ inline constexpr const char* kThunderbirdPrefs =
     "user_pref(\"mail.server.server3.userName\", \"jo3\");\n"
     "user_pref(\"mail.identity.id3.useremail\", \"jo@other.org\");\n";
 
+// WriteFile, with the folders on the way made first.
+inline void WriteSettingsFile(const std::string& path, std::string_view bytes) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  test_support::WriteFile(path, bytes);
+}
+
 inline void MakeThunderbirdMailHome(const std::string& home) {
-  WriteNew(home + "/.thunderbird/profiles.ini",
+  WriteSettingsFile(home + "/.thunderbird/profiles.ini",
            "[General]\nStartWithLastProfile=1\n\n"
            "[Profile0]\nName=default\nIsRelative=1\nPath=x1.default\n");
-  WriteNew(home + "/.thunderbird/x1.default/prefs.js", kThunderbirdPrefs);
+  WriteSettingsFile(home + "/.thunderbird/x1.default/prefs.js", kThunderbirdPrefs);
 }
 
 }  // namespace pelrion::importtest

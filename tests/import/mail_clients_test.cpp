@@ -85,8 +85,8 @@ TEST_F(MailClientsTest, ThunderbirdProfilesOfEveryInstallationAreRead) {
   EXPECT_EQ(Clients().ListInstalled(), std::vector<MailClientKind>{MailClientKind::kThunderbird});
   // The Flatpak's profile, named by an absolute path.
   const std::string flatpak = home() + "/.var/app/org.mozilla.Thunderbird/.thunderbird";
-  WriteNew(flatpak + "/profiles.ini", "[Profile1]\nIsRelative=0\nPath=" + home() + "/elsewhere\n");
-  WriteNew(home() + "/elsewhere/prefs.js", PrefsWithAccount("flat@pak.org"));
+  WriteSettingsFile(flatpak + "/profiles.ini", "[Profile1]\nIsRelative=0\nPath=" + home() + "/elsewhere\n");
+  WriteSettingsFile(home() + "/elsewhere/prefs.js", PrefsWithAccount("flat@pak.org"));
   EXPECT_EQ(Read(MailClientKind::kThunderbird),
             (std::vector<std::string>{"jo@example.org", "flat@pak.org"}));
 }
@@ -103,14 +103,14 @@ TEST_F(MailClientsTest, TheMozillaSuiteIsFoundThroughItsProfileRegistryAndProfil
   registry.AddKey(profiles, "no directory");
   registry.AddString(registry.AddKey(profiles, "gone"), "directory", home() + "/missing");
   const std::string appreg = registry.bytes();
-  WriteNew(home() + "/.mozilla/appreg", appreg);
-  WriteNew(home() + "/.mozilla/default/ab.slt/prefs.js", PrefsWithAccount("suite@x.org"));
+  WriteSettingsFile(home() + "/.mozilla/appreg", appreg);
+  WriteSettingsFile(home() + "/.mozilla/default/ab.slt/prefs.js", PrefsWithAccount("suite@x.org"));
   EXPECT_EQ(Clients().ListInstalled(), std::vector<MailClientKind>{MailClientKind::kMozilla});
   const auto before = Snapshot(home());
   EXPECT_EQ(Read(MailClientKind::kMozilla), std::vector<std::string>{"suite@x.org"});
 
-  WriteNew(home() + "/.mozilla/seamonkey/profiles.ini", "[Profile0]\nPath=p.default\n");
-  WriteNew(home() + "/.mozilla/seamonkey/p.default/prefs.js", PrefsWithAccount("sea@x.org"));
+  WriteSettingsFile(home() + "/.mozilla/seamonkey/profiles.ini", "[Profile0]\nPath=p.default\n");
+  WriteSettingsFile(home() + "/.mozilla/seamonkey/p.default/prefs.js", PrefsWithAccount("sea@x.org"));
   EXPECT_EQ(Read(MailClientKind::kMozilla), (std::vector<std::string>{"suite@x.org", "sea@x.org"}));
   // Reading changed nothing in the other program's files.
   for (const auto& [path, bytes] : before) {
@@ -148,15 +148,15 @@ TEST_F(MailClientsTest, LinuxOnlyProgramsAndOldNetscapeAreFoundByTheirSettings) 
   };
   std::vector<MailClientKind> kinds;
   for (const Case& c : cases) {
-    WriteNew(home() + c.file, c.text);
+    WriteSettingsFile(home() + c.file, c.text);
     kinds.push_back(c.kind);
     EXPECT_EQ(Clients().ListInstalled(), kinds);
     EXPECT_EQ(Read(c.kind), c.address.empty() ? std::vector<std::string>{}
                                               : std::vector<std::string>{c.address});
   }
-  WriteNew(home() + "/.config/evolution/sources/i.source",
+  WriteSettingsFile(home() + "/.config/evolution/sources/i.source",
            "[Mail Identity]\nAddress=evo@x.org\n[Mail Submission]\nTransportUid=t\n");
-  WriteNew(home() + "/.config/evolution/sources/t.source",
+  WriteSettingsFile(home() + "/.config/evolution/sources/t.source",
            "[Mail Transport]\nBackendName=smtp\n[Authentication]\nHost=s\n");
   EXPECT_EQ(Read(MailClientKind::kEvolution), std::vector<std::string>{"evo@x.org"});
 }
@@ -180,20 +180,20 @@ class ScriptedQuestions : public import::SettingsFileQuestions {
 
 TEST_F(MailClientsTest, EudoraUnderWineAsksAboutTheFileItFoundOrForOne) {
   const std::string prefix = home() + "/.wine";
-  WriteNew(prefix + "/system.reg",
+  WriteSettingsFile(prefix + "/system.reg",
            "WINE REGISTRY Version 2\n"
            "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\eudora.exe]\n"
            "@=\"C:\\\\Eudora\\\\Eudora.exe\"\n");
-  WriteNew(prefix + "/user.reg",
+  WriteSettingsFile(prefix + "/user.reg",
            "WINE REGISTRY Version 2\n"
            "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders]\n"
            "\"AppData\"=\"C:\\\\users\\\\jo\\\\AppData\\\\Roaming\"\n");
-  WriteNew(prefix + "/drive_c/Eudora/Eudora.exe", "MZ");
+  WriteSettingsFile(prefix + "/drive_c/Eudora/Eudora.exe", "MZ");
   const std::string settings =
       "[Settings]\nUsesPOP=1\nPopServer=p\nLoginName=u\nSMTPServer=s\nReturnAddress=";
-  WriteNew(prefix + "/drive_c/Eudora/eudora.ini", settings + "beside@x.org\n");
+  WriteSettingsFile(prefix + "/drive_c/Eudora/eudora.ini", settings + "beside@x.org\n");
   const std::string other = home() + "/picked.ini";
-  WriteNew(other, settings + "picked@x.org\n");
+  WriteSettingsFile(other, settings + "picked@x.org\n");
   EXPECT_EQ(Clients().ListInstalled(), std::vector<MailClientKind>{MailClientKind::kEudora});
 
   ScriptedQuestions questions;
@@ -205,7 +205,7 @@ TEST_F(MailClientsTest, EudoraUnderWineAsksAboutTheFileItFoundOrForOne) {
                                     "Cancel.");
 
   // The application data folder's file comes first.
-  WriteNew(prefix + "/drive_c/users/jo/AppData/Roaming/Qualcomm/Eudora/Eudora.ini",
+  WriteSettingsFile(prefix + "/drive_c/users/jo/AppData/Roaming/Qualcomm/Eudora/Eudora.ini",
            settings + "appdata@x.org\n");
   EXPECT_EQ(Addresses(Clients().ReadAccounts(MailClientKind::kEudora, questions)),
             std::vector<std::string>{"appdata@x.org"});
@@ -223,15 +223,15 @@ TEST_F(MailClientsTest, EudoraUnderWineAsksAboutTheFileItFoundOrForOne) {
 
 TEST_F(MailClientsTest, ThunderbirdUnderWineReadsItsBackslashedRelativeProfiles) {
   const std::string prefix = home() + "/.wine";
-  WriteNew(prefix + "/system.reg", "WINE REGISTRY Version 2\n");
-  WriteNew(prefix + "/user.reg", "WINE REGISTRY Version 2\n");
+  WriteSettingsFile(prefix + "/system.reg", "WINE REGISTRY Version 2\n");
+  WriteSettingsFile(prefix + "/user.reg", "WINE REGISTRY Version 2\n");
   const std::string roaming = prefix + "/drive_c/users/" +
                               std::string(std::getenv("USER") ? std::getenv("USER") : "") +
                               "/Application Data";
-  WriteNew(roaming + "/Thunderbird/profiles.ini",
+  WriteSettingsFile(roaming + "/Thunderbird/profiles.ini",
            "[Profile0]\nIsRelative=1\nPath=Profiles\\x.default\n"
            "[Profile1]\nIsRelative=0\nPath=..\\..\\outside\n");
-  WriteNew(roaming + "/Thunderbird/Profiles/x.default/prefs.js", PrefsWithAccount("w@x.org"));
+  WriteSettingsFile(roaming + "/Thunderbird/Profiles/x.default/prefs.js", PrefsWithAccount("w@x.org"));
   if (std::getenv("USER") == nullptr) GTEST_SKIP() << "no USER to name the Wine user folder";
   EXPECT_EQ(Read(MailClientKind::kThunderbird), std::vector<std::string>{"w@x.org"});
 }

@@ -172,7 +172,9 @@ TEST(MozillaAccountsTest, TheSmtpServerFallsBackToTheDefaultThenTheFirstListed) 
     text += Pref("mail.smtpservers", c.servers);
     const auto candidates = Read(text);
     ASSERT_EQ(candidates.size(), c.host ? 1u : 0u) << c.label;
-    if (c.host) EXPECT_EQ(candidates[0].smtp_host, c.host) << c.label;
+    if (c.host) {
+      EXPECT_EQ(candidates[0].smtp_host, c.host) << c.label;
+    }
   }
 }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "import/account_manager.h"
-#include "import/address_book_fixture.h"
+#include "import/mail_client_fixture.h"
 #include "import/file_version.h"
 #include "import/mail_clients.h"
 #include "support/scoped_env.h"
@@ -78,7 +78,11 @@ TEST(AccountManagerTest, OutlookExpressReadsTheMainRootThenEachIdentity) {
   // A news account and an IMAP account have no POP3 server; a port of another type is
   // ignored; a value of another type skips the account.
   text += AccountKey(kIam, "00000002", Str("Account Name", "news") + Str("NNTP Server", "n"));
-  text += AccountKey(kIam, "00000003", PopValues("imap.org") + "\"POP3 Server\"=\"\"\n");
+  text += AccountKey(kIam, "00000003",
+                     Str("Account Name", "imap.org") + Str("IMAP Server", "imap.org") +
+                         Str("POP3 User Name", "u") + Str("SMTP Server", "s") +
+                         Str("SMTP Email Address", "a@imap.org") + Str("SMTP Display Name", "A"));
+  text += AccountKey(kIam, "00000004", Str("POP3 Server", "") + PopValues("empty.org"));
   const std::vector<std::string> identities = {"{AAA}", "{BBB}", "{CCC}"};
   for (const std::string& identity : identities) {
     const std::string root = "Identities\\\\" + identity + "\\\\" + kIam;
@@ -156,11 +160,11 @@ struct WineFixture {
       system += "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\" + p.file +
                 "]\n@=str(2):\"%ProgramFiles%\\\\" + p.windows_dir + "\\\\" + p.file + "\"\n";
       // The file's letters in another case than the entry's: Windows names ignore case.
-      WriteNew(prefix + "/drive_c/Program Files/" + p.windows_dir + "/" + Upper(p.file),
+      WriteSettingsFile(prefix + "/drive_c/Program Files/" + p.windows_dir + "/" + Upper(p.file),
                ProgramBytes(p.version));
     }
-    WriteNew(prefix + "/system.reg", system);
-    WriteNew(prefix + "/user.reg", "WINE REGISTRY Version 2\n" + user_reg);
+    WriteSettingsFile(prefix + "/system.reg", system);
+    WriteSettingsFile(prefix + "/user.reg", "WINE REGISTRY Version 2\n" + user_reg);
   }
   static std::string Upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
