@@ -174,7 +174,7 @@ TEST(CommandLineTest, UsageTextHasOneLineForEachCommandAndEachLineParsesAsItsCom
     EXPECT_EQ(program, "pelrion") << line;
     EXPECT_TRUE(IsCommandWord(first)) << line;
   }
-  EXPECT_EQ(count, 26);
+  EXPECT_EQ(count, 29);
   EXPECT_FALSE(IsCommandWord("--headless"));
 }
 

@@ -21,17 +21,17 @@ class MailClientCommandThreadTest : public ::testing::Test {
 };
 
 TEST_F(MailClientCommandThreadTest, ListsTheProgramsThenTheirAccounts) {
-  EXPECT_EQ(world_.Json({"import", "clients", "--json"}), nlohmann::json::array());
+  EXPECT_EQ(world_.Json({"import", "clients"}), nlohmann::json::array());
   importtest::MakeThunderbirdMailHome(home_);
-  EXPECT_EQ(world_.Json({"import", "clients", "--json"}),
+  EXPECT_EQ(world_.Json({"import", "clients"}),
             nlohmann::json::parse(R"([{"kind": 5, "name": "Mozilla Thunderbird"}])"));
   EXPECT_EQ(world_.Run({"import", "clients"}).output, "5\tMozilla Thunderbird\n");
-  EXPECT_EQ(world_.Json({"import", "accounts", "5", "--json"}),
+  EXPECT_EQ(world_.Json({"import", "accounts", "5"}),
             nlohmann::json::parse(R"([{"friendly_name": "Work mail", "display_name": "Jo Doe",
                                        "email": "jo@example.org", "pop3_server": "pop.example.org",
                                        "pop3_port": 995, "pop3_user": "jo",
                                        "smtp_server": "smtp.example.org", "smtp_port": 587}])"));
-  EXPECT_EQ(world_.Json({"import", "accounts", "6", "--json"}), nlohmann::json::array());
+  EXPECT_EQ(world_.Json({"import", "accounts", "6"}), nlohmann::json::array());
   const platform::ControlReply unknown = world_.Run({"import", "accounts", "13"});
   EXPECT_EQ(unknown.exit_code, 1);
   EXPECT_EQ(unknown.errors, "pelrion: no mail client kind with id 13\n");
