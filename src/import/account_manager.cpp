@@ -3,7 +3,8 @@
 namespace pelrion::import {
 namespace {
 
-constexpr std::string_view kInternetAccounts = "Software\\Microsoft\\Internet Account Manager\\Accounts";
+constexpr std::string_view kInternetAccounts =
+    "Software\\Microsoft\\Internet Account Manager\\Accounts";
 
 // A string value of 1 to 255 bytes.
 std::optional<std::string> StringValue(const RegistryView& user, const std::string& key,
@@ -13,8 +14,8 @@ std::optional<std::string> StringValue(const RegistryView& user, const std::stri
   return UsableText(value->text);
 }
 
-std::uint32_t PortValue(const RegistryView& user, const std::string& key,
-                        std::string_view name, std::uint32_t fallback) {
+std::uint32_t PortValue(const RegistryView& user, const std::string& key, std::string_view name,
+                        std::uint32_t fallback) {
   const auto value = user.Value(key, name);
   if (!value || value->type != RegistryValueType::kDword) return fallback;
   return PortOr(value->number, fallback);

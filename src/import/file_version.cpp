@@ -1,7 +1,7 @@
 #include "import/file_version.h"
 
-#include <fstream>
 #include <algorithm>
+#include <fstream>
 
 namespace pelrion::import {
 namespace {

@@ -9,8 +9,8 @@
 namespace pelrion::import {
 
 // major.minor in the high 32 bits, build.revision in the low 32 bits.
-constexpr std::uint64_t FileVersion(std::uint16_t major, std::uint16_t minor,
-                                    std::uint16_t build, std::uint16_t revision) {
+constexpr std::uint64_t FileVersion(std::uint16_t major, std::uint16_t minor, std::uint16_t build,
+                                    std::uint16_t revision) {
   return (std::uint64_t{major} << 48) | (std::uint64_t{minor} << 32) |
          (std::uint64_t{build} << 16) | revision;
 }

@@ -28,15 +28,24 @@ struct OperaSection {
 
 void TakeOperaKey(const IniLine& line, OperaSection& section) {
   MailCandidate& c = section.candidate;
-  if (Is(line.name, "Incoming Protocol")) section.pop = line.value == "POP";
-  else if (Is(line.name, "Incoming Servername")) c.pop3_host = TextOrEmpty(line.value);
-  else if (Is(line.name, "Incoming Username")) c.pop3_user = TextOrEmpty(line.value);
-  else if (Is(line.name, "Outgoing Servername")) c.smtp_host = TextOrEmpty(line.value);
-  else if (Is(line.name, "Real Name")) c.display_name = TextOrEmpty(line.value);
-  else if (Is(line.name, "Email")) c.email_address = TextOrEmpty(line.value);
-  else if (Is(line.name, "Account Name")) c.friendly_name = TextOrEmpty(line.value);
-  else if (Is(line.name, "Incoming Port")) section.pop3_port = ParsePortText(line.value);
-  else if (Is(line.name, "Outgoing Port")) section.smtp_port = ParsePortText(line.value);
+  if (Is(line.name, "Incoming Protocol"))
+    section.pop = line.value == "POP";
+  else if (Is(line.name, "Incoming Servername"))
+    c.pop3_host = TextOrEmpty(line.value);
+  else if (Is(line.name, "Incoming Username"))
+    c.pop3_user = TextOrEmpty(line.value);
+  else if (Is(line.name, "Outgoing Servername"))
+    c.smtp_host = TextOrEmpty(line.value);
+  else if (Is(line.name, "Real Name"))
+    c.display_name = TextOrEmpty(line.value);
+  else if (Is(line.name, "Email"))
+    c.email_address = TextOrEmpty(line.value);
+  else if (Is(line.name, "Account Name"))
+    c.friendly_name = TextOrEmpty(line.value);
+  else if (Is(line.name, "Incoming Port"))
+    section.pop3_port = ParsePortText(line.value);
+  else if (Is(line.name, "Outgoing Port"))
+    section.smtp_port = ParsePortText(line.value);
 }
 
 }  // namespace
@@ -55,12 +64,18 @@ std::vector<MailCandidate> ReadEudoraAccounts(std::string_view ini_text) {
       continue;
     }
     if (!in_settings || line.kind != IniLineKind::kKeyValue) continue;
-    if (Is(line.name, "UsesPOP")) uses_pop = line.value == "1";
-    else if (Is(line.name, "PopServer")) candidate.pop3_host = TextOrEmpty(line.value);
-    else if (Is(line.name, "LoginName")) candidate.pop3_user = TextOrEmpty(line.value);
-    else if (Is(line.name, "SMTPServer")) candidate.smtp_host = TextOrEmpty(line.value);
-    else if (Is(line.name, "RealName")) candidate.display_name = TextOrEmpty(line.value);
-    else if (Is(line.name, "ReturnAddress")) candidate.email_address = TextOrEmpty(line.value);
+    if (Is(line.name, "UsesPOP"))
+      uses_pop = line.value == "1";
+    else if (Is(line.name, "PopServer"))
+      candidate.pop3_host = TextOrEmpty(line.value);
+    else if (Is(line.name, "LoginName"))
+      candidate.pop3_user = TextOrEmpty(line.value);
+    else if (Is(line.name, "SMTPServer"))
+      candidate.smtp_host = TextOrEmpty(line.value);
+    else if (Is(line.name, "RealName"))
+      candidate.display_name = TextOrEmpty(line.value);
+    else if (Is(line.name, "ReturnAddress"))
+      candidate.email_address = TextOrEmpty(line.value);
   }
   if (!uses_pop) return {};
   // The account is known by its address.

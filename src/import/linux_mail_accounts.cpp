@@ -78,7 +78,8 @@ MailCandidate AccountrcCandidate(const std::map<std::string, std::string>& keys)
 
 std::vector<MailCandidate> ReadEvolutionAccounts(const std::vector<EvolutionSource>& sources) {
   std::map<std::string, KeyFile> by_uid;
-  for (const EvolutionSource& source : sources) by_uid.emplace(source.uid, ParseKeyFile(source.text));
+  for (const EvolutionSource& source : sources)
+    by_uid.emplace(source.uid, ParseKeyFile(source.text));
   auto find = [&](std::optional<std::string_view> uid) -> const KeyFile* {
     if (!uid) return nullptr;
     const auto found = by_uid.find(std::string(*uid));
@@ -133,7 +134,8 @@ std::vector<MailCandidate> ReadAccountrcAccounts(std::string_view accountrc_text
   auto finish = [&] {
     if (!keys) return;
     const auto protocol = keys->find("protocol");
-    const bool pop = protocol != keys->end() && (protocol->second == "0" || protocol->second == "1");
+    const bool pop =
+        protocol != keys->end() && (protocol->second == "0" || protocol->second == "1");
     MailCandidate c = AccountrcCandidate(*keys);
     if (pop && CompleteCandidate(c)) candidates.push_back(std::move(c));
     keys.reset();

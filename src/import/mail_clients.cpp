@@ -66,8 +66,7 @@ std::string FolderOf(const std::string& path) {
 }
 
 // The accounts of the prefs.js in each folder.
-std::vector<MailCandidate> ReadProfiles(const std::vector<std::string>& folders,
-                                        bool old_style) {
+std::vector<MailCandidate> ReadProfiles(const std::vector<std::string>& folders, bool old_style) {
   std::vector<MailCandidate> candidates;
   for (const std::string& folder : folders) {
     const PreferenceFile prefs = ReadPreferenceFile(ResolveIgnoringCase(folder + "/prefs.js"));

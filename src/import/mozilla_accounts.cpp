@@ -80,8 +80,7 @@ class MozillaReader {
     const auto email = UsableText(Find("mail.identity.%s.useremail", identity));
     const auto pop3 = UsableText(Find("mail.server.%s.hostname", *server));
     const auto user = UsableText(Find("mail.server.%s.userName", *server));
-    const auto smtp_host =
-        UsableText(Find("mail.smtpserver.%s.hostname", *smtp, NameCase::kExact));
+    const auto smtp_host = UsableText(Find("mail.smtpserver.%s.hostname", *smtp, NameCase::kExact));
     if (!email || !pop3 || !user || !smtp_host) return std::nullopt;
     candidate.email_address = *email;
     candidate.pop3_host = *pop3;

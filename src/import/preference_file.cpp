@@ -58,7 +58,8 @@ std::optional<std::string> Item(std::string_view& text, char delimiter) {
 std::optional<PreferenceLine> ParsePreferenceLine(std::string_view line) {
   SkipSpace(line);
   constexpr std::string_view kStart = "user_pref";
-  if (line.size() < kStart.size() || !ascii::EqualsIgnoreCase(line.substr(0, kStart.size()), kStart)) {
+  if (line.size() < kStart.size() ||
+      !ascii::EqualsIgnoreCase(line.substr(0, kStart.size()), kStart)) {
     return std::nullopt;
   }
   const auto open = line.find('(');

@@ -16,7 +16,7 @@ enum class RegistryValueType { kString, kExpandString, kDword, kOther };
 
 struct RegistryValue {
   RegistryValueType type = RegistryValueType::kOther;
-  std::string text;         // kString, kExpandString: UTF-8
+  std::string text;          // kString, kExpandString: UTF-8
   std::uint32_t number = 0;  // kDword
 };
 
@@ -26,8 +26,7 @@ class RegistryView {
   // The names of key's direct subkeys in stored order; none when key does not exist.
   virtual std::vector<std::string> Subkeys(std::string_view key) const = 0;
   // key's value called name ("" for the default value), or nothing.
-  virtual std::optional<RegistryValue> Value(std::string_view key,
-                                             std::string_view name) const = 0;
+  virtual std::optional<RegistryValue> Value(std::string_view key, std::string_view name) const = 0;
 };
 
 }  // namespace pelrion::import

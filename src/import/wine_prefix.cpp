@@ -13,8 +13,7 @@ namespace {
 namespace ascii = mailformat::ascii;
 namespace fs = std::filesystem;
 
-constexpr std::string_view kAppPaths =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+constexpr std::string_view kAppPaths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
 constexpr std::string_view kShellFolders =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr std::string_view kSystemEnvironment =
@@ -94,8 +93,7 @@ std::optional<std::string> WinePrefix::Variable(std::string_view name) const {
   // The folders Wine itself names rather than keeping in the environment keys.
   constexpr std::string_view kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion";
   if (ascii::EqualsIgnoreCase(name, "ProgramFiles")) {
-    return TextValue(machine_, kCurrentVersion, "ProgramFilesDir")
-        .value_or("C:\\Program Files");
+    return TextValue(machine_, kCurrentVersion, "ProgramFilesDir").value_or("C:\\Program Files");
   }
   if (ascii::EqualsIgnoreCase(name, "ProgramFiles(x86)")) {
     return TextValue(machine_, kCurrentVersion, "ProgramFilesDir (x86)")
@@ -130,12 +128,13 @@ std::string WinePrefix::Expand(std::string_view text) const {
 
 std::optional<std::string> WinePrefix::UnixPath(std::string_view windows_path) const {
   const std::string expanded = Expand(Unquoted(windows_path));
-  if (expanded.size() < 2 || expanded[1] != ':' || !std::isalpha(static_cast<unsigned char>(expanded[0]))) {
+  if (expanded.size() < 2 || expanded[1] != ':' ||
+      !std::isalpha(static_cast<unsigned char>(expanded[0]))) {
     return std::nullopt;
   }
   const char drive = ascii::ToLower(expanded[0]);
-  std::string path = drive == 'c' ? folder_ + "/drive_c"
-                                  : folder_ + "/dosdevices/" + std::string(1, drive) + ":";
+  std::string path =
+      drive == 'c' ? folder_ + "/drive_c" : folder_ + "/dosdevices/" + std::string(1, drive) + ":";
   for (char c : std::string_view(expanded).substr(2)) path.push_back(c == '\\' ? '/' : c);
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return ResolveIgnoringCase(path);

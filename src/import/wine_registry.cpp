@@ -43,8 +43,10 @@ std::uint32_t Digits(std::string_view text, std::size_t& i, int base, int max_di
 // The end of a quoted string whose body starts at text[0]: the index of its closing quote.
 std::size_t ClosingQuote(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\') ++i;
-    else if (text[i] == '"') return i;
+    if (text[i] == '\\')
+      ++i;
+    else if (text[i] == '"')
+      return i;
   }
   return std::string_view::npos;
 }
@@ -58,8 +60,8 @@ std::string LowerPath(std::string_view path) {
 std::optional<RegistryValue> ParseValue(std::string_view text) {
   RegistryValue value;
   if (text.starts_with('"') || text.starts_with("str(2):\"")) {
-    value.type = text.starts_with('"') ? RegistryValueType::kString
-                                       : RegistryValueType::kExpandString;
+    value.type =
+        text.starts_with('"') ? RegistryValueType::kString : RegistryValueType::kExpandString;
     text.remove_prefix(text.find('"') + 1);
     const auto end = ClosingQuote(text);
     if (end == std::string_view::npos) return std::nullopt;
@@ -89,15 +91,26 @@ std::string UnescapeRegText(std::string_view text) {
     }
     const char e = text[i];
     switch (e) {
-      case 'n': out.push_back('\n'); ++i; break;
-      case 'r': out.push_back('\r'); ++i; break;
-      case 't': out.push_back('\t'); ++i; break;
+      case 'n':
+        out.push_back('\n');
+        ++i;
+        break;
+      case 'r':
+        out.push_back('\r');
+        ++i;
+        break;
+      case 't':
+        out.push_back('\t');
+        ++i;
+        break;
       case 'x': {
         ++i;
         const std::size_t start = i;
         const std::uint32_t code = Digits(text, i, 16, 4);
-        if (i == start) out.push_back('x');
-        else AppendUtf8(out, code);
+        if (i == start)
+          out.push_back('x');
+        else
+          AppendUtf8(out, code);
         break;
       }
       default:

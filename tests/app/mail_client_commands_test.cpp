@@ -49,7 +49,8 @@ TEST_F(MailClientCommandThreadTest, ImportingAnAccountCreatesItWithItsListeners)
   for (const char* name : {"Work mail", "Work mail (1)"}) {
     const platform::ControlReply reply = world_.Run({"import", "account", "5", "0"}, "pw\n");
     ASSERT_EQ(reply.exit_code, 0) << reply.errors;
-    EXPECT_TRUE(reply.output.starts_with("The account has been successfully created.")) << reply.output;
+    EXPECT_TRUE(reply.output.starts_with("The account has been successfully created."))
+        << reply.output;
     EXPECT_EQ(world_.Json({"account", "list"}).back()["friendly_name"], name);
   }
   const nlohmann::json accounts = world_.Json({"account", "list"});
@@ -59,8 +60,10 @@ TEST_F(MailClientCommandThreadTest, ImportingAnAccountCreatesItWithItsListeners)
   // Both share the listeners their servers got the first time.
   EXPECT_EQ(accounts[0]["pop3_listener"], accounts[1]["pop3_listener"]);
   EXPECT_NE(accounts[0]["pop3_listener"], accounts[0]["smtp_listener"]);
-  const auto pop3 = world_.stores.listeners->CopyOf(accounts[0]["pop3_listener"].get<std::uint32_t>());
-  const auto smtp = world_.stores.listeners->CopyOf(accounts[0]["smtp_listener"].get<std::uint32_t>());
+  const auto pop3 =
+      world_.stores.listeners->CopyOf(accounts[0]["pop3_listener"].get<std::uint32_t>());
+  const auto smtp =
+      world_.stores.listeners->CopyOf(accounts[0]["smtp_listener"].get<std::uint32_t>());
   ASSERT_TRUE(pop3 && smtp);
   EXPECT_EQ(pop3->server_port, 995u);
   EXPECT_EQ(smtp->server_port, 587u);

@@ -54,16 +54,19 @@ TEST(EudoraSettingsTest, TheSettingsSectionGivesOneAccountWhenItUsesPop) {
 
 std::string OperaSection(const std::string& name, const std::string& extra) {
   // The extra lines come last: a key given again replaces the value before it.
-  return "[" + name + "]\n"
+  return "[" + name +
+         "]\n"
          "Incoming Servername=pop.x.org\nIncoming Username=jo\n"
-         "Outgoing Servername=smtp.x.org\nEmail=Jo@X.org\n" + extra;
+         "Outgoing Servername=smtp.x.org\nEmail=Jo@X.org\n" +
+         extra;
 }
 
 TEST(OperaAccountsTest, EveryPopAccountSectionIsACandidate) {
   const std::string text =
       "[Accounts]\nCount=4\nIncoming Protocol=POP\n" +
-      OperaSection("Account1", "Incoming Protocol=POP\nAccount Name=Home\nReal Name=Jo Doe\n"
-                               "Incoming Port=1110\nOutgoing Port=587\n") +
+      OperaSection("Account1",
+                   "Incoming Protocol=POP\nAccount Name=Home\nReal Name=Jo Doe\n"
+                   "Incoming Port=1110\nOutgoing Port=587\n") +
       OperaSection("Account2", "Incoming Protocol=IMAP\n") +
       OperaSection("Account3", "incoming protocol=POP\nIncoming Port=11x\nOutgoing Port=0\n") +
       OperaSection("AccountX", "Incoming Protocol=POP\n") +

@@ -13,15 +13,18 @@ using import::EvolutionSource;
 
 std::vector<EvolutionSource> EvolutionSources(const std::string& transport_backend) {
   return {
-      {"acct", "[Data Source]\nDisplayName=Home\nEnabled=true\n\n[Mail Account]\n"
-               "BackendName=pop\nIdentityUid=ident\n"
-               "\n[Authentication]\nHost=pop.x.org\nPort=995\nUser=jo\n"},
-      {"ident", "[Data Source]\nDisplayName=Jo\nParent=acct\n\n[Mail Identity]\n"
-                "Address=Jo@X.org\nName=Jo Doe\n\n[Mail Submission]\nTransportUid=trans\n"},
-      {"trans", "[Data Source]\nParent=acct\n\n[Mail Transport]\nBackendName=" +
-                    transport_backend + "\n\n[Authentication]\nHost=smtp.x.org\nPort=587\n"},
-      {"imap", "[Data Source]\nDisplayName=Other\n\n[Mail Account]\nBackendName=imapx\n"
-               "IdentityUid=ident\n\n[Authentication]\nHost=imap.x.org\nUser=jo\n"},
+      {"acct",
+       "[Data Source]\nDisplayName=Home\nEnabled=true\n\n[Mail Account]\n"
+       "BackendName=pop\nIdentityUid=ident\n"
+       "\n[Authentication]\nHost=pop.x.org\nPort=995\nUser=jo\n"},
+      {"ident",
+       "[Data Source]\nDisplayName=Jo\nParent=acct\n\n[Mail Identity]\n"
+       "Address=Jo@X.org\nName=Jo Doe\n\n[Mail Submission]\nTransportUid=trans\n"},
+      {"trans", "[Data Source]\nParent=acct\n\n[Mail Transport]\nBackendName=" + transport_backend +
+                    "\n\n[Authentication]\nHost=smtp.x.org\nPort=587\n"},
+      {"imap",
+       "[Data Source]\nDisplayName=Other\n\n[Mail Account]\nBackendName=imapx\n"
+       "IdentityUid=ident\n\n[Authentication]\nHost=imap.x.org\nUser=jo\n"},
   };
 }
 
@@ -57,8 +60,7 @@ TEST(AccountrcTest, PopAccountsWithTheirChosenPorts) {
   const std::string text =
       "[Other]\nprotocol=0\n" + Accountrc("1", "0", "set_smtpport=1\nsmtp_port=587\n") +
       Accountrc("2", "3", "") + Accountrc("3", "1", "set_popport=1\npop_port=abc\n") +
-      Accountrc("4", "0", "user_id=\n") +
-      Accountrc("5", "0", "set_popport=1\npop_port=1110\n");
+      Accountrc("4", "0", "user_id=\n") + Accountrc("5", "0", "set_popport=1\npop_port=1110\n");
   const auto candidates = import::ReadAccountrcAccounts(text);
   ASSERT_EQ(candidates.size(), 3u);
   EXPECT_EQ(candidates[0].friendly_name, "Acct1");

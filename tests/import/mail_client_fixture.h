@@ -46,8 +46,8 @@ inline void WriteSettingsFile(const std::string& path, std::string_view bytes) {
 
 inline void MakeThunderbirdMailHome(const std::string& home) {
   WriteSettingsFile(home + "/.thunderbird/profiles.ini",
-           "[General]\nStartWithLastProfile=1\n\n"
-           "[Profile0]\nName=default\nIsRelative=1\nPath=x1.default\n");
+                    "[General]\nStartWithLastProfile=1\n\n"
+                    "[Profile0]\nName=default\nIsRelative=1\nPath=x1.default\n");
   WriteSettingsFile(home + "/.thunderbird/x1.default/prefs.js", kThunderbirdPrefs);
 }
 

@@ -11,6 +11,7 @@
 
 #include "import/mail_client_fixture.h"
 #include "import/registry_builder.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace pelrion::importtest {
@@ -51,15 +52,17 @@ std::vector<std::string> Addresses(const std::vector<MailCandidate>& candidates)
 
 class MailClientsTest : public ::testing::Test {
  protected:
-  import::MailClients Clients() const { return import::MailClients(home_.path(), home_ / ".wine"); }
-  std::vector<std::string> Read(MailClientKind kind) {
-    import::NoSettingsFileQuestions questions;
-    return Addresses(Clients().ReadAccounts(kind, questions));
-  }
-  std::string home() const { return home_.path(); }
+  import::MailClients Clients() const { return import::MailClients(home_.path(), home_ / ".wine");
+} std::vector<std::string> Read(MailClientKind kind) {
+  import::NoSettingsFileQuestions questions;
+  return Addresses(Clients().ReadAccounts(kind, questions));
+}
+std::string home() const {
+  return home_.path();
+}
 
-  test_support::TempDir home_;
-};
+test_support::TempDir home_;
+};  // namespace
 
 TEST_F(MailClientsTest, AnEmptyHomeHasNoMailPrograms) {
   EXPECT_TRUE(Clients().ListInstalled().empty());
@@ -70,8 +73,9 @@ TEST_F(MailClientsTest, AnEmptyHomeHasNoMailPrograms) {
 
 TEST_F(MailClientsTest, KindsHaveTheirDisplayNames) {
   const std::vector<std::string_view> expected = {
-      "Eudora", "Mozilla", "Netscape", "Netscape", "Netscape", "Mozilla Thunderbird", "Opera",
-      "Outlook", "Outlook", "Outlook Express", "Evolution", "Claws Mail", "Sylpheed"};
+      "Eudora",  "Mozilla", "Netscape", "Netscape",        "Netscape",  "Mozilla Thunderbird",
+      "Opera",   "Outlook", "Outlook",  "Outlook Express", "Evolution", "Claws Mail",
+      "Sylpheed"};
   ASSERT_EQ(expected.size(), static_cast<std::size_t>(import::kMailClientKindCount));
   for (int kind = 0; kind < import::kMailClientKindCount; ++kind) {
     EXPECT_EQ(import::KindInfo(*import::KindOfNumber(kind)).display_name, expected[kind]);
@@ -85,7 +89,8 @@ TEST_F(MailClientsTest, ThunderbirdProfilesOfEveryInstallationAreRead) {
   EXPECT_EQ(Clients().ListInstalled(), std::vector<MailClientKind>{MailClientKind::kThunderbird});
   // The Flatpak's profile, named by an absolute path.
   const std::string flatpak = home() + "/.var/app/org.mozilla.Thunderbird/.thunderbird";
-  WriteSettingsFile(flatpak + "/profiles.ini", "[Profile1]\nIsRelative=0\nPath=" + home() + "/elsewhere\n");
+  WriteSettingsFile(flatpak + "/profiles.ini",
+                    "[Profile1]\nIsRelative=0\nPath=" + home() + "/elsewhere\n");
   WriteSettingsFile(home() + "/elsewhere/prefs.js", PrefsWithAccount("flat@pak.org"));
   EXPECT_EQ(Read(MailClientKind::kThunderbird),
             (std::vector<std::string>{"jo@example.org", "flat@pak.org"}));
@@ -110,7 +115,8 @@ TEST_F(MailClientsTest, TheMozillaSuiteIsFoundThroughItsProfileRegistryAndProfil
   EXPECT_EQ(Read(MailClientKind::kMozilla), std::vector<std::string>{"suite@x.org"});
 
   WriteSettingsFile(home() + "/.mozilla/seamonkey/profiles.ini", "[Profile0]\nPath=p.default\n");
-  WriteSettingsFile(home() + "/.mozilla/seamonkey/p.default/prefs.js", PrefsWithAccount("sea@x.org"));
+  WriteSettingsFile(home() + "/.mozilla/seamonkey/p.default/prefs.js",
+                    PrefsWithAccount("sea@x.org"));
   EXPECT_EQ(Read(MailClientKind::kMozilla), (std::vector<std::string>{"suite@x.org", "sea@x.org"}));
   // Reading changed nothing in the other program's files.
   for (const auto& [path, bytes] : before) {
@@ -135,8 +141,7 @@ TEST_F(MailClientsTest, LinuxOnlyProgramsAndOldNetscapeAreFoundByTheirSettings) 
        "Outgoing Servername=s\nEmail=op@x.org\n",
        "op@x.org"},
       {MailClientKind::kEvolution, "/.config/evolution/sources/a.source",
-       "[Mail Account]\nBackendName=pop\nIdentityUid=i\n[Authentication]\nHost=p\nUser=u\n",
-       ""},
+       "[Mail Account]\nBackendName=pop\nIdentityUid=i\n[Authentication]\nHost=p\nUser=u\n", ""},
       {MailClientKind::kClawsMail, "/.claws-mail/accountrc",
        "[Account: 1]\nprotocol=0\naddress=claws@x.org\nreceive_server=p\nuser_id=u\n"
        "smtp_server=s\n",
@@ -151,13 +156,13 @@ TEST_F(MailClientsTest, LinuxOnlyProgramsAndOldNetscapeAreFoundByTheirSettings) 
     WriteSettingsFile(home() + c.file, c.text);
     kinds.push_back(c.kind);
     EXPECT_EQ(Clients().ListInstalled(), kinds);
-    EXPECT_EQ(Read(c.kind), c.address.empty() ? std::vector<std::string>{}
-                                              : std::vector<std::string>{c.address});
+    EXPECT_EQ(Read(c.kind),
+              c.address.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.address});
   }
   WriteSettingsFile(home() + "/.config/evolution/sources/i.source",
-           "[Mail Identity]\nAddress=evo@x.org\n[Mail Submission]\nTransportUid=t\n");
+                    "[Mail Identity]\nAddress=evo@x.org\n[Mail Submission]\nTransportUid=t\n");
   WriteSettingsFile(home() + "/.config/evolution/sources/t.source",
-           "[Mail Transport]\nBackendName=smtp\n[Authentication]\nHost=s\n");
+                    "[Mail Transport]\nBackendName=smtp\n[Authentication]\nHost=s\n");
   EXPECT_EQ(Read(MailClientKind::kEvolution), std::vector<std::string>{"evo@x.org"});
 }
 
@@ -180,14 +185,16 @@ class ScriptedQuestions : public import::SettingsFileQuestions {
 
 TEST_F(MailClientsTest, EudoraUnderWineAsksAboutTheFileItFoundOrForOne) {
   const std::string prefix = home() + "/.wine";
-  WriteSettingsFile(prefix + "/system.reg",
-           "WINE REGISTRY Version 2\n"
-           "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\eudora.exe]\n"
-           "@=\"C:\\\\Eudora\\\\Eudora.exe\"\n");
-  WriteSettingsFile(prefix + "/user.reg",
-           "WINE REGISTRY Version 2\n"
-           "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders]\n"
-           "\"AppData\"=\"C:\\\\users\\\\jo\\\\AppData\\\\Roaming\"\n");
+  WriteSettingsFile(
+      prefix + "/system.reg",
+      "WINE REGISTRY Version 2\n"
+      "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\eudora.exe]\n"
+      "@=\"C:\\\\Eudora\\\\Eudora.exe\"\n");
+  WriteSettingsFile(
+      prefix + "/user.reg",
+      "WINE REGISTRY Version 2\n"
+      "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders]\n"
+      "\"AppData\"=\"C:\\\\users\\\\jo\\\\AppData\\\\Roaming\"\n");
   WriteSettingsFile(prefix + "/drive_c/Eudora/Eudora.exe", "MZ");
   const std::string settings =
       "[Settings]\nUsesPOP=1\nPopServer=p\nLoginName=u\nSMTPServer=s\nReturnAddress=";
@@ -206,7 +213,7 @@ TEST_F(MailClientsTest, EudoraUnderWineAsksAboutTheFileItFoundOrForOne) {
 
   // The application data folder's file comes first.
   WriteSettingsFile(prefix + "/drive_c/users/jo/AppData/Roaming/Qualcomm/Eudora/Eudora.ini",
-           settings + "appdata@x.org\n");
+                    settings + "appdata@x.org\n");
   EXPECT_EQ(Addresses(Clients().ReadAccounts(MailClientKind::kEudora, questions)),
             std::vector<std::string>{"appdata@x.org"});
 
@@ -221,20 +228,56 @@ TEST_F(MailClientsTest, EudoraUnderWineAsksAboutTheFileItFoundOrForOne) {
   EXPECT_TRUE(Clients().ReadAccounts(MailClientKind::kEudora, questions).empty());
 }
 
+TEST_F(MailClientsTest, OperaUnderWineLooksBesideTheProgramThenInTheUsersFolder) {
+  const std::string prefix = home() + "/.wine";
+  // The entry names the program through a variable of the user's environment.
+  WriteSettingsFile(prefix + "/system.reg",
+                    "WINE REGISTRY Version 2\n"
+                    "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App "
+                    "Paths\\\\opera.exe]\n"
+                    "@=str(2):\"%MYAPPS%\\\\Opera7\\\\opera.exe\"\n");
+  WriteSettingsFile(prefix + "/user.reg",
+                    "WINE REGISTRY Version 2\n[Environment]\n\"MYAPPS\"=\"D:\\\\Apps\"\n"
+                    "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer"
+                    "\\\\Shell Folders]\n\"AppData\"=\"C:\\\\users\\\\jo\\\\AppData\"\n");
+  WriteSettingsFile(prefix + "/dosdevices/d:/Apps/Opera7/opera.exe", "MZ");
+  const auto account = [](const std::string& email) {
+    return "[Account1]\nIncoming Protocol=POP\nIncoming Servername=p\nIncoming Username=u\n"
+           "Outgoing Servername=s\nEmail=" +
+           email + "\n";
+  };
+  WriteSettingsFile(prefix + "/drive_c/users/jo/AppData/Opera/Opera7/Mail/accounts.ini",
+                    account("roaming@x.org"));
+  EXPECT_EQ(Clients().ListInstalled(), std::vector<MailClientKind>{MailClientKind::kOpera});
+  ScriptedQuestions questions;
+  EXPECT_EQ(Addresses(Clients().ReadAccounts(MailClientKind::kOpera, questions)),
+            std::vector<std::string>{"roaming@x.org"});
+  WriteSettingsFile(prefix + "/dosdevices/d:/Apps/Opera7/mail/ACCOUNTS.INI",
+                    account("beside@x.org"));
+  EXPECT_EQ(Addresses(Clients().ReadAccounts(MailClientKind::kOpera, questions)),
+            std::vector<std::string>{"beside@x.org"});
+  EXPECT_TRUE(questions.asked.empty());
+  // Neither there: the user is asked for the file.
+  std::filesystem::remove_all(prefix + "/drive_c/users");
+  std::filesystem::remove_all(prefix + "/dosdevices/d:/Apps/Opera7/mail");
+  EXPECT_TRUE(Clients().ReadAccounts(MailClientKind::kOpera, questions).empty());
+  EXPECT_EQ(questions.asked, std::vector<std::string>{"Locate Opera file accounts.ini"});
+}
+
 TEST_F(MailClientsTest, ThunderbirdUnderWineReadsItsBackslashedRelativeProfiles) {
   const std::string prefix = home() + "/.wine";
   WriteSettingsFile(prefix + "/system.reg", "WINE REGISTRY Version 2\n");
   WriteSettingsFile(prefix + "/user.reg", "WINE REGISTRY Version 2\n");
-  const std::string roaming = prefix + "/drive_c/users/" +
-                              std::string(std::getenv("USER") ? std::getenv("USER") : "") +
-                              "/Application Data";
+  // Without a Shell Folders entry the user folder is named after the user, in the old or
+  // the new form.
+  test_support::ScopedEnv user("USER", "jo");
+  const std::string roaming = prefix + "/drive_c/users/jo/Application Data";
   WriteSettingsFile(roaming + "/Thunderbird/profiles.ini",
-           "[Profile0]\nIsRelative=1\nPath=Profiles\\x.default\n"
-           "[Profile1]\nIsRelative=0\nPath=..\\..\\outside\n");
-  WriteSettingsFile(roaming + "/Thunderbird/Profiles/x.default/prefs.js", PrefsWithAccount("w@x.org"));
-  if (std::getenv("USER") == nullptr) GTEST_SKIP() << "no USER to name the Wine user folder";
+                    "[Profile0]\nIsRelative=1\nPath=Profiles\\x.default\n");
+  WriteSettingsFile(roaming + "/Thunderbird/Profiles/x.default/prefs.js",
+                    PrefsWithAccount("w@x.org"));
   EXPECT_EQ(Read(MailClientKind::kThunderbird), std::vector<std::string>{"w@x.org"});
 }
 
-}  // namespace
+}  // namespace pelrion::importtest
 }  // namespace pelrion::importtest

@@ -48,9 +48,10 @@ TEST(PreferenceLineTest, ParsesQuotedAndBareNamesAndValues) {
 }
 
 TEST(PreferenceLineTest, FileLookupsTakeTheFirstMatchAndHonourTheCaseRule) {
-  const PreferenceFile prefs("user_pref(\"Mail.X\", \"first\");\r\n"
-                             "garbage\n"
-                             "user_pref(\"mail.x\", \"second\");\n");
+  const PreferenceFile prefs(
+      "user_pref(\"Mail.X\", \"first\");\r\n"
+      "garbage\n"
+      "user_pref(\"mail.x\", \"second\");\n");
   EXPECT_EQ(prefs.size(), 2u);
   EXPECT_EQ(prefs.Find("MAIL.X"), "first");
   EXPECT_EQ(prefs.Find("mail.x", import::NameCase::kExact), "second");
@@ -77,10 +78,9 @@ std::vector<MailCandidate> Read(const std::string& text) {
 }
 
 TEST(MozillaAccountsTest, AnAccountWithEveryValueBecomesACandidate) {
-  const auto candidates = Read(OneAccount(Pref("mail.server.s1.name", "Home") +
-                                          Pref("mail.identity.i1.fullName", "Jo Doe") +
-                                          Pref("mail.server.s1.port", "1110") +
-                                          Pref("mail.smtpserver.t1.port", "587")));
+  const auto candidates = Read(
+      OneAccount(Pref("mail.server.s1.name", "Home") + Pref("mail.identity.i1.fullName", "Jo Doe") +
+                 Pref("mail.server.s1.port", "1110") + Pref("mail.smtpserver.t1.port", "587")));
   ASSERT_EQ(candidates.size(), 1u);
   const MailCandidate& c = candidates[0];
   EXPECT_EQ(c.friendly_name, "Home");
@@ -94,8 +94,8 @@ TEST(MozillaAccountsTest, AnAccountWithEveryValueBecomesACandidate) {
 }
 
 TEST(MozillaAccountsTest, MissingNamesAndPortsFallBack) {
-  for (const std::string& ports : {std::string(), Pref("mail.server.s1.port", "11o") +
-                                                      Pref("mail.smtpserver.t1.port", "")}) {
+  for (const std::string& ports :
+       {std::string(), Pref("mail.server.s1.port", "11o") + Pref("mail.smtpserver.t1.port", "")}) {
     const auto candidates = Read(OneAccount(ports));
     ASSERT_EQ(candidates.size(), 1u);
     EXPECT_EQ(candidates[0].friendly_name, "jo@x.org");
@@ -161,12 +161,11 @@ TEST(MozillaAccountsTest, TheSmtpServerFallsBackToTheDefaultThenTheFirstListed) 
            {"no_default_takes_first_listed", "", "-", " , first , def", "first.org"},
            {"nothing_listed", "", "-", " , ", nullptr},
        }) {
-    std::string text = Pref("mail.accountmanager.accounts", "a1") +
-                       Pref("mail.account.a1.server", "s1") +
-                       Pref("mail.account.a1.identities", "i1") +
-                       Pref("mail.server.s1.type", "pop3") +
-                       Pref("mail.server.s1.hostname", "pop") + Pref("mail.server.s1.userName", "u") +
-                       Pref("mail.identity.i1.useremail", "a@b") + hosts;
+    std::string text =
+        Pref("mail.accountmanager.accounts", "a1") + Pref("mail.account.a1.server", "s1") +
+        Pref("mail.account.a1.identities", "i1") + Pref("mail.server.s1.type", "pop3") +
+        Pref("mail.server.s1.hostname", "pop") + Pref("mail.server.s1.userName", "u") +
+        Pref("mail.identity.i1.useremail", "a@b") + hosts;
     if (c.own != "-") text += Pref("mail.identity.i1.smtpServer", c.own);
     if (c.default_server != "-") text += Pref("mail.smtp.defaultserver", c.default_server);
     text += Pref("mail.smtpservers", c.servers);
@@ -193,10 +192,9 @@ struct OldStyleCase {
 };
 
 TEST(OldStylePreferencesTest, OneAccountUnlessImapOrIncomplete) {
-  const std::string base = Pref("network.hosts.pop_server", "pop.x.org") +
-                           Pref("mail.pop_name", "jo") +
-                           Pref("network.hosts.smtp_server", "smtp.x.org") +
-                           Pref("mail.identity.useremail", "Jo@X.org");
+  const std::string base =
+      Pref("network.hosts.pop_server", "pop.x.org") + Pref("mail.pop_name", "jo") +
+      Pref("network.hosts.smtp_server", "smtp.x.org") + Pref("mail.identity.useremail", "Jo@X.org");
   for (const OldStyleCase& c : std::vector<OldStyleCase>{
            {"plain", "", true},
            {"server_type_imap", Pref("mail.server_type", "1"), false},
@@ -214,8 +212,8 @@ TEST(OldStylePreferencesTest, OneAccountUnlessImapOrIncomplete) {
     EXPECT_EQ(candidates[0].pop3_port, 110u);
     EXPECT_EQ(candidates[0].smtp_port, 25u);
   }
-  const auto named = import::ReadOldStyleAccount(
-      PreferenceFile(Pref("mail.identity.username", "Jo Doe") + base));
+  const auto named =
+      import::ReadOldStyleAccount(PreferenceFile(Pref("mail.identity.username", "Jo Doe") + base));
   ASSERT_EQ(named.size(), 1u);
   EXPECT_EQ(named[0].display_name, "Jo Doe");
 }

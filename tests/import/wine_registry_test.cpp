@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "import/account_manager.h"
-#include "import/mail_client_fixture.h"
 #include "import/file_version.h"
+#include "import/mail_client_fixture.h"
 #include "import/mail_clients.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -54,8 +54,7 @@ TEST(WineRegistryTest, ReadsKeysValuesAndEscapes) {
 }
 
 // An Outlook Express account key in .reg text.
-std::string AccountKey(const std::string& root, const std::string& id,
-                       const std::string& values) {
+std::string AccountKey(const std::string& root, const std::string& id, const std::string& values) {
   return "[" + root + "\\\\" + id + "]\n" + values;
 }
 
@@ -73,8 +72,9 @@ const std::string kIam = "Software\\\\Microsoft\\\\Internet Account Manager\\\\A
 
 TEST(AccountManagerTest, OutlookExpressReadsTheMainRootThenEachIdentity) {
   std::string text = "WINE REGISTRY Version 2\n";
-  text += AccountKey(kIam, "00000001", PopValues("main.org") + "\"POP3 Port\"=dword:000003e3\n" +
-                                           "\"SMTP Port\"=dword:0000024b\n");
+  text += AccountKey(
+      kIam, "00000001",
+      PopValues("main.org") + "\"POP3 Port\"=dword:000003e3\n" + "\"SMTP Port\"=dword:0000024b\n");
   // A news account and an IMAP account have no POP3 server; a port of another type is
   // ignored; a value of another type skips the account.
   text += AccountKey(kIam, "00000002", Str("Account Name", "news") + Str("NNTP Server", "n"));
@@ -86,11 +86,12 @@ TEST(AccountManagerTest, OutlookExpressReadsTheMainRootThenEachIdentity) {
   const std::vector<std::string> identities = {"{AAA}", "{BBB}", "{CCC}"};
   for (const std::string& identity : identities) {
     const std::string root = "Identities\\\\" + identity + "\\\\" + kIam;
-    text += AccountKey(root, "00000001", PopValues(identity.substr(1, 3) + ".org") +
-                                             "\"POP3 Port\"=\"995\"\n");
+    text += AccountKey(root, "00000001",
+                       PopValues(identity.substr(1, 3) + ".org") + "\"POP3 Port\"=\"995\"\n");
   }
   text += AccountKey("Identities\\\\{BBB}\\\\" + kIam, "00000002",
-                     "\"Account Name\"=hex:41,00\n" + PopValues("binary.org").substr(PopValues("binary.org").find('\n') + 1));
+                     "\"Account Name\"=hex:41,00\n" +
+                         PopValues("binary.org").substr(PopValues("binary.org").find('\n') + 1));
   const WineRegistry user(text);
 
   const auto roots = import::AccountRoots(import::AccountManager::kInternetAccount, user);
@@ -114,12 +115,12 @@ TEST(AccountManagerTest, OutlookExpressReadsTheMainRootThenEachIdentity) {
 TEST(AccountManagerTest, EachOfTheSixValuesIsRequiredAndAtMost255Bytes) {
   for (const char* name : {"Account Name", "POP3 Server", "POP3 User Name", "SMTP Server",
                            "SMTP Email Address", "SMTP Display Name"}) {
-    const std::string root = "Software\\\\Microsoft\\\\Office\\\\Outlook\\\\OMI Account "
-                             "Manager\\\\Accounts";
+    const std::string root =
+        "Software\\\\Microsoft\\\\Office\\\\Outlook\\\\OMI Account "
+        "Manager\\\\Accounts";
     for (const std::string& bad : {std::string(), std::string(256, 'x')}) {
       const WineRegistry user(AccountKey(root, "1", Str(name, bad) + PopValues("x.org")));
-      EXPECT_TRUE(
-          import::ReadAccountManagerAccounts(import::AccountManager::kOffice, user).empty())
+      EXPECT_TRUE(import::ReadAccountManagerAccounts(import::AccountManager::kOffice, user).empty())
           << name << " of " << bad.size();
     }
     const WineRegistry user(AccountKey(root, "1", PopValues("x.org")));
@@ -161,7 +162,7 @@ struct WineFixture {
                 "]\n@=str(2):\"%ProgramFiles%\\\\" + p.windows_dir + "\\\\" + p.file + "\"\n";
       // The file's letters in another case than the entry's: Windows names ignore case.
       WriteSettingsFile(prefix + "/drive_c/Program Files/" + p.windows_dir + "/" + Upper(p.file),
-               ProgramBytes(p.version));
+                        ProgramBytes(p.version));
     }
     WriteSettingsFile(prefix + "/system.reg", system);
     WriteSettingsFile(prefix + "/user.reg", "WINE REGISTRY Version 2\n" + user_reg);
@@ -200,9 +201,8 @@ TEST(WineDetectionTest, OutlookIsTheKindItsFileVersionAllows) {
 
 TEST(WineDetectionTest, AProgramCountsOnlyWhenItsEntryAndFileAgree) {
   WineFixture wine({{"msimn.exe", "Outlook Express", 0}, {"eudora.exe", "Eudora", 0}});
-  EXPECT_EQ(wine.Installed(),
-            (std::vector<MailClientKind>{MailClientKind::kEudora,
-                                         MailClientKind::kOutlookExpress}));
+  EXPECT_EQ(wine.Installed(), (std::vector<MailClientKind>{MailClientKind::kEudora,
+                                                           MailClientKind::kOutlookExpress}));
   std::filesystem::remove(wine.prefix + "/drive_c/Program Files/Eudora/EUDORA.EXE");
   EXPECT_EQ(wine.Installed(), (std::vector<MailClientKind>{MailClientKind::kOutlookExpress}));
   // WINEPREFIX names the prefix; without it ~/.wine is used.
