@@ -33,6 +33,10 @@ platform::ControlReply RunStoreCommand(CommandContext& context, const ParsedComm
       return RunListenerCommand(context, command);
     case CommandId::kImportAddresses:
       return RunImportCommand(context, command);
+    case CommandId::kImportClients:
+    case CommandId::kImportAccounts:
+    case CommandId::kImportAccount:
+      return RunMailClientCommand(context, command, input);
     default:
       return RunMessageCommand(context, command);
   }

@@ -29,6 +29,9 @@ platform::ControlReply RunPreferenceCommand(CommandContext& context,
 platform::ControlReply RunListenerCommand(CommandContext& context, const ParsedCommand& command);
 // import addresses.
 platform::ControlReply RunImportCommand(CommandContext& context, const ParsedCommand& command);
+// import clients / accounts / account; input holds the password of import account.
+platform::ControlReply RunMailClientCommand(CommandContext& context, const ParsedCommand& command,
+                                            std::string_view input);
 // check, offline, status, errors; check --wait answers later, through respond.
 void RunCycleCommand(CommandContext& context, const ParsedCommand& command,
                      const platform::ControlResponder& respond);

@@ -60,6 +60,10 @@ std::string_view RequireFrom(const ParsedCommand& command) {
   return command.Value("--from").empty() ? "missing option --from" : std::string_view();
 }
 
+std::string_view KindAndIndex(const ParsedCommand& command) {
+  return command.ids.size() == 2 ? std::string_view() : "expected a kind and an index";
+}
+
 std::string_view ListenerSetRules(const ParsedCommand& command) {
   return command.options.empty() ? "nothing to set" : std::string_view();
 }
@@ -116,6 +120,11 @@ const std::vector<CommandSpec>& Specs() {
       {CommandId::kImportAddresses, "import", "addresses",
        "import addresses --from FILE.txt|FILE.vcf|thunderbird [--list trusted|blacklist]",
        {{"--from", true}, {"--list", true, kListChoices}}, Args::kNone, RequireFrom},
+      {CommandId::kImportClients, "import", "clients", "import clients [--json]", {{"--json"}}},
+      {CommandId::kImportAccounts, "import", "accounts", "import accounts KIND [--json]",
+       {{"--json"}}, Args::kId},
+      {CommandId::kImportAccount, "import", "account",
+       "import account KIND INDEX  (password on standard input)", {}, Args::kIds, KindAndIndex},
       {CommandId::kStop, "stop", "", "stop", {}},
   };
   return specs;
@@ -264,6 +273,7 @@ std::variant<ParsedCommand, CommandUsageError> ParseCommand(
 }
 
 int InputLineCount(const ParsedCommand& command) {
+  if (command.id == CommandId::kImportAccount) return 1;
   if (command.id != CommandId::kAccountAdd) return 0;
   return command.Has("--smtp-user") ? 2 : 1;
 }

@@ -24,7 +24,7 @@ enum class CommandId {
   kCheck, kOffline, kStatus, kErrors,
   kGet, kSet,
   kListenerList, kListenerStart, kListenerSet,
-  kImportAddresses,
+  kImportAddresses, kImportClients, kImportAccounts, kImportAccount,
   kStop,
 };
 
@@ -56,7 +56,8 @@ bool IsCommandWord(std::string_view word);
 std::variant<ParsedCommand, CommandUsageError> ParseCommand(const std::vector<std::string>& words);
 
 // How many lines of standard input the command reads: account add reads the POP3 password,
-// and the SMTP password after it when --smtp-user is given.
+// and the SMTP password after it when --smtp-user is given; import account reads the
+// password of the account it creates.
 int InputLineCount(const ParsedCommand& command);
 
 // What the client sends: the words (file paths made absolute against working_folder) and

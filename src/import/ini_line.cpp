@@ -38,4 +38,14 @@ IniLine ClassifyIniLine(std::string_view line) {
   return result;
 }
 
+std::vector<IniLine> ClassifyIniLines(std::string_view text) {
+  std::vector<IniLine> lines;
+  while (!text.empty()) {
+    const auto end = text.find('\n');
+    lines.push_back(ClassifyIniLine(text.substr(0, end)));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  }
+  return lines;
+}
+
 }  // namespace pelrion::import

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pelrion::import {
 
@@ -22,5 +23,8 @@ struct IniLine {
 
 // line without its line end (a trailing CR is white space and goes with the trimming).
 IniLine ClassifyIniLine(std::string_view line);
+
+// Every line of text (split at "\n") classified, in order.
+std::vector<IniLine> ClassifyIniLines(std::string_view text);
 
 }  // namespace pelrion::import

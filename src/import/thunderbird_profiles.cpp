@@ -80,16 +80,18 @@ std::vector<std::string> ProfileFoldersOfIni(std::string_view ini_text, std::str
   return folders;
 }
 
+std::vector<std::string> ProfileFoldersIn(std::string_view folder) {
+  std::ifstream in(std::string(folder) + "/profiles.ini", std::ios::binary);
+  if (!in) return {};
+  std::ostringstream text;
+  text << in.rdbuf();
+  return ProfileFoldersOfIni(text.str(), folder);
+}
+
 std::vector<std::string> ThunderbirdProfileFolders(std::string_view home) {
   std::vector<std::string> folders;
   for (const std::string& folder : ThunderbirdFolders(home)) {
-    std::ifstream in(folder + "/profiles.ini", std::ios::binary);
-    if (!in) continue;
-    std::ostringstream text;
-    text << in.rdbuf();
-    for (std::string& profile : ProfileFoldersOfIni(text.str(), folder)) {
-      folders.push_back(std::move(profile));
-    }
+    for (std::string& profile : ProfileFoldersIn(folder)) folders.push_back(std::move(profile));
   }
   return folders;
 }

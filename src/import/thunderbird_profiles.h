@@ -23,6 +23,9 @@ std::vector<std::string> ThunderbirdFolders(std::string_view home);
 // does not begin with '/'; otherwise as it is. In file order.
 std::vector<std::string> ProfileFoldersOfIni(std::string_view ini_text, std::string_view folder);
 
+// The profile folders of folder's profiles.ini; none when it cannot be read.
+std::vector<std::string> ProfileFoldersIn(std::string_view folder);
+
 // The profile folders of every profiles.ini under home that can be read, in the order of
 // ThunderbirdFolders.
 std::vector<std::string> ThunderbirdProfileFolders(std::string_view home);

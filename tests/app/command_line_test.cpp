@@ -84,6 +84,12 @@ INSTANTIATE_TEST_SUITE_P(
                 "import addresses"},
         BadCase{"import_stray_argument", {"import", "addresses", "--from", "a.txt", "b.txt"},
                 "import addresses"},
+        BadCase{"clients_with_argument", {"import", "clients", "5"}, "import clients"},
+        BadCase{"accounts_without_kind", {"import", "accounts"}, "import accounts"},
+        BadCase{"accounts_kind_word", {"import", "accounts", "thunderbird"}, "import accounts"},
+        BadCase{"account_without_index", {"import", "account", "5"}, "import account"},
+        BadCase{"account_three_numbers", {"import", "account", "5", "0", "1"}, "import account"},
+        BadCase{"account_json", {"import", "account", "5", "0", "--json"}, "import account"},
         BadCase{"move_to_nowhere", {"move", "--to", "outbox", "1"}, "move"},
         BadCase{"folder_unknown", {"messages", "--folder", "sent"}, "messages"},
         BadCase{"contact_list_unknown", {"contact", "add", "--list", "grey", "a@b"},
@@ -121,6 +127,9 @@ TEST(CommandLineTest, AccountAddReadsOnePasswordLineOrTwoWithAnSmtpUser) {
       PrepareClientCommand(With(kAccountAdd, {"--smtp-auth", "--smtp-user", "j"}), "/");
   ASSERT_TRUE(std::holds_alternative<ClientCommand>(two));
   EXPECT_EQ(std::get<ClientCommand>(two).input_lines, 2);
+  const auto imported = PrepareClientCommand({"import", "account", "5", "0"}, "/");
+  ASSERT_TRUE(std::holds_alternative<ClientCommand>(imported));
+  EXPECT_EQ(std::get<ClientCommand>(imported).input_lines, 1);
   const auto none = PrepareClientCommand({"account", "list"}, "/");
   ASSERT_TRUE(std::holds_alternative<ClientCommand>(none));
   EXPECT_EQ(std::get<ClientCommand>(none).input_lines, 0);
@@ -165,7 +174,7 @@ TEST(CommandLineTest, UsageTextHasOneLineForEachCommandAndEachLineParsesAsItsCom
     EXPECT_EQ(program, "pelrion") << line;
     EXPECT_TRUE(IsCommandWord(first)) << line;
   }
-  EXPECT_EQ(count, 26);
+  EXPECT_EQ(count, 29);
   EXPECT_FALSE(IsCommandWord("--headless"));
 }
 

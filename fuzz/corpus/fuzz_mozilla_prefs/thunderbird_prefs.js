@@ -1,0 +1,25 @@
+// Mozilla User Preferences
+user_pref("mail.accountmanager.accounts", "account1,account2,account3");
+user_pref("mail.account.account1.server", "server1");
+user_pref("mail.account.account1.identities", "id1");
+user_pref("mail.server.server1.type", "pop3");
+user_pref("mail.server.server1.hostname", "pop.example.org");
+user_pref("mail.server.server1.userName", "jo");
+user_pref("mail.server.server1.name", "Work mail");
+user_pref("mail.server.server1.port", 995);
+user_pref("mail.identity.id1.useremail", "Jo@Example.org");
+user_pref("mail.identity.id1.fullName", "Jo Doe");
+user_pref("mail.identity.id1.smtpServer", "smtp1");
+user_pref("mail.smtpserver.smtp1.hostname", "smtp.example.org");
+user_pref("mail.smtpserver.smtp1.port", 587);
+user_pref("mail.account.account2.server", "server2");
+user_pref("mail.account.account2.identities", "id1");
+user_pref("mail.server.server2.type", "imap");
+user_pref("mail.server.server2.hostname", "imap.example.org");
+user_pref("mail.server.server2.userName", "jo");
+user_pref("mail.account.account3.server", "server3");
+user_pref("mail.account.account3.identities", "id3");
+user_pref("mail.server.server3.type", "pop3");
+user_pref("mail.server.server3.hostname", "pop.other.org");
+user_pref("mail.server.server3.userName", "jo3");
+user_pref("mail.identity.id3.useremail", "jo@other.org");
