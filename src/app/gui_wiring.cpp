@@ -32,6 +32,8 @@ GuiProgram::GuiProgram(Application& app) : app_(app) {
   };
   // Hiding the window into the tray must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);
+  mail_clients_ =
+      std::make_unique<ui::InstalledMailClients>(ui::FileDialogLocator(window_.get()));
   app.view = &window_->cycle_view();
   app.folders_view = &model_;
 }
@@ -81,11 +83,11 @@ std::map<ui::Command, std::function<void()>> GuiProgram::SettingsWindows() {
       .registry = app_.registry,
       .removal = *removal_,
       .messages_highlighted = [this] { window_->RedrawMessages(); },
-      .mail_clients = mail_clients_};
+      .mail_clients = *mail_clients_};
   return {
       {ui::Command::kAddMailAccount,
        [this] {
-         ui::SetupWizard(*app_.stores.accounts, *app_.stores.listeners, mail_clients_,
+         ui::SetupWizard(*app_.stores.accounts, *app_.stores.listeners, *mail_clients_,
                          window_.get())
              .exec();
        }},
@@ -132,7 +134,7 @@ void GuiProgram::ShowOptions() {
 
 void GuiProgram::RunFirstRun() {
   ui::FirstRunSteps steps = ui::WizardFirstRunSteps(*app_.stores.accounts, *app_.stores.listeners,
-                                                    mail_clients_, window_.get());
+                                                    *mail_clients_, window_.get());
   steps.import_address_book =
       ui::AddressBookFirstRunStep(*app_.stores.address_calls, import::UserHomeFolder());
   ui::RunFirstRun(*app_.stores.accounts, steps);

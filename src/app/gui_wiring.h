@@ -13,7 +13,7 @@
 #include "ui/address_lists_window.h"
 #include "ui/main_window.h"
 #include "ui/message_list_model.h"
-#include "ui/wizard_mail_clients.h"
+#include "ui/wizard_mail_clients_found.h"
 
 namespace pelrion::app {
 
@@ -47,7 +47,9 @@ class GuiProgram {
   Application& app_;
   ui::MessageListModel model_;
   std::unique_ptr<ui::MainWindow> window_;
-  ui::NoMailClients mail_clients_;
+  // The e-mail programs the wizard offers to import an account from, looked for afresh each
+  // time it lists them.
+  std::unique_ptr<ui::InstalledMailClients> mail_clients_;
   std::unique_ptr<store::MessageStoreRemovalPeers> removal_;
   std::unique_ptr<ui::AddressListsWindow> address_lists_;
 };
