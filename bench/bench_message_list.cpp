@@ -194,7 +194,8 @@ void BM_ShowMainWindowOnQuarantine(benchmark::State& state) {
                    .eml_viewer = {},
                    .launch = {},
                    .desktop = {},
-                   .windows = {}});
+                   .windows = {},
+                   .pin_certificate = {}});
     window.resize(1100, 760);
     window.ShowFolder(Folder::kQuarantine);
     window.show();

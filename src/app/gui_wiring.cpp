@@ -10,6 +10,7 @@
 #include "transport/active_connection_list.h"
 #include "transport/listener_properties.h"
 #include "transport/listener_threads.h"
+#include "transport/listener_tls_change.h"
 #include "ui/explorer_desktop.h"
 #include "ui/first_run.h"
 #include "ui/import_addresses_window.h"
@@ -64,7 +65,12 @@ void GuiProgram::Started() {
        .eml_viewer = app.viewers.eml,
        .launch = platform::OpenWithViewer,
        .desktop = ui::RealExplorerDesktop(app.viewers),
-       .windows = SettingsWindows()});
+       .windows = SettingsWindows(),
+       .pin_certificate =
+           [this](std::uint32_t listener_id, const std::string& fingerprint) {
+             return transport::PinCertificate(app_.registry, ListenerThreads(), listener_id,
+                                              fingerprint);
+           }});
   // Later runs start in the tray; without one the window is the only way in.
   if (app.first_run || !window_->tray_available()) window_->ShowWindow();
   // The wizard waits for the event loop: a "stop" command or a signal must still be heard
@@ -72,10 +78,13 @@ void GuiProgram::Started() {
   if (app.first_run) QTimer::singleShot(0, window_.get(), [this] { RunFirstRun(); });
 }
 
+store::ListenerControl& GuiProgram::ListenerThreads() {
+  if (app_.listeners) return app_.listeners->threads();
+  return app_.no_listener_control;
+}
+
 std::map<ui::Command, std::function<void()>> GuiProgram::SettingsWindows() {
-  store::ListenerControl* listener_control =
-      app_.listeners ? static_cast<store::ListenerControl*>(&app_.listeners->threads())
-                     : &app_.no_listener_control;
+  store::ListenerControl* listener_control = &ListenerThreads();
   const ui::AccountWindowPorts account_ports{
       .accounts = *app_.stores.accounts,
       .listeners = *app_.stores.listeners,

@@ -43,6 +43,8 @@ class GuiProgram {
   std::map<ui::Command, std::function<void()>> SettingsWindows();
   void ShowOptions();
   void RunFirstRun();
+  // The listeners' threads, or a control that runs none when the program serves no client.
+  store::ListenerControl& ListenerThreads();
 
   Application& app_;
   ui::MessageListModel model_;

@@ -28,8 +28,11 @@ class MailCycle::ForwardingReports : public transport::WorkerReports {
     OnMain([&] { cycle_.ShowStatus(status); });
   }
   void NetworkErrorReport(const std::string&, std::uint32_t account_id,
-                          transport::MailProtocol protocol, const std::string& text) override {
-    OnMain([&] { cycle_.AddNetworkError(MailServerKey(account_id, protocol), text); });
+                          transport::MailProtocol protocol, const std::string& text,
+                          const std::string& certificate) override {
+    OnMain([&] {
+      cycle_.AddNetworkError(MailServerKey(account_id, protocol), text, certificate);
+    });
   }
   void SuccessNotice(const std::string&, std::uint32_t account_id,
                      transport::MailProtocol protocol) override {
@@ -229,8 +232,9 @@ void MailCycle::ShowStatus(const transport::StatusRecord& status) {
   ports_.view.StatusChanged(status_);
 }
 
-void MailCycle::AddNetworkError(const ReportKey& key, std::string text) {
-  errors_.Add(key, std::move(text));
+void MailCycle::AddNetworkError(const ReportKey& key, std::string text,
+                                std::string certificate) {
+  errors_.Add(key, std::move(text), std::move(certificate));
   ports_.view.ReportAdded(errors_.reports().back());
   IndicatorsChanged();
 }

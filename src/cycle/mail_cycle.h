@@ -77,7 +77,7 @@ class MailCycle : public store::StatusNotices {
   // From the workers (through the forwarding reports) and from the listeners.
   void ShowActivity(int code);
   void ShowStatus(const transport::StatusRecord& status);
-  void AddNetworkError(const ReportKey& key, std::string text);
+  void AddNetworkError(const ReportKey& key, std::string text, std::string certificate = {});
   void ClearNetworkError(const ReportKey& key);
   // The reports as "time   text\n" lines, the list emptied and the indicators restored;
   // ShowNetworkErrors shows them in a warning box, TakeNetworkErrors returns them.

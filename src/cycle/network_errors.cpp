@@ -37,9 +37,10 @@ std::string FormatReportTime(std::int64_t seconds) {
   return text;
 }
 
-void NetworkErrorList::Add(const ReportKey& key, std::string text) {
+void NetworkErrorList::Add(const ReportKey& key, std::string text, std::string certificate) {
   Clear(key);
-  reports_.push_back({key, std::move(text), platform::Now(), next_serial_++});
+  reports_.push_back(
+      {key, std::move(text), platform::Now(), next_serial_++, std::move(certificate)});
 }
 
 bool NetworkErrorList::Clear(const ReportKey& key) {

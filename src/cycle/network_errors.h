@@ -34,6 +34,9 @@ struct NetworkErrorReport {
   std::string text;
   std::int64_t time = 0;  // seconds since 1970 UTC, when the report was added
   std::uint64_t serial = 0;  // 1 for the first report the list took, then counting up
+  // The fingerprint of the certificate the server presented when verifying it failed, which
+  // the user may choose to pin; empty for every other failure.
+  std::string certificate;
 };
 
 // The tooltip of the error pane and of the tray icon while reports exist.
@@ -54,7 +57,7 @@ class NetworkErrorList {
  public:
   // Removes the report with the same key, stamps this one with the current time and
   // appends it.
-  void Add(const ReportKey& key, std::string text);
+  void Add(const ReportKey& key, std::string text, std::string certificate = {});
   // Removes the report with that key; false when there was none.
   bool Clear(const ReportKey& key);
   // Removes both reports of an account (an account deleted for good).

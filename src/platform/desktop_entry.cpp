@@ -100,6 +100,7 @@ std::optional<DesktopEntry> ReadDesktopEntry(const std::string& path) {
   };
   DesktopEntry entry;
   entry.type = string_value("Type");
+  entry.name = string_value("Name");
   entry.exec = string_value("Exec");
   entry.try_exec = string_value("TryExec");
   entry.hidden = KeyFileValue(*file, kGroup, "Hidden") == "true";

@@ -13,6 +13,7 @@ namespace pelrion::platform {
 // values have their escapes undone.
 struct DesktopEntry {
   std::string type;      // "Application" for a program
+  std::string name;      // the untranslated Name
   std::string exec;      // command line with field codes, see SplitExecLine
   std::string try_exec;  // program that must exist for the entry to count, or empty
   bool hidden = false;   // Hidden=true: the entry counts as deleted

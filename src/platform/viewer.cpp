@@ -15,6 +15,13 @@ ViewerCommand ViewerCommandForExtension(std::string_view extension,
   return DefaultApplicationFor(*type, XdgDirsFromEnvironment());
 }
 
+std::vector<DesktopApplication> ApplicationsForExtension(std::string_view extension,
+                                                         const std::string& mime_types_path) {
+  const std::optional<std::string> type = MimeTypeForExtension(extension, mime_types_path);
+  if (!type) return {};
+  return ApplicationsFor(*type, XdgDirsFromEnvironment());
+}
+
 ViewerCommands LookUpViewerCommands(const std::string& mime_types_path) {
   return {ViewerCommandForExtension(".txt", mime_types_path),
           ViewerCommandForExtension(".eml", mime_types_path)};

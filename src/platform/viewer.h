@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/mime_types_file.h"
 #include "platform/xdg_mime_apps.h"
@@ -22,6 +23,11 @@ struct ViewerCommands {
 // the extension has no type or the type no usable application.
 ViewerCommand ViewerCommandForExtension(std::string_view extension,
                                         const std::string& mime_types_path = kSystemMimeTypesPath);
+
+// Every application associated with the extension's type, the default first (see
+// ApplicationsFor); empty when the extension has no type.
+std::vector<DesktopApplication> ApplicationsForExtension(
+    std::string_view extension, const std::string& mime_types_path = kSystemMimeTypesPath);
 
 // The ".txt" and ".eml" commands.
 ViewerCommands LookUpViewerCommands(const std::string& mime_types_path = kSystemMimeTypesPath);

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <set>
 
@@ -95,8 +96,13 @@ std::optional<std::string> FindDesktopFile(const std::string& id, const XdgDirs&
   return std::nullopt;
 }
 
-// The command of an installed, usable application, or nullopt.
-std::optional<ViewerCommand> UsableApplication(const std::string& id, const XdgDirs& dirs) {
+// An installed, usable application: its command and its name.
+struct UsableEntry {
+  ViewerCommand command;
+  std::string name;
+};
+
+std::optional<UsableEntry> UsableApplication(const std::string& id, const XdgDirs& dirs) {
   const std::optional<std::string> path = FindDesktopFile(id, dirs);
   if (!path) return std::nullopt;
   const std::optional<DesktopEntry> entry = ReadDesktopEntry(*path);
@@ -104,7 +110,7 @@ std::optional<ViewerCommand> UsableApplication(const std::string& id, const XdgD
   if (!entry->try_exec.empty() && !ProgramExists(entry->try_exec)) return std::nullopt;
   const std::optional<std::vector<std::string>> argv = SplitExecLine(entry->exec, "");
   if (!argv || !ProgramExists(argv->front())) return std::nullopt;
-  return ViewerCommand{entry->exec, *path};
+  return UsableEntry{ViewerCommand{entry->exec, *path}, entry->name};
 }
 
 // One mimeapps.list file, read, with the folder level it belongs to.
@@ -146,6 +152,42 @@ std::vector<std::string> DesktopIds(const KeyFile& file, const char* group,
   return SplitListValue(KeyFileValue(file, group, mime_type).value_or(""));
 }
 
+
+// Calls take with each desktop ID associated with the type, most preferred first, until it
+// returns true: the defaults of every list, then level by level the added associations (less
+// the IDs a more important list removed) and each applications folder's mimeinfo.cache.
+void VisitCandidates(std::string_view mime_type, const XdgDirs& dirs,
+                     const std::function<bool(const std::string& id)>& take) {
+  const std::string type = ToLowerCopy(mime_type);
+  if (type.empty()) return;
+  const std::vector<Level> levels = Levels(dirs);
+  const std::vector<MimeAppsList> lists = ReadMimeAppsLists(levels, dirs);
+
+  for (const MimeAppsList& list : lists) {
+    for (const std::string& id : DesktopIds(list.file, kDefaults, type)) {
+      if (take(id)) return;
+    }
+  }
+
+  std::set<std::string> removed;
+  const auto take_any = [&](const std::vector<std::string>& ids) {
+    for (const std::string& id : ids) {
+      if (removed.count(id) == 0 && take(id)) return true;
+    }
+    return false;
+  };
+  auto list = lists.begin();
+  for (std::size_t level = 0; level < levels.size(); ++level) {
+    for (; list != lists.end() && list->level == level; ++list) {
+      if (take_any(DesktopIds(list->file, kAdded, type))) return;
+      for (std::string& id : DesktopIds(list->file, kRemoved, type)) removed.insert(std::move(id));
+    }
+    if (!levels[level].applications) continue;
+    const std::optional<KeyFile> cache = ReadKeyFile(levels[level].folder + "/mimeinfo.cache");
+    if (cache && take_any(DesktopIds(*cache, kMimeCache, type))) return;
+  }
+}
+
 }  // namespace
 
 XdgDirs XdgDirsFromEnvironment() {
@@ -167,38 +209,27 @@ XdgDirs XdgDirsFromEnvironment() {
 }
 
 ViewerCommand DefaultApplicationFor(std::string_view mime_type, const XdgDirs& dirs) {
-  const std::string type = ToLowerCopy(mime_type);
-  if (type.empty()) return {};
-  const std::vector<Level> levels = Levels(dirs);
-  const std::vector<MimeAppsList> lists = ReadMimeAppsLists(levels, dirs);
+  ViewerCommand found;
+  VisitCandidates(mime_type, dirs, [&](const std::string& id) {
+    std::optional<UsableEntry> usable = UsableApplication(id, dirs);
+    if (usable) found = std::move(usable->command);
+    return usable.has_value();
+  });
+  return found;
+}
 
-  for (const MimeAppsList& list : lists) {
-    for (const std::string& id : DesktopIds(list.file, kDefaults, type)) {
-      if (std::optional<ViewerCommand> found = UsableApplication(id, dirs)) return *found;
+std::vector<DesktopApplication> ApplicationsFor(std::string_view mime_type, const XdgDirs& dirs) {
+  std::vector<DesktopApplication> applications;
+  std::set<std::string> listed;  // desktop files
+  VisitCandidates(mime_type, dirs, [&](const std::string& id) {
+    std::optional<UsableEntry> usable = UsableApplication(id, dirs);
+    if (usable && listed.insert(usable->command.desktop_file).second) {
+      std::string name = usable->name.empty() ? id : std::move(usable->name);
+      applications.push_back({std::move(name), std::move(usable->command)});
     }
-  }
-
-  std::set<std::string> removed;
-  const auto first_usable =
-      [&](const std::vector<std::string>& ids) -> std::optional<ViewerCommand> {
-    for (const std::string& id : ids) {
-      if (removed.count(id) != 0) continue;
-      if (std::optional<ViewerCommand> found = UsableApplication(id, dirs)) return found;
-    }
-    return std::nullopt;
-  };
-  auto list = lists.begin();
-  for (std::size_t level = 0; level < levels.size(); ++level) {
-    for (; list != lists.end() && list->level == level; ++list) {
-      if (auto found = first_usable(DesktopIds(list->file, kAdded, type))) return *found;
-      for (std::string& id : DesktopIds(list->file, kRemoved, type)) removed.insert(std::move(id));
-    }
-    if (!levels[level].applications) continue;
-    const std::optional<KeyFile> cache = ReadKeyFile(levels[level].folder + "/mimeinfo.cache");
-    if (!cache) continue;
-    if (auto found = first_usable(DesktopIds(*cache, kMimeCache, type))) return *found;
-  }
-  return {};
+    return false;
+  });
+  return applications;
 }
 
 }  // namespace pelrion::platform

@@ -44,4 +44,14 @@ XdgDirs XdgDirsFromEnvironment();
 // Exec programs exist.
 ViewerCommand DefaultApplicationFor(std::string_view mime_type, const XdgDirs& dirs);
 
+// An application the desktop associates with a type, as "Open with..." lists it.
+struct DesktopApplication {
+  std::string name;  // the entry's Name, or its desktop ID when it has none
+  ViewerCommand command;
+};
+
+// Every usable application associated with mime_type, in the order of preference of
+// DefaultApplicationFor (the first is the one it finds), each entry once.
+std::vector<DesktopApplication> ApplicationsFor(std::string_view mime_type, const XdgDirs& dirs);
+
 }  // namespace pelrion::platform

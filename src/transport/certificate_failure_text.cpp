@@ -7,8 +7,12 @@ std::string CertificateFailureText(NetError error, std::string_view fingerprint)
   if (NetOperationOf(error) != kNetTlsCertificate || fingerprint.empty()) return text;
   text += ". If you trust this server, pin its certificate (SHA-256 fingerprint ";
   text += fingerprint;
-  text += ") in the account's security settings";
+  text += ")";
   return text;
+}
+
+std::string RefusedCertificate(NetError error, const std::string& presented) {
+  return NetOperationOf(error) == kNetTlsCertificate ? presented : std::string();
 }
 
 }  // namespace pelrion::transport

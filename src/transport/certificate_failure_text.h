@@ -11,4 +11,8 @@ namespace pelrion::transport {
 // ErrorText unchanged.
 std::string CertificateFailureText(NetError error, std::string_view fingerprint);
 
+// The fingerprint of the certificate whose verification caused error, as the user may pin it:
+// presented is what the connection saw; empty for every other error.
+std::string RefusedCertificate(NetError error, const std::string& presented);
+
 }  // namespace pelrion::transport

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/random.h"
+#include "transport/certificate_failure_text.h"
 #include "transport/net_connection.h"
 #include "transport/net_error.h"
 #include "transport/refusal_text.h"
@@ -32,7 +33,8 @@ int MailCheckThread::Run() {
         code = 1;
         break;
       }
-      Report(account, ErrorText(error) + ".");
+      Report(account, CertificateFailureText(error, refused_certificate_) + ".",
+             refused_certificate_);
     } catch (const Pop3Refusal& refusal) {
       if (job_.StopRequested()) {
         code = 1;
@@ -53,18 +55,26 @@ void MailCheckThread::CheckAccount(const CheckAccountWork& account, ProgressPubl
   connection.StopCheck();
   connection.Create();
   job_.SetSocket(connection.handle());
-  const CheckOutcome outcome =
-      MailCheckSession(connection, account, services_, progress, reports_).Run();
+  refused_certificate_.clear();
+  CheckOutcome outcome = CheckOutcome::kComplete;
+  try {
+    outcome = MailCheckSession(connection, account, services_, progress, reports_).Run();
+  } catch (NetError error) {
+    refused_certificate_ = RefusedCertificate(error, connection.tls_fingerprint());
+    throw;
+  }
   if (outcome != CheckOutcome::kComplete) return;
   const std::uint32_t id = account.account.id;
   reports_.SuccessNotice(account.server_host, id, MailProtocol::kPop3);
   services_.fate.calls.ForgetDigests(id);
 }
 
-void MailCheckThread::Report(const CheckAccountWork& account, const std::string& reason) {
+void MailCheckThread::Report(const CheckAccountWork& account, const std::string& reason,
+                             const std::string& certificate) {
   reports_.NetworkErrorReport(account.server_host, account.account.id, MailProtocol::kPop3,
                               "Incoming mail (POP3) server '" + account.server_host + "': " +
-                                  reason);
+                                  reason,
+                              certificate);
 }
 
 }  // namespace pelrion::transport

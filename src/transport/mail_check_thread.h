@@ -2,6 +2,8 @@
 // connection, with one report per failed account and a success notice per complete one.
 #pragma once
 
+#include <string>
+
 #include "transport/check_work.h"
 #include "transport/mail_check_session.h"
 #include "transport/worker_job.h"
@@ -24,13 +26,16 @@ class MailCheckThread {
 
  private:
   void CheckAccount(const CheckAccountWork& account, ProgressPublisher& progress);
-  void Report(const CheckAccountWork& account, const std::string& reason);
+  void Report(const CheckAccountWork& account, const std::string& reason,
+              const std::string& certificate = {});
 
   WorkerJob& job_;
   const CheckWork& work_;
   CheckServices services_;
   WorkerReports& reports_;
   int timeout_seconds_;
+  // The certificate the last failed connection was refused for, or empty.
+  std::string refused_certificate_;
 };
 
 }  // namespace pelrion::transport

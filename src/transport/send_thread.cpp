@@ -1,5 +1,6 @@
 #include "transport/send_thread.h"
 
+#include "transport/certificate_failure_text.h"
 #include "transport/net_connection.h"
 #include "transport/net_error.h"
 #include "transport/refusal_text.h"
@@ -29,7 +30,8 @@ int SendThread::Run() {
         code = 1;
         break;
       }
-      Report(group, ErrorText(error) + ".");
+      Report(group, CertificateFailureText(error, refused_certificate_) + ".",
+             refused_certificate_);
     } catch (const SmtpRefusal& refusal) {
       // A stop can close the connection while the server's refusal is being read.
       if (job_.StopRequested()) {
@@ -48,13 +50,21 @@ void SendThread::SendGroup(const validation::SendGroupWork& group) {
   // Its end takes the handle out of the job, then closes the socket without linger.
   connection.Create();
   job_.SetSocket(connection.handle());
-  SendSession(connection, group, work_.settings, reports_, outcomes_).Run();
+  refused_certificate_.clear();
+  try {
+    SendSession(connection, group, work_.settings, reports_, outcomes_).Run();
+  } catch (NetError error) {
+    refused_certificate_ = RefusedCertificate(error, connection.tls_fingerprint());
+    throw;
+  }
   reports_.SuccessNotice(group.server_host, group.account_id, MailProtocol::kSmtp);
 }
 
-void SendThread::Report(const validation::SendGroupWork& group, const std::string& reason) {
+void SendThread::Report(const validation::SendGroupWork& group, const std::string& reason,
+                        const std::string& certificate) {
   reports_.NetworkErrorReport(group.server_host, group.account_id, MailProtocol::kSmtp,
-                              "Outgoing mail (SMTP) server '" + group.server_host + "': " + reason);
+                              "Outgoing mail (SMTP) server '" + group.server_host + "': " + reason,
+                              certificate);
 }
 
 void SendThread::Finish() {

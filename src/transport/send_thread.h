@@ -2,6 +2,8 @@
 // each on its own connection, with one report per failed group.
 #pragma once
 
+#include <string>
+
 #include "transport/worker_job.h"
 #include "transport/worker_reports.h"
 #include "validation/request_outcomes.h"
@@ -21,7 +23,8 @@ class SendThread {
 
  private:
   void SendGroup(const validation::SendGroupWork& group);
-  void Report(const validation::SendGroupWork& group, const std::string& reason);
+  void Report(const validation::SendGroupWork& group, const std::string& reason,
+              const std::string& certificate = {});
   void Finish();
 
   WorkerJob& job_;
@@ -29,6 +32,8 @@ class SendThread {
   WorkerReports& reports_;
   validation::RequestOutcomes& outcomes_;
   int timeout_seconds_;
+  // The certificate the last failed connection was refused for, or empty.
+  std::string refused_certificate_;
 };
 
 }  // namespace pelrion::transport

@@ -26,9 +26,12 @@ class WorkerReports {
   virtual void ActivityState(int state) = 0;
   // The status record changed; `notify` says which of its parts the window redraws.
   virtual void StatusChanged(const StatusRecord& status, int notify) = 0;
-  // A failure of one account's conversation, in the words the user sees.
+  // A failure of one account's conversation, in the words the user sees. certificate is the
+  // SHA-256 fingerprint of the certificate the server presented when verifying it failed
+  // (the user may choose to pin it), else empty.
   virtual void NetworkErrorReport(const std::string& mail_server, std::uint32_t account_id,
-                                  MailProtocol protocol, const std::string& text) = 0;
+                                  MailProtocol protocol, const std::string& text,
+                                  const std::string& certificate) = 0;
   // One account's conversation ended well.
   virtual void SuccessNotice(const std::string& mail_server, std::uint32_t account_id,
                              MailProtocol protocol) = 0;

@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "transport/listener_tls_settings.h"
+#include "transport/listener_tls_change.h"
 
 namespace pelrion::ui {
 
@@ -22,17 +22,11 @@ QString TlsModeText(transport::TlsMode mode) {
 
 void ApplyListenerTls(platform::Registry& registry, store::ListenerControl& threads,
                       std::uint32_t listener_id, const ListenerTlsChoice& choice) {
-  const transport::ListenerTlsSettings stored =
+  transport::ListenerTlsSettings wanted =
       transport::ReadListenerTlsSettings(registry, listener_id);
-  transport::ListenerTlsSettings wanted = stored;
   wanted.mode = choice.mode;
   if (choice.forget_pin) wanted.fingerprint.clear();
-  if (wanted.mode == stored.mode && wanted.fingerprint == stored.fingerprint) return;
-  transport::WriteListenerTlsSettings(registry, listener_id, wanted);
-  if (threads.IsRunning(listener_id)) {
-    threads.StopListener(listener_id);
-    threads.StartListener(listener_id);
-  }
+  transport::ChangeListenerTls(registry, threads, listener_id, wanted);
 }
 
 }  // namespace pelrion::ui

@@ -2,11 +2,14 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStandardPaths>
 
 #include "mailformat/file_names.h"
 #include "platform/launch.h"
+#include "platform/viewer.h"
+#include "ui/open_with_dialog.h"
 
 namespace pelrion::ui {
 namespace {
@@ -16,13 +19,15 @@ bool OpenWithRegisteredProgram(QWidget*, const std::string& path) {
       path, platform::ViewerCommandForExtension(mailformat::FileExtensionOf(path)));
 }
 
-// The desktop's own "open with" choosers are part of each file manager, not a shared service,
-// so the user picks the program's file; it is started on the part with no shell between.
+// The applications the desktop associates with the file's type, or any program's file.
 bool OpenWithChosenProgram(QWidget* parent, const std::string& path) {
-  const QString program =
-      QFileDialog::getOpenFileName(parent, QObject::tr("Open With"), "/usr/bin");
-  if (program.isEmpty()) return false;
-  return platform::LaunchDetached({program.toStdString(), path}) == 0;
+  const QString name = QFileInfo(QString::fromStdString(path)).fileName();
+  OpenWithDialog dialog(
+      name, platform::ApplicationsForExtension(mailformat::FileExtensionOf(path)),
+      ChooseProgramFile, parent);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  const std::optional<OpenWithChoice> choice = dialog.Chosen();
+  return choice && LaunchChoice(*choice, path);
 }
 
 QString ChooseSavePath(QWidget* parent, const QString& proposed_name) {

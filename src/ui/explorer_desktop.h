@@ -29,8 +29,9 @@ struct ExplorerDesktop {
   std::function<void(QWidget* parent, const QString& text)> warn;
 };
 
-// The real desktop: the XDG viewers (txt from viewers), "Open with..." as a file dialog for a
-// program started on the file, the platform's file dialogs and message boxes.
+// The real desktop: the XDG viewers (txt from viewers), "Open with..." offering the desktop's
+// applications for the file's type (or any program's file), the platform's file dialogs and
+// message boxes.
 ExplorerDesktop RealExplorerDesktop(const platform::ViewerCommands& viewers);
 
 }  // namespace pelrion::ui

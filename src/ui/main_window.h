@@ -25,6 +25,7 @@
 #include "store/account_table.h"
 #include "store/address_list_table.h"
 #include "store/message_table.h"
+#include "ui/certificate_pin_offer.h"
 #include "ui/explorer_desktop.h"
 #include "ui/main_window_commands.h"
 #include "ui/message_list_model.h"
@@ -94,6 +95,8 @@ struct MainWindowServices {
   // The windows of the program's settings, by the command that opens each (Address Lists,
   // Options, Accounts...); a command missing here stays disabled.
   std::map<Command, std::function<void()>> windows;
+  // Pins a refused certificate for a listener's server; missing: no pin is offered.
+  PinCertificateFn pin_certificate;
 };
 
 class MainWindow : public QMainWindow {

@@ -56,9 +56,13 @@ void MainWindow::OnTrayActivated() {
 
 void MainWindow::ShowNetworkErrors() {
   if (services_.cycle == nullptr || services_.cycle->errors().empty()) return;
+  const std::vector<cycle::NetworkErrorReport> reports = services_.cycle->errors().reports();
   const std::string lines = services_.cycle->TakeNetworkErrors();
   auto box = MakeNetworkErrorBox(lines, isVisible() ? this : nullptr);
   run_dialog(*box);
+  if (services_.pin_certificate && services_.accounts != nullptr) {
+    OfferCertificatePins(reports, *services_.accounts, ports_.dialogs, services_.pin_certificate);
+  }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -62,7 +62,7 @@ TEST(CycleCommandThreadTest, CheckWaitAnswersWhenIdleWithTheReportsAddedMeanwhil
   world.workers.sending_due = true;
   PlayWorker(world, [&](transport::WorkerReports& reports) {
     reports.NetworkErrorReport("pop.example.org", included, MailProtocol::kPop3,
-                               "The connection was refused.");
+                               "The connection was refused.", "");
   });
   EXPECT_FALSE(reply.has_value()) << "answered before the sending that follows the check";
   EXPECT_EQ(world.workers.sendings, 1);

@@ -560,7 +560,7 @@ TEST(MailCycleTest, OneReportPerSourceReplacedAndClearedBySuccess) {
     for (const Step& step : c.steps) {
       switch (step.kind) {
         case Kind::kFail:
-          worker.NetworkErrorReport("pop.example", step.id, step.protocol, step.text);
+          worker.NetworkErrorReport("pop.example", step.id, step.protocol, step.text, "");
           ++failures;
           break;
         case Kind::kSucceed:
@@ -741,8 +741,8 @@ TEST(MailCycleThreadTest, ReportsFromWorkerThreadsAreHandledOnTheMainThread) {
   w.RunWorkersOnThreads([&](WorkerReports& reports) {
     if (worker++ == 0) {
       reports.ActivityState(2);
-      reports.NetworkErrorReport("a", 1, MailProtocol::kPop3, "first failed");
-      reports.NetworkErrorReport("b", 2, MailProtocol::kPop3, "second failed");
+      reports.NetworkErrorReport("a", 1, MailProtocol::kPop3, "first failed", "AB:CD");
+      reports.NetworkErrorReport("b", 2, MailProtocol::kPop3, "second failed", "");
       reports.SuccessNotice("b", 2, MailProtocol::kPop3);
     } else {
       reports.ActivityState(0);
@@ -760,6 +760,8 @@ TEST(MailCycleThreadTest, ReportsFromWorkerThreadsAreHandledOnTheMainThread) {
   EXPECT_EQ(w.view.activities, (std::vector<std::string>{"Connecting...", "",
                                                          "Sending authorization request...", ""}));
   EXPECT_EQ(w.ReportTexts(), (std::vector<std::string>{"first failed"}));
+  // The refused certificate travels with its report, for the offer to pin it.
+  EXPECT_EQ(w.cycle().errors().reports().front().certificate, "AB:CD");
   EXPECT_EQ(w.CycleTimer(), 10 * kMinute);
 }
 

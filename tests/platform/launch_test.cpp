@@ -220,6 +220,11 @@ TEST(OpenWithViewerThreadTest, LooksUpAndOpens) {
   EXPECT_TRUE(ViewerCommandForExtension(".nov", table).empty());
   EXPECT_TRUE(ViewerCommandForExtension(".unknown", table).empty());
   EXPECT_TRUE(ViewerCommandForExtension("", table).empty());
+  // "Open with..." offers the same application first.
+  const std::vector<DesktopApplication> for_mail = ApplicationsForExtension(".mail", table);
+  ASSERT_FALSE(for_mail.empty());
+  EXPECT_EQ(for_mail.front().command.desktop_file, commands.eml.desktop_file);
+  EXPECT_TRUE(ApplicationsForExtension(".unknown", table).empty());
 
   Recording recording;
   const std::string file = "/tmp/Pelrion-test/H123 \"x\".txt";

@@ -99,6 +99,37 @@ TEST(DefaultApplicationCommandTest, MissingProgramsMakeNoViewer) {
   EXPECT_TRUE(DefaultApplicationFor("text/plain", XdgDirsFromEnvironment()).empty());
 }
 
+// "Open with..." lists every usable association in the order the default is chosen by, so
+// the first is always the default; an entry reached twice is listed once.
+TEST(ApplicationsForTest, ListsEveryUsableAssociationInOrderOfPreference) {
+  struct Row {
+    const char* mime_type;
+    std::vector<std::string> want;  // names
+  };
+  const Row rows[] = {
+      {"application/x-config-default", {"homeview", "sysview"}},
+      {"application/x-data-home-first", {"homeview", "sysview"}},
+      {"application/x-default-beats-added", {"sysview", "homeview"}},
+      {"application/x-removed", {"other"}},
+      {"application/x-skip-unusable", {"sysview"}},
+      {"application/x-no-viewer", {}},
+      {"", {}},
+  };
+  const FixtureEnvironment environment(std::nullopt);
+  const XdgDirs dirs = XdgDirsFromEnvironment();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.mime_type);
+    const std::vector<DesktopApplication> applications = ApplicationsFor(row.mime_type, dirs);
+    std::vector<std::string> names;
+    for (const DesktopApplication& application : applications) names.push_back(application.name);
+    EXPECT_EQ(names, row.want);
+    if (!applications.empty()) {
+      EXPECT_EQ(applications.front().command.desktop_file,
+                DefaultApplicationFor(row.mime_type, dirs).desktop_file);
+    }
+  }
+}
+
 TEST(XdgDirsFromEnvironmentTest, DefaultsAndValues) {
   struct Row {
     const char* name;

@@ -17,9 +17,11 @@ void RecordedReports::StatusChanged(const StatusRecord& status, int) {
   statuses_.push_back(status);
 }
 void RecordedReports::NetworkErrorReport(const std::string&, std::uint32_t, MailProtocol,
-                                         const std::string& text) {
+                                         const std::string& text,
+                                         const std::string& certificate) {
   std::lock_guard lock(mutex_);
   errors_.push_back(text);
+  certificates_.push_back(certificate);
 }
 void RecordedReports::SuccessNotice(const std::string&, std::uint32_t account_id, MailProtocol) {
   std::lock_guard lock(mutex_);
@@ -36,6 +38,10 @@ std::vector<int> RecordedReports::Activities() const {
 std::vector<std::string> RecordedReports::Errors() const {
   std::lock_guard lock(mutex_);
   return errors_;
+}
+std::vector<std::string> RecordedReports::Certificates() const {
+  std::lock_guard lock(mutex_);
+  return certificates_;
 }
 std::vector<std::uint32_t> RecordedReports::Successes() const {
   std::lock_guard lock(mutex_);

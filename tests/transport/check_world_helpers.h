@@ -29,13 +29,15 @@ class RecordedReports : public WorkerReports {
   void ActivityState(int state) override;
   void StatusChanged(const StatusRecord& status, int notify) override;
   void NetworkErrorReport(const std::string& server, std::uint32_t account_id,
-                          MailProtocol protocol, const std::string& text) override;
+                          MailProtocol protocol, const std::string& text,
+                          const std::string& certificate) override;
   void SuccessNotice(const std::string& server, std::uint32_t account_id,
                      MailProtocol protocol) override;
   void Finished() override;
 
   std::vector<int> Activities() const;
   std::vector<std::string> Errors() const;  // the report texts
+  std::vector<std::string> Certificates() const;  // each report's refused certificate
   std::vector<std::uint32_t> Successes() const;  // account ids
   std::vector<StatusRecord> Statuses() const;
   int finished() const;
@@ -44,6 +46,7 @@ class RecordedReports : public WorkerReports {
   mutable std::mutex mutex_;
   std::vector<int> activities_;
   std::vector<std::string> errors_;
+  std::vector<std::string> certificates_;
   std::vector<std::uint32_t> successes_;
   std::vector<StatusRecord> statuses_;
   int finished_ = 0;

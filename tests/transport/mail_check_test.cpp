@@ -397,6 +397,11 @@ TEST_P(MailCheckTlsThreadTest, ProtectsTheLoginAsThePolicySays) {
   EXPECT_EQ(world.reports->Successes().size(), row.want_success ? 1u : 0u);
   EXPECT_EQ(world.reports->Errors().size(), row.want_success ? 0u : 1u);
   EXPECT_EQ(peer.Mailbox().empty(), row.want_success);
+  // Only a refused certificate is offered for pinning, with the fingerprint of the one seen.
+  const std::string refused =
+      row.trust_server ? "" : testing_tls::ToolFingerprint(Pki().valid.certificate);
+  EXPECT_EQ(world.reports->Certificates(),
+            std::vector<std::string>(row.want_success ? 0 : 1, refused));
 }
 
 const std::vector<std::string> kWholeCheck = {"USER jo", "PASS secret", "STAT", "RETR 1",

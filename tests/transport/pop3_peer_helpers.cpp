@@ -1,6 +1,5 @@
 #include "transport/pop3_peer_helpers.h"
 
-#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -50,9 +49,6 @@ std::string MailText(const std::vector<std::string>& fields, const std::vector<s
 
 ScriptedPop3Peer::ScriptedPop3Peer(Pop3Script script)
     : script_(std::move(script)), mailbox_(script_.messages) {
-  // OpenSSL writes its alerts with plain write(): a client that already hung up must not end
-  // the test process.
-  ::signal(SIGPIPE, SIG_IGN);
   thread_ = std::thread([this] { Serve(); });
 }
 

@@ -26,7 +26,7 @@ class Recorder : public WorkerReports {
   void StatusChanged(const StatusRecord& status, int notify) override {
     told.push_back({status, notify});
   }
-  void NetworkErrorReport(const std::string&, std::uint32_t, MailProtocol,
+  void NetworkErrorReport(const std::string&, std::uint32_t, MailProtocol, const std::string&,
                           const std::string&) override {}
   void SuccessNotice(const std::string&, std::uint32_t, MailProtocol) override {}
   void Finished() override {}

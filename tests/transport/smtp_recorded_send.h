@@ -17,8 +17,9 @@ struct RecordedSend : WorkerReports, validation::RequestOutcomes {
   void ActivityState(int state) override { activities.push_back(state); }
   void StatusChanged(const StatusRecord& status, int) override { last_status = status; }
   void NetworkErrorReport(const std::string&, std::uint32_t, MailProtocol,
-                          const std::string& text) override {
+                          const std::string& text, const std::string& certificate) override {
     errors.push_back(text);
+    certificates.push_back(certificate);
   }
   void SuccessNotice(const std::string&, std::uint32_t, MailProtocol) override { ++successes; }
   void Finished() override { ++finished; }
@@ -28,6 +29,7 @@ struct RecordedSend : WorkerReports, validation::RequestOutcomes {
   std::vector<int> activities;
   StatusRecord last_status;
   std::vector<std::string> errors;
+  std::vector<std::string> certificates;  // each report's refused certificate
   int successes = 0;
   int finished = 0;
   std::vector<std::string> delivered;

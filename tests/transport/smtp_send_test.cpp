@@ -278,6 +278,38 @@ TEST(SmtpStartTlsThreadTest, UpgradesThenGreetsAgainAndLogsInOverTls) {
   EXPECT_TRUE(recorded.errors.empty());
 }
 
+// A certificate that fails verification is reported with its fingerprint, so the user can
+// pin it; once pinned, the same server is trusted.
+TEST(SmtpStartTlsThreadTest, UntrustedCertificateIsReportedWithItsFingerprintAndCanBePinned) {
+  testing_tls::TestPki pki;
+  const std::string presented = testing_tls::ToolFingerprint(pki.expired.certificate);
+  for (const bool pinned : {false, true}) {
+    SCOPED_TRACE(pinned ? "pinned" : "not pinned");
+    ScriptedSmtpPeer peer(SmtpScript{
+        {"220 hi\r\n", "250-srv\r\n250 STARTTLS\r\n", "220 go ahead\r\n", "250 srv\r\n",
+         "250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 queued\r\n", "221 bye\r\n"},
+        pki.expired.certificate, pki.expired.key});
+    validation::SendWork work;
+    work.groups.push_back(Group(peer.port(), false, {"a@x.test"}));
+    work.groups[0].tls_mode = static_cast<std::uint32_t>(TlsMode::kUpgradeRequired);
+    work.groups[0].tls_ca_file = pki.ca;
+    if (pinned) work.groups[0].tls_fingerprint = presented;
+    WorkerJob job;
+    Recorded recorded;
+    SendThread(job, work, recorded, recorded, 10).Run();
+    peer.Commands();
+    if (pinned) {
+      EXPECT_TRUE(recorded.errors.empty());
+      EXPECT_EQ(recorded.delivered, std::vector<std::string>{"a@x.test"});
+      continue;
+    }
+    ASSERT_EQ(recorded.errors.size(), 1u);
+    EXPECT_EQ(recorded.certificates, std::vector<std::string>{presented});
+    EXPECT_NE(recorded.errors[0].find(presented), std::string::npos) << recorded.errors[0];
+    EXPECT_TRUE(recorded.delivered.empty());
+  }
+}
+
 // The policy sees a remote address although the peer is local, so nothing outside this
 // machine is contacted. Without TLS on offer the conversation ends before any credential,
 // and a server that refuses EHLO is not asked for HELO instead.

@@ -93,8 +93,7 @@ TEST(CertificateFailureTextTest, TellsTheReasonAndHowToPin) {
   const NetError expired = MakeNetError(kNetTlsCertificate, X509_V_ERR_CERT_HAS_EXPIRED);
   EXPECT_EQ(CertificateFailureText(expired, "AB:CD"),
             "The server's certificate could not be verified: certificate has expired. If you "
-            "trust this server, pin its certificate (SHA-256 fingerprint AB:CD) in the "
-            "account's security settings");
+            "trust this server, pin its certificate (SHA-256 fingerprint AB:CD)");
   // Without a certificate to pin, and for other errors, the plain error text.
   EXPECT_EQ(CertificateFailureText(expired, ""), ErrorText(expired));
   EXPECT_EQ(CertificateFailureText(MakeNetError(kNetConnect, 10061), "AB"),

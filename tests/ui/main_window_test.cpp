@@ -303,6 +303,68 @@ TEST_F(MainWindowTest, NetworkErrorsShowOnTheTrayAndAreReadOnce) {
   EXPECT_TRUE(world_.cycle().errors().empty());
 }
 
+// A report of a refused certificate asks, after the errors were read, whether to trust it
+// for that server; only Yes pins it, on the listener of the account's server it was about.
+TEST_F(MainWindowTest, ARefusedCertificateIsOfferedForPinningAfterTheErrorsAreRead) {
+  struct Case {
+    const char* name;
+    transport::MailProtocol protocol;
+    DialogAnswer answer;
+    bool pin_succeeds;
+    bool pinned;
+  };
+  const Case cases[] = {
+      {"POP3, yes", transport::MailProtocol::kPop3, DialogAnswer::kYes, true, true},
+      {"SMTP, yes", transport::MailProtocol::kSmtp, DialogAnswer::kYes, true, true},
+      {"no", transport::MailProtocol::kPop3, DialogAnswer::kNo, true, false},
+      {"yes, not stored", transport::MailProtocol::kPop3, DialogAnswer::kYes, false, true},
+  };
+  const std::string fingerprint = "AB:CD:EF";
+  const auto account = world_.stores().stores().accounts->CopyOf(world_.account());
+  ASSERT_TRUE(account.has_value());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::pair<std::uint32_t, std::string>> pins;
+    world_.pin_certificate = [&](std::uint32_t listener_id, const std::string& pinned) {
+      pins.emplace_back(listener_id, pinned);
+      return c.pin_succeeds;
+    };
+    world_.ReopenWindow();
+    MainWindow& window = world_.window();
+    window.run_dialog = [](QDialog&) { return static_cast<int>(QDialog::Accepted); };
+    world_.dialogs().boxes.clear();
+    world_.dialogs().answers = {c.answer};
+    // A plain failure of the other server asks nothing.
+    const auto other = c.protocol == transport::MailProtocol::kPop3
+                           ? transport::MailProtocol::kSmtp
+                           : transport::MailProtocol::kPop3;
+    world_.cycle().AddNetworkError(cycle::MailServerKey(world_.account(), other), "refused.");
+    world_.cycle().AddNetworkError(cycle::MailServerKey(world_.account(), c.protocol),
+                                   "certificate could not be verified.", fingerprint);
+
+    window.ShowNetworkErrors();
+
+    ASSERT_FALSE(world_.dialogs().boxes.empty());
+    const testing_support::ShownBox& question = world_.dialogs().boxes[0];
+    const bool pop3 = c.protocol == transport::MailProtocol::kPop3;
+    EXPECT_NE(question.text.find(pop3 ? "server 'pop.example.org'" : "server 'smtp.example.org'"),
+              std::string::npos)
+        << question.text;
+    EXPECT_NE(question.text.find(fingerprint), std::string::npos);
+    EXPECT_EQ(question.buttons, platform::DialogButtons::kYesNoDefaultNo);
+    const std::uint32_t listener = pop3 ? account->pop3_listener_id : account->smtp_listener_id;
+    using Pins = std::vector<std::pair<std::uint32_t, std::string>>;
+    const Pins want = c.pinned ? Pins{{listener, fingerprint}} : Pins{};
+    EXPECT_EQ(pins, want);
+    // A pin that could not be stored is said so; otherwise nothing follows the question.
+    ASSERT_EQ(world_.dialogs().boxes.size(), c.pin_succeeds ? 1u : 2u);
+    if (!c.pin_succeeds) {
+      EXPECT_EQ(world_.dialogs().boxes[1].icon, platform::DialogIcon::kStop);
+    }
+    EXPECT_TRUE(world_.cycle().errors().empty());
+  }
+}
+
 TEST_F(MainWindowTest, ProxyPaneStepsWhileAMailClientIsServed) {
   MainWindow& window = world_.window();
   std::string state = "Mail Proxy: Listening...";
@@ -318,7 +380,8 @@ TEST_F(MainWindowTest, ProxyPaneStepsWhileAMailClientIsServed) {
                  .eml_viewer = {},
                  .launch = {},
                  .desktop = {},
-                 .windows = {}});
+                 .windows = {},
+                 .pin_certificate = {}});
   ASSERT_EQ(world_.main_thread().TimerPeriod(kProxyPaneTimer), kProxyPaneMs);
   world_.main_thread().FireTimer(kProxyPaneTimer);
   EXPECT_EQ(window.panes().proxy_pane().toolTip().toStdString(), "Mail Proxy: Listening...");

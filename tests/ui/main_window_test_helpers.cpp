@@ -53,7 +53,8 @@ void WindowWorld::MakeWindow() {
                          return launch_succeeds;
                        },
                    .desktop = {},
-                   .windows = windows});
+                   .windows = windows,
+                   .pin_certificate = pin_certificate});
 }
 
 void WindowWorld::ReopenWindow() {

@@ -73,6 +73,8 @@ class WindowWorld {
   std::size_t connections = 0;
   // The program windows the window is given (ReopenWindow to give new ones).
   std::map<Command, std::function<void()>> windows;
+  // How the window pins a refused certificate (ReopenWindow to give a new one).
+  PinCertificateFn pin_certificate;
 
   // A fixture message filed into folder (read or not); selected alone in a window showing it.
   store::MessageRecord* FileInto(store::Folder folder,

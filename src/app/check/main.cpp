@@ -32,7 +32,7 @@ class ConsoleReports : public transport::WorkerReports {
   void ActivityState(int) override {}
   void StatusChanged(const transport::StatusRecord&, int) override {}
   void NetworkErrorReport(const std::string&, std::uint32_t, transport::MailProtocol,
-                          const std::string& text) override {
+                          const std::string& text, const std::string&) override {
     std::lock_guard lock(mutex_);
     std::cerr << text << "\n";
     ++failures_;
