@@ -115,17 +115,20 @@ RegistryCode ProfileRegistry::StartKey(const RegistryFile& file, RegistryKey roo
   return *key == 0 ? RegistryCode::kNotFound : RegistryCode::kOk;
 }
 
+RegistryCode ProfileRegistry::StartDescriptor(const RegistryFile& file, RegistryKey root,
+                                              RegistryKey* key, RegistryDescriptor* descriptor) {
+  if (const RegistryCode code = StartKey(file, root, key); code != RegistryCode::kOk) return code;
+  return file.ReadDescriptor(*key, descriptor);
+}
+
 RegistryCode ProfileRegistry::GetKey(RegistryHandle handle, RegistryKey root, std::string_view path,
                                      RegistryKey* key) {
   const RegistryFile* file = FileOf(handle);
   if (file == nullptr) return RegistryCode::kBadMagic;
   if (key == nullptr) return RegistryCode::kBadArgument;
   RegistryKey current = 0;
-  if (const RegistryCode code = StartKey(*file, root, &current); code != RegistryCode::kOk) {
-    return code;
-  }
   RegistryDescriptor descriptor;
-  if (const RegistryCode code = file->ReadDescriptor(current, &descriptor);
+  if (const RegistryCode code = StartDescriptor(*file, root, &current, &descriptor);
       code != RegistryCode::kOk) {
     return code;
   }
@@ -161,11 +164,8 @@ RegistryCode ProfileRegistry::EnumSubkeys(RegistryHandle handle, RegistryKey key
   if (file == nullptr) return RegistryCode::kBadMagic;
   if (state == nullptr || mode != 0) return RegistryCode::kBadArgument;
   RegistryKey start = 0;
-  if (const RegistryCode code = StartKey(*file, key, &start); code != RegistryCode::kOk) {
-    return code;
-  }
   RegistryDescriptor descriptor;
-  if (const RegistryCode code = file->ReadDescriptor(start, &descriptor);
+  if (const RegistryCode code = StartDescriptor(*file, key, &start, &descriptor);
       code != RegistryCode::kOk) {
     return code;
   }
@@ -194,11 +194,8 @@ RegistryCode ProfileRegistry::GetEntry(RegistryHandle handle, RegistryKey key,
   if (file == nullptr) return RegistryCode::kBadMagic;
   if (size == nullptr) return RegistryCode::kBadArgument;
   RegistryKey start = 0;
-  if (const RegistryCode code = StartKey(*file, key, &start); code != RegistryCode::kOk) {
-    return code;
-  }
   RegistryDescriptor descriptor;
-  if (const RegistryCode code = file->ReadDescriptor(start, &descriptor);
+  if (const RegistryCode code = StartDescriptor(*file, key, &start, &descriptor);
       code != RegistryCode::kOk) {
     return code;
   }

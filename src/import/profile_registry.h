@@ -85,6 +85,9 @@ class ProfileRegistry {
   RegistryFile* FileOf(RegistryHandle handle);
   // The descriptor offset a root key value stands for, or the code why not.
   static RegistryCode StartKey(const RegistryFile& file, RegistryKey root, RegistryKey* key);
+  // StartKey, then that key's descriptor.
+  static RegistryCode StartDescriptor(const RegistryFile& file, RegistryKey root, RegistryKey* key,
+                                      RegistryDescriptor* descriptor);
 
   bool started_ = false;
   std::string default_path_;
