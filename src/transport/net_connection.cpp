@@ -213,8 +213,9 @@ void NetConnection::StartTls(const TlsPeer& peer) {
   }
 }
 
+// Sending first saves a poll per piece while the peer keeps up; only a full socket is waited
+// for (a stop shuts the socket down, so the send itself then fails and reports the stop).
 std::size_t NetConnection::SendSome(const void* bytes, std::size_t length) {
-  Wait(WaitFor::kWritable);
   for (;;) {
     const long sent = RawSend(bytes, length);
     if (sent > 0) return static_cast<std::size_t>(sent);
