@@ -10,6 +10,7 @@
 namespace pelrion::mailformat {
 namespace {
 
+constexpr std::size_t kFirstRead = 8 * 1024;
 constexpr std::size_t kBlockSize = 64 * 1024;
 
 // The first LF in [p, end), or null. Mail lines are short, so the search is inlined 16 bytes
@@ -41,8 +42,11 @@ bool LineReader::Refill() {
     searched_ -= begin_;
     begin_ = 0;
   }
-  if (capacity_ - filled_ < kBlockSize / 2) {
-    const std::size_t capacity = capacity_ == 0 ? kBlockSize : capacity_ * 2;
+  // A part is often a few kilobytes of a longer file: the first read is small, and each later
+  // one doubles up to the block size, so a long part still streams in large reads.
+  read_size_ = read_size_ == 0 ? kFirstRead : std::min(read_size_ * 2, kBlockSize);
+  if (capacity_ - filled_ < read_size_) {
+    const std::size_t capacity = std::max(capacity_ * 2, filled_ + read_size_);
     char* grown = static_cast<char*>(std::realloc(buffer_, capacity));
     if (grown == nullptr) {
       failed_ = true;
@@ -51,7 +55,7 @@ bool LineReader::Refill() {
     buffer_ = grown;
     capacity_ = capacity;
   }
-  const std::size_t got = std::fread(buffer_ + filled_, 1, capacity_ - filled_, file_);
+  const std::size_t got = std::fread(buffer_ + filled_, 1, read_size_, file_);
   filled_ += got;
   return got > 0;
 }

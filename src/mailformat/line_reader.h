@@ -35,13 +35,14 @@ class LineReader {
 
  private:
   // Reads more of the file after the unread bytes (moved to the buffer's start, the buffer
-  // grown when they nearly fill it). False when nothing more came: end of file, a read error,
+  // grown when the next read would not fit). False when nothing more came: end of file, a read error,
   // or no memory.
   bool Refill();
 
   std::FILE* file_;
   char* buffer_ = nullptr;
   std::size_t capacity_ = 0;
+  std::size_t read_size_ = 0;  // what the last read asked for (0 before the first)
   std::size_t begin_ = 0;     // first unread byte
   std::size_t filled_ = 0;    // end of the bytes read
   std::size_t searched_ = 0;  // [begin_, searched_) holds no LF
