@@ -1,5 +1,6 @@
 #include "mailformat/line_reader.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -29,6 +30,14 @@ inline const char* FindLf(const char* p, const char* end) {
   return static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
 }
 
+// kFirstRead when nothing is expected, else enough for the bytes expected in whole pages, at
+// most kBlockSize.
+std::size_t FirstRead(std::size_t expected_bytes) {
+  constexpr std::size_t kPage = 4096;
+  if (expected_bytes == 0) return kFirstRead;
+  return (std::min(expected_bytes, kBlockSize) + kPage - 1) / kPage * kPage;
+}
+
 }  // namespace
 
 LineReader::~LineReader() {
@@ -44,7 +53,7 @@ bool LineReader::Refill() {
   }
   // A part is often a few kilobytes of a longer file: the first read is small, and each later
   // one doubles up to the block size, so a long part still streams in large reads.
-  read_size_ = read_size_ == 0 ? kFirstRead : std::min(read_size_ * 2, kBlockSize);
+  read_size_ = read_size_ == 0 ? FirstRead(expected_bytes_) : std::min(read_size_ * 2, kBlockSize);
   if (capacity_ - filled_ < read_size_) {
     const std::size_t capacity = std::max(capacity_ * 2, filled_ + read_size_);
     char* grown = static_cast<char*>(std::realloc(buffer_, capacity));

@@ -13,7 +13,9 @@ namespace pelrion::mailformat {
 class LineReader {
  public:
   // Reads from file, which the caller keeps open (and closes) for the reader's lifetime.
-  explicit LineReader(std::FILE* file) : file_(file) {}
+  // expected_bytes, when known, sizes the first read to what is likely wanted (0: a small one).
+  explicit LineReader(std::FILE* file, std::size_t expected_bytes = 0)
+      : file_(file), expected_bytes_(expected_bytes) {}
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
@@ -40,6 +42,7 @@ class LineReader {
   bool Refill();
 
   std::FILE* file_;
+  std::size_t expected_bytes_;
   char* buffer_ = nullptr;
   std::size_t capacity_ = 0;
   std::size_t read_size_ = 0;  // what the last read asked for (0 before the first)

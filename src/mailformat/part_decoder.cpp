@@ -98,10 +98,10 @@ std::uint32_t TakeCleanBase64Lines(LineReader& reader, std::uint32_t max_lines, 
 // buffer and given to sink.Put (false = error). Stops early, successfully, once sink.Full().
 template <typename Sink>
 bool DecodeLines(std::FILE* source, std::uint32_t offset, std::uint32_t line_count, bool mime,
-                 TransferEncoding encoding, Sink& sink) {
+                 TransferEncoding encoding, Sink& sink, std::size_t expected_bytes = 0) {
   if (::fseeko(source, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
   const LineKind kind = KindOf(mime, encoding);
-  LineReader reader(source);
+  LineReader reader(source, expected_bytes);
   std::string scratch;
   for (std::uint32_t i = 0; i < line_count; ++i) {
     if (sink.Full()) return true;
@@ -215,7 +215,11 @@ bool DecodePartToMemory(std::uint32_t offset, std::uint32_t line_count, bool mim
   FileCloser source(std::fopen(source_path.c_str(), "rbe"));
   if (source.get() == nullptr) return false;
   MemorySink sink(buffer, capacity, placed);
-  return DecodeLines(source.get(), offset, line_count, mime, encoding, sink);
+  // Base64 lines carry 57 bytes in 78 characters; other encodings about one byte per byte.
+  const std::size_t expected = encoding == TransferEncoding::kBase64 && mime
+                                   ? capacity / 57 * 78 + 78
+                                   : capacity + capacity / 32 + 64;
+  return DecodeLines(source.get(), offset, line_count, mime, encoding, sink, expected);
 }
 
 bool DecodePartPieces(std::uint32_t offset, std::uint32_t line_count, bool mime,

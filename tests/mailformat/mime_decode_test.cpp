@@ -289,18 +289,22 @@ TEST(LineReaderTest, SplitsAfterEachLf) {
     SCOPED_TRACE(row.name);
     const std::string path = dir.File("lines");
     mimetest::WriteFile(path, row.file);
-    for (const bool strict : {true, false}) {
-      SCOPED_TRACE(strict ? "strict" : "lenient");
-      std::FILE* file = std::fopen(path.c_str(), "rb");
-      ASSERT_NE(file, nullptr);
-      std::vector<std::string> got;
-      {
-        LineReader reader(file);
-        std::string_view line;
-        while (reader.ReadLine(strict, line)) got.emplace_back(line);
+    // The size expected only changes how much is read at first: none, a page, the block.
+    for (const std::size_t expected : {std::size_t{0}, std::size_t{1}, std::size_t{1} << 20}) {
+      for (const bool strict : {true, false}) {
+        SCOPED_TRACE(::testing::Message() << (strict ? "strict" : "lenient") << ", expected "
+                                          << expected);
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(file, nullptr);
+        std::vector<std::string> got;
+        {
+          LineReader reader(file, expected);
+          std::string_view line;
+          while (reader.ReadLine(strict, line)) got.emplace_back(line);
+        }
+        std::fclose(file);
+        EXPECT_TRUE(got == (strict ? row.strict : row.lenient)) << "lines differ";
       }
-      std::fclose(file);
-      EXPECT_TRUE(got == (strict ? row.strict : row.lenient)) << "lines differ";
     }
   }
 }
